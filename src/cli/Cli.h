@@ -1,0 +1,37 @@
+#pragma once
+// Command registration for tessaline-cli. Each command file registers itself with a static
+// CommandRegistration; main() builds the parser from the registry in name order.
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Options shared by every command (filled by the global options in main).
+struct GlobalOptions {
+    bool trace = false;
+};
+
+// Bad input found by a command (missing file, wrong format): printed as one line, exit 2.
+class CliFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A command adds its subcommand to the app and sets its callback. The callback throws
+// tsl::wruntime_error (or CliFailure) on failure; main maps that to stderr and exit 2.
+using CommandSetup = std::function<void(CLI::App& app, GlobalOptions& globals)>;
+
+struct CommandRegistration {
+    CommandRegistration(std::string name, CommandSetup setup);
+};
+
+const std::vector<std::pair<std::string, CommandSetup>>& Commands();
+
+// Writes text with a trailing line feed to stdout (UTF-8).
+void PrintLine(const std::string& text);
+
+}  // namespace cli

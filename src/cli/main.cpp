@@ -1,0 +1,58 @@
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "cli/Cli.h"
+#include "threading/Errors.h"
+
+namespace cli {
+
+namespace {
+std::vector<std::pair<std::string, CommandSetup>>& Registry() {
+    static std::vector<std::pair<std::string, CommandSetup>> commands;
+    return commands;
+}
+}  // namespace
+
+CommandRegistration::CommandRegistration(std::string name, CommandSetup setup) {
+    Registry().emplace_back(std::move(name), std::move(setup));
+}
+
+const std::vector<std::pair<std::string, CommandSetup>>& Commands() {
+    auto& r = Registry();
+    std::sort(r.begin(), r.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return r;
+}
+
+void PrintLine(const std::string& text) {
+    std::cout << text << '\n';
+}
+
+}  // namespace cli
+
+int main(int argc, char** argv) {
+    CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
+    app.require_subcommand(1);
+    cli::GlobalOptions globals;
+    app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
+    for (const auto& [name, setup] : cli::Commands())
+        setup(app, globals);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 1;
+    } catch (const cli::CliFailure& e) {
+        std::cerr << e.what() << '\n';
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << tsl::ToUtf8(tsl::ExceptionText(e)) << '\n';
+        return 2;
+    }
+    std::cout.flush();
+    return 0;
+}
