@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
   clang libclang-rt-14-dev clang-format
+  libusb-1.0-0-dev umockdev libumockdev-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,13 @@ namespace cli {
 // Options shared by every command (filled by the global options in main).
 struct GlobalOptions {
     bool trace = false;
+    // Device selection: real USB by default, matched by vendor:product ids ("VVVV:PPPP").
+    std::vector<std::string> usbIds;
+    // One simulated subwoofer instead of real USB.
+    bool simulate = false;
+    int simModel = 275;
+    std::vector<std::string> simFaults;
+    std::string simState;  // file holding the simulated subwoofer between runs
 };
 
 // Bad input found by a command (missing file, wrong format): printed as one line, exit 2.

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Cli.h"
+#include "cli/UsbSession.h"
 #include "threading/Errors.h"
 
 namespace cli {
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     cli::GlobalOptions globals;
     app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
+    cli::AddUsbOptions(app, globals);
+    cli::UsbSessionGuard usbSession(globals);
     for (const auto& [name, setup] : cli::Commands())
         setup(app, globals);
 

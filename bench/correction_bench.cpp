@@ -1,0 +1,110 @@
+// Correction benchmarks. Each benchmark registers itself; add new ones below the existing
+// sections.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+#include "../tests/correction/fit_support.h"
+#include "../tests/correction/target_test_synth.h"
+#include "correction/Fit.h"
+#include "correction/TargetBuild.h"
+#include "document/DocData.h"
+
+namespace {
+
+// ---- Equaliser fit ---------------------------------------------------------------------------
+
+// Five smoothed positions of one room: a 20 Hz high-pass, a 200 Hz crossover, modes and dips
+// that move a little from position to position.
+void FiveMeasurements(DocData& doc) {
+    using namespace fittest;
+    const Room base{20.0, false, 200.0, {{42, 9, 6}, {68, 6, 8}, {55, -8, 5}, {110, 5, 4}}, 0.0};
+    doc.Reset();
+    doc.modelId = 0x114;
+    for (int pos = 0; pos < 5; ++pos) {
+        Room room = base;
+        for (RoomMode& m : room.modes) {
+            m.gainDb *= 0.7 + 0.15 * pos;
+            m.f0 *= 1.0 + 0.02 * (pos - 2);
+        }
+        doc.measurements.push_back(Measurement(room));
+    }
+}
+
+// The Calculate step's work: target with crossover and high-pass detection, then the fit.
+void BM_BuildTargetAndFit(benchmark::State& state) {
+    DocData doc;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FiveMeasurements(doc);
+        state.ResumeTiming();
+        double level = 0.0;
+        BuildTarget(doc, 1, level);
+        FitEqualizer(doc, level);
+        benchmark::DoNotOptimize(doc.eq);
+    }
+}
+BENCHMARK(BM_BuildTargetAndFit)->Unit(benchmark::kMillisecond);
+
+// The detection part alone.
+void BM_BuildTargetDetect(benchmark::State& state) {
+    DocData doc;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FiveMeasurements(doc);
+        state.ResumeTiming();
+        double level = 0.0;
+        BuildTarget(doc, 1, level);
+        benchmark::DoNotOptimize(level);
+    }
+}
+BENCHMARK(BM_BuildTargetDetect)->Unit(benchmark::kMillisecond);
+
+// The fit alone, from the same averaged measurement and target.
+void BM_FitEqualizer(benchmark::State& state) {
+    DocData doc;
+    FiveMeasurements(doc);
+    double level = 0.0;
+    BuildTarget(doc, 1, level);
+    const CurvePtr averaged = doc.results[0];
+    const CurvePtr target = doc.results[1];
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.results = {Clone(*averaged), Clone(*target)};
+        state.ResumeTiming();
+        FitEqualizer(doc, level);
+        benchmark::DoNotOptimize(doc.eq);
+    }
+}
+BENCHMARK(BM_FitEqualizer)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// ---- Target detection ------------------------------------------------------------------------
+
+namespace {
+
+// The high-pass grid search on one smoothed measurement (state.range(0) = 0) or on a raw
+// linear 2049-point response (1).
+void BM_DetectHighPass(benchmark::State& state) {
+    std::vector<double> axis = target_test::LogAxis();
+    if (state.range(0) == 1) {
+        axis.clear();
+        for (int i = 0; i < 2049; ++i)
+            axis.push_back(i * 48000.0 / 16384.0);
+    }
+    const CurvePtr m = target_test::Measure(
+        target_test::SubModel{.hpCorner = 25.0, .room = target_test::TypicalRoom()}, axis);
+    for (auto _ : state) {
+        CSubwooferTarget target(20, 20, SLOPE_AUTO);
+        target.SetCrossover(200);
+        TargetCurveList list{m};
+        target.DetectHighPass(list);
+        benchmark::DoNotOptimize(target.highPassCorner);
+    }
+}
+BENCHMARK(BM_DetectHighPass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,92 @@
+// tessaline-cli cal: microphone calibration files (list, show, correction).
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/Cli.h"
+#include "measure/CorrectionManager.h"
+#include "measure/Secure.h"
+#include "measure/SecurityTexts.h"
+#include "threading/Errors.h"
+
+namespace {
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+struct CalArgs {
+    std::string path;
+    std::string dir;
+    int32_t unitSerial = 0;
+};
+
+void Show(const CalArgs& args) {
+    const auto file = Security::ReadCalibrationFile(args.path, args.unitSerial);
+    nlohmann::ordered_json points = nlohmann::ordered_json::array();
+    const CCurve& c = *file.curve;
+    for (int i = 0; i < c.Count(); ++i)
+        points.push_back({c.X()[i], c.First()[i], c.Second()[i]});
+    cli::PrintLine(nlohmann::ordered_json{
+        {"version", file.version},
+        {"mic_serial", file.micSerial},
+        {"unit_serial", file.unitSerial},
+        {"points",
+         points}}.dump());
+}
+
+void Correction(const CalArgs& args) {
+    const auto file = Security::ReadCalibrationFile(args.path, args.unitSerial);
+    const auto manager = MakeCorrection(*file.curve, file.version);
+    if (!manager)
+        throw tsl::wruntime_error(Security::kInvalidVersionText);
+    CCurve& k = *manager->Correction();
+    ToDbPhase(k);
+    cli::PrintLine("frequency_hz,level_db,phase_rad");
+    for (int i = 0; i < k.Count(); ++i)
+        cli::PrintLine(Number(k.X()[i]) + "," + Number(k.First()[i]) + "," + Number(k.Second()[i]));
+}
+
+void List(const CalArgs& args) {
+    Security::Secure registry(
+        args.dir.empty() ? Security::DefaultCalibrationDir() : std::filesystem::path(args.dir),
+        nullptr);
+    registry.ScanCalibrationFiles();
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const auto& entry : registry.Entries())
+        out.push_back({{"mic_serial", entry.micSerial},
+                       {"unit_serial", entry.unitSerial},
+                       {"file", tsl::ToUtf8(entry.fileName)}});
+    cli::PrintLine(out.dump());
+}
+
+const cli::CommandRegistration registration{
+    "cal", [](CLI::App& app, cli::GlobalOptions&) {
+        auto args = std::make_shared<CalArgs>();
+        auto* cal = app.add_subcommand("cal", "Microphone calibration files");
+        cal->require_subcommand(1);
+
+        auto* show = cal->add_subcommand("show", "Print a calibration file's contents as JSON");
+        show->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")->required();
+        show->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
+        show->callback([args] { Show(*args); });
+
+        auto* corr = cal->add_subcommand(
+            "correction", "Print the microphone correction built from a file as CSV");
+        corr->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")->required();
+        corr->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
+        corr->callback([args] { Correction(*args); });
+
+        auto* list = cal->add_subcommand("list", "List the calibration files of a folder as JSON");
+        list->add_option("--cal-dir", args->dir,
+                         "Calibration folder (default: $TESSALINE_CAL_DIR, else the program's "
+                         "folder)");
+        list->callback([args] { List(*args); });
+    }};
+
+}  // namespace

@@ -1,0 +1,25 @@
+// tessaline-cli devices: counts the connected subwoofers without sending them any command.
+
+#include <cstdio>
+
+#include "cli/Cli.h"
+#include "sublink/UsbComm.h"
+
+namespace {
+
+const cli::CommandRegistration registration{
+    "devices", [](CLI::App& app, cli::GlobalOptions&) {
+        auto* cmd = app.add_subcommand("devices", "Count present, busy and recognised subwoofers");
+        cmd->callback([] {
+            CUsbController::CUsbComm channel;
+            unsigned total = 0, busy = 0, unrecognised = 0, recognised = 0;
+            channel.CensusDevices(total, busy, unrecognised, recognised);
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "{\"total\": %u, \"busy\": %u, \"unrecognised\": %u, \"recognised\": %u}",
+                          total, busy, unrecognised, recognised);
+            cli::PrintLine(line);
+        });
+    }};
+
+}  // namespace

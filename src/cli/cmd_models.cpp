@@ -1,0 +1,39 @@
+// tessaline-cli models: the supported model table as JSON, in registry order.
+
+#include <nlohmann/json.hpp>
+
+#include "cli/Cli.h"
+#include "sublink/BaseConfig.h"
+#include "sublink/ModelVersion.h"
+#include "threading/Errors.h"
+
+namespace {
+
+nlohmann::ordered_json ModelJson(const CUsbController::BaseConfig& model) {
+    const CUsbController::MemoryBlock& eq = model.flashConfig->EqualiserBlock();
+    return {
+        {"class", model.ClassName()},
+        {"display_name", tsl::ToUtf8(model.displayName)},
+        {"short_code", model.shortCode},
+        {"boot_name", model.bootImageName},
+        {"id", model.modelId},
+        {"flash", model.flashConfig->Name()},
+        {"eq_block", {eq.length, eq.memory, eq.region, eq.offset}},
+        {"lower_hz", model.lowerHz},
+        {"upper_hz", model.upperHz},
+        {"min_firmware", tsl::ToUtf8(FormatVersion(CUsbController::MinimumVersion(&model)))},
+    };
+}
+
+const cli::CommandRegistration registration{
+    "models", [](CLI::App& app, cli::GlobalOptions&) {
+        auto* cmd = app.add_subcommand("models", "List the supported subwoofer models as JSON");
+        cmd->callback([] {
+            nlohmann::ordered_json out = nlohmann::ordered_json::array();
+            for (const CUsbController::BaseConfig* model : CUsbController::RegisteredModels())
+                out.push_back(ModelJson(*model));
+            cli::PrintLine(out.dump(2));
+        });
+    }};
+
+}  // namespace

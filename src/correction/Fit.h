@@ -1,0 +1,61 @@
+#pragma once
+// The room equaliser fit: a cascade of second-order sections whose magnitude, times one free
+// overall gain, approximates the correction target / measurement inside the fit band. Sections
+// are grown one at a time where the error is largest, refined by Levenberg-Marquardt under
+// stability and Q limits, and finally rearranged for fixed-point execution.
+
+#include "correction/EqResult.h"
+#include "correction/FitState.h"
+
+class CCurve;
+struct DocData;
+
+// The whole Calculate-step fit: reads the averaged measurement and the target from the
+// document's result list and writes the EQ result and the calculated curve. Raises
+// tsl::wruntime_error for an unknown model or a result list without its two curves.
+bool FitEqualizer(DocData& doc, double levelDb);
+
+// The section fit; returns the final error. Leaves the best parameters, their residuals and
+// gain in the state.
+double FitSections(EqFitState& state, CCurve& averaged, double low, double high, double levelDb);
+
+// Sum of squared residuals of the first paramCount / 4 sections; with 0 every q is 1. Updates
+// q, e and the gain of every point.
+double FitError(EqFitState& state, const double* params, int paramCount);
+
+// Marquardt-damped Gauss-Newton over the first paramCount parameters. Returns the iterations
+// used, or kSingularSystem when the damped normal equations are singular; error holds the last
+// accepted error.
+inline constexpr int kSingularSystem = -2;
+int LevenbergMarquardt(EqFitState& state, int paramCount, double* params, double& error,
+                       int iterationLimit, double tolerance);
+
+// Solves the n x n row-major system m x = rhs by Householder QR; false when singular. m and
+// rhs are overwritten.
+bool SolveHouseholder(int n, double* m, double* rhs, double* x);
+
+// Writes the initial parameters of section k (1-based) into params: a peak or dip where the
+// residual is largest between the fit points lowIndex and highIndex.
+void AddSection(EqFitState& state, int k, double* params, int lowIndex, int highIndex);
+
+// Reflects the roots of 1 + c1 z^-1 + c2 z^-2 into the unit circle; true when they moved.
+bool StabilizePair(double& c1, double& c2);
+
+// Pulls back complex pole and zero pairs whose Q exceeds the frequency-dependent limit; true
+// when any pair was changed.
+bool LimitSectionQ(int sectionCount, double* params, int fsEq, double qBase);
+
+// Removes sections whose poles (or, failing that, zeros) lie outside [omegaLow, omegaHigh];
+// later sections move down and the freed tail becomes identity sections. Returns the remaining
+// count.
+int PruneSections(int sectionCount, double* params, int fsEq, double omegaLow, double omegaHigh);
+
+// Turns the best parameters into the section arrays: pole-zero pairing, section order, peak
+// scaling and the overall gain in 0.5 dB steps.
+void FinalizeCascade(EqFitState& state);
+
+// The band record of section index of the finished cascade.
+EqBand GetBand(const EqFitState& state, int index);
+
+// out = averaged with every magnitude multiplied by the finished equaliser's response.
+void ApplyEqualizer(const EqFitState& state, CCurve& out, const CCurve& averaged);

@@ -1,0 +1,68 @@
+#include "correction/TargetBuild.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "document/DocData.h"
+
+namespace {
+
+// Zero, negative or not-a-number levels count as -800 dB.
+double LevelDb(double value) {
+    return 20.0 * std::log10(value > 0.0 ? value : kMinMagnitude);
+}
+
+}  // namespace
+
+CurvePtr PowerAverage(const TargetCurveList& measurements) {
+    if (measurements.empty() || !measurements.front())
+        return nullptr;
+    CurvePtr average = Clone(*measurements.front());
+    SquareMagnitude(*average);
+    int count = 1;
+    for (size_t i = 1; i < measurements.size(); ++i) {
+        if (!measurements[i])
+            continue;
+        AccumulatePower(*average, *measurements[i]);
+        ++count;
+    }
+    Scale(*average, 1.0 / count, 0.0);
+    SqrtMagnitude(*average);
+    return average;
+}
+
+bool BuildTarget(DocData& doc, int mode, double& levelDb) {
+    const CurvePtr average = PowerAverage(doc.measurements);
+    if (!average)
+        return false;
+    doc.results.clear();
+
+    SubCrossoverFreqs cursor;
+    CSubwooferTarget target(doc.minEqFreq, doc.hpFreq, doc.hpOrder);
+    TargetCurveList detectOn{average};
+    // A document that never had a crossover (0 after a reset) would give a 0 Hz low-pass and an
+    // all-zero target: detect one instead.
+    if (mode == 1 || doc.crossover <= 0)
+        target.DetectCrossover(detectOn, cursor);
+    else
+        target.SetCrossover(doc.crossover);
+    if (target.highPassOrder == SLOPE_AUTO)
+        target.DetectHighPass(detectOn);
+
+    auto curve = std::make_shared<CTargetCurve>(*average);
+    target.Evaluate(*curve);
+    curve->minFit = target.MinFitFrequency();
+    curve->maxFit = target.MaxFitFrequency();
+
+    const double lo = curve->minFit;
+    const double hi = curve->maxFit * 2.0 / 3.0;
+    const double measured = LevelDb(BandRms(*average, lo, hi));
+    const double targetLevel = LevelDb(CurveLevelGain(*curve, *average, lo, hi));
+    levelDb = std::min(targetLevel, measured);
+
+    doc.results = {average, curve};
+    doc.fitLower = curve->minFit;
+    doc.fitUpper = curve->maxFit;
+    doc.crossover = target.crossover;
+    return true;
+}

@@ -1,0 +1,58 @@
+#include "document/DocData.h"
+
+DocData::DocData() : eq(EraseDefault()) {
+    Reset();
+}
+
+void DocData::Reset() {
+    results.clear();
+    measurements.clear();
+    eq = EraseDefault(eq.bands.size());
+    crossover = 0;
+    minEqFreq = 20;
+    hpFreq = 20;
+    hpOrder = 0;
+    modelId = 0;
+    fitLower = 0.0;
+    fitUpper = 0.0;
+    colours = {kMeasuredColour, kTargetColour, kCalculatedColour};
+    name = kDefaultSubwooferName;
+    calImageLength = 0;
+    calImage.reset();
+    storedValue = 0;
+    calVersion = 1;
+}
+
+void DocData::MoveFrom(DocData& source) {
+    if (&source == this)
+        return;
+    Reset();
+    results = std::move(source.results);
+    measurements = std::move(source.measurements);
+    source.results.clear();
+    source.measurements.clear();
+    eq = source.eq;
+    crossover = source.crossover;
+    minEqFreq = source.minEqFreq;
+    hpFreq = source.hpFreq;
+    hpOrder = source.hpOrder;
+    modelId = source.modelId;
+    fitLower = source.fitLower;
+    fitUpper = source.fitUpper;
+    colours = source.colours;
+    micSerial = source.micSerial;
+    unitSerial = source.unitSerial;
+    calImageLength = source.calImageLength;
+    calImage = source.calImage;
+    storedValue = source.storedValue;
+    calVersion = source.calVersion;
+    name = source.name;
+
+    source.calImageLength = 0;
+    source.calImage.reset();
+    source.micSerial = 0;
+    source.unitSerial = 0;
+    source.storedValue = 0;
+    source.calVersion = 1;
+    source.name = kDefaultSubwooferName;
+}

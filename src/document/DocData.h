@@ -1,0 +1,54 @@
+#pragma once
+// The document record: everything known about one subwoofer installation.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "correction/EqResult.h"
+
+class CCurve;
+
+using CurveList = std::vector<std::shared_ptr<CCurve>>;
+using ByteImage = std::shared_ptr<std::vector<uint8_t>>;
+
+// Curve colours: bits 0-7 red, 8-15 green, 16-23 blue.
+inline constexpr uint32_t kMeasuredColour = 0x0000FF;    // red
+inline constexpr uint32_t kTargetColour = 0xFF0000;      // blue
+inline constexpr uint32_t kCalculatedColour = 0x800080;  // purple
+inline constexpr wchar_t kDefaultSubwooferName[] = L"Subwoofer";
+
+struct DocData {
+    DocData();
+    DocData(const DocData&) = delete;
+    DocData& operator=(const DocData&) = delete;
+    virtual ~DocData() = default;
+
+    // Empties both curve lists, erases the EQ result (keeping its band count) and sets every
+    // field to its reset value; the two serial numbers are left as they are.
+    void Reset();
+    // Resets this record and takes over the source's curves and fields; the source keeps no
+    // curves, no image, serials 0, stored value 0, calibration version 1, name "Subwoofer".
+    void MoveFrom(DocData& source);
+
+    CurveList results;       // [measured average] or [measured average, target, calculated]
+    CurveList measurements;  // one response per microphone position, in position order
+    EqResult eq;
+    int32_t crossover = 0;   // Hz
+    int32_t minEqFreq = 20;  // Hz
+    int32_t hpFreq = 20;     // Hz
+    int32_t hpOrder = 0;     // SLOPE_ORDER, 0 = "Auto"
+    uint16_t modelId = 0;
+    double fitLower = 0.0;  // Hz
+    double fitUpper = 0.0;  // Hz
+    std::array<uint32_t, 3> colours{kMeasuredColour, kTargetColour, kCalculatedColour};
+    std::wstring name;
+    uint32_t micSerial = 0;
+    uint32_t unitSerial = 0;
+    uint32_t calImageLength = 0;
+    ByteImage calImage;        // raw calibration file, still enciphered; may be shared
+    uint32_t storedValue = 0;  // carried through files without meaning
+    int32_t calVersion = 1;    // calibration file version, 1 to 3
+};

@@ -1,0 +1,217 @@
+#include "document/DocFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+#include "measure/Curve.h"
+
+namespace {
+
+// Smallest archived curve: two axis/format kinds, three empty vectors, reserved words and an
+// empty narrow name.
+constexpr size_t kMinCurveBytes = 2 + 4 + 2 + 4 + 4 + 2 + 4 + 1;
+// c0..c4, shift and kind.
+constexpr size_t kBandBytes = 5 * 8 + 4 + 4;
+constexpr int32_t kColourCount = 3;
+
+void WriteCurveList(CArchive& ar, const CurveList& list) {
+    ar.WriteU32(static_cast<uint32_t>(list.size()));
+    ar.WriteU32(0);
+    for (const auto& curve : list) {
+        if (curve)
+            curve->Store(ar);
+        else
+            CCurve().Store(ar);
+    }
+}
+
+CurveList ReadCurveList(CArchive& ar) {
+    const uint64_t count = ar.ReadU64();
+    ar.RequireAvailable(count, kMinCurveBytes);
+    CurveList list;
+    list.reserve(static_cast<size_t>(count));
+    for (uint64_t i = 0; i < count; ++i) {
+        auto curve = std::make_shared<CCurve>();
+        curve->Load(ar);
+        list.push_back(std::move(curve));
+    }
+    return list;
+}
+
+void WriteEqResult(CArchive& ar, const EqResult& eq) {
+    ar.WriteU32(static_cast<uint32_t>(eq.bands.size()));
+    ar.WriteU32(0);
+    ar.WriteDouble(eq.gain);
+    ar.WriteI32(eq.valid);
+    for (const EqBand& band : eq.bands) {
+        ar.WriteDouble(band.c0);
+        ar.WriteDouble(band.c1);
+        ar.WriteDouble(band.c2);
+        ar.WriteDouble(band.c3);
+        ar.WriteDouble(band.c4);
+        ar.WriteI32(band.shift);
+        ar.WriteI32(band.kind);
+    }
+}
+
+EqResult ReadEqResult(CArchive& ar) {
+    const uint32_t count = ar.ReadU32();
+    ar.ReadU32();  // high half, ignored
+    EqResult eq;
+    eq.gain = ar.ReadDouble();
+    eq.valid = ar.ReadI32();
+    ar.RequireAvailable(count, kBandBytes);
+    eq.bands.assign(count, EqBand{});
+    for (EqBand& band : eq.bands) {
+        band.c0 = ar.ReadDouble();
+        band.c1 = ar.ReadDouble();
+        band.c2 = ar.ReadDouble();
+        band.c3 = ar.ReadDouble();
+        band.c4 = ar.ReadDouble();
+        band.shift = ar.ReadI32();
+        band.kind = ar.ReadI32();
+    }
+    return eq;
+}
+
+void WriteImage(CArchive& ar, const DocData& data) {
+    const size_t length = data.calImage ? data.calImage->size() : 0;
+    ar.WriteU32(static_cast<uint32_t>(length));
+    ar.WriteU32(0);
+    if (length != 0)
+        ar.WriteBytes(data.calImage->data(), length);
+}
+
+void ReadImage(CArchive& ar, DocData& data) {
+    const uint32_t length = ar.ReadU32();
+    ar.ReadU32();  // high half, ignored
+    ar.RequireAvailable(length);
+    data.calImage = std::make_shared<std::vector<uint8_t>>(ar.ReadBlock(length));
+    data.calImageLength = length;
+}
+
+void ReadColours(CArchive& ar, DocData& data) {
+    const int32_t count = ar.ReadI32();
+    for (int32_t i = 0; i < count && i < kColourCount; ++i)
+        data.colours[static_cast<size_t>(i)] = ar.ReadU32();
+}
+
+}  // namespace
+
+void WriteDocData(CArchive& ar, const DocData& data) {
+    ar.WriteI32(kDocFileVersion);
+    ar.WriteU16(data.modelId);
+    ar.WriteI32(data.minEqFreq);
+    ar.WriteI32(data.hpFreq);
+    ar.WriteI32(data.hpOrder);
+    ar.WriteI32(data.calVersion);
+    ar.WriteI32(data.calVersion);
+    ar.WriteU32(0);
+    ar.WriteU32(0);
+    ar.WriteString(data.name);
+    ar.WriteU32(data.storedValue);
+    WriteCurveList(ar, data.results);
+    WriteCurveList(ar, data.measurements);
+    ar.WriteI32(data.crossover);
+    WriteEqResult(ar, data.eq);
+    WriteImage(ar, data);
+    ar.WriteU32(data.micSerial);
+    ar.WriteU32(data.unitSerial);
+    ar.WriteI32(kColourCount);
+    for (uint32_t colour : data.colours)
+        ar.WriteU32(colour);
+}
+
+void ReadDocData(CArchive& ar, DocData& data) {
+    const int32_t version = ar.ReadI32();
+    if (version < 1 || version > kDocFileVersion)
+        throw BadFileFormat();
+
+    // Read into a fresh record so that a failure part way leaves the caller's data as it was.
+    DocData loaded;
+    if (version >= 7) {
+        loaded.modelId = ar.ReadU16();
+        loaded.minEqFreq = ar.ReadI32();
+        loaded.hpFreq = ar.ReadI32();
+        loaded.hpOrder = ar.ReadI32();
+    }
+    if (version >= 6)
+        loaded.calVersion = ar.ReadI32();
+    if (version >= 5)
+        loaded.calVersion = ar.ReadI32();  // the second copy is the one kept
+    if (version >= 4) {
+        ar.ReadU32();
+        ar.ReadU32();
+    }
+    if (version >= 3)
+        loaded.name = ar.ReadString();
+    if (version >= 2)
+        loaded.storedValue = ar.ReadU32();
+    if (version < 6)
+        loaded.storedValue = 0;
+    loaded.results = ReadCurveList(ar);
+    loaded.measurements = ReadCurveList(ar);
+    loaded.crossover = ar.ReadI32();
+    loaded.eq = ReadEqResult(ar);
+    ReadImage(ar, loaded);
+    loaded.micSerial = ar.ReadU32();
+    loaded.unitSerial = ar.ReadU32();
+    ReadColours(ar, loaded);
+
+    data.MoveFrom(loaded);
+}
+
+void ReadDocFile(const std::filesystem::path& path, DocData& data) {
+    CArchive ar = CArchive::OpenForLoad(path);
+    ReadDocData(ar, data);
+}
+
+namespace {
+
+[[noreturn]] void SaveFailed(const std::filesystem::path& path) {
+    throw CArchiveException(CArchiveException::fileError,
+                            L"The file \"" + path.wstring() + L"\" could not be written.");
+}
+
+bool WriteAll(int fd, const uint8_t* bytes, size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, bytes, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void WriteDocFile(const std::filesystem::path& path, const DocData& data) {
+    CArchive ar;
+    WriteDocData(ar, data);
+    const auto& bytes = ar.Buffer();
+
+    std::random_device random;
+    std::filesystem::path temp = path;
+    temp += ".tmp" + std::to_string(random() & 0xFFFFFF);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        SaveFailed(path);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    std::error_code ec;
+    if (!written || !closed) {
+        std::filesystem::remove(temp, ec);
+        SaveFailed(path);
+    }
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        SaveFailed(path);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The microphone correction built from a calibration curve, and its application to responses.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "measure/CorrectionParam.h"
+#include "measure/Curve.h"
+
+class CCurveCorrectionManager {
+public:
+    CCurveCorrectionManager(int32_t mode, CurvePtr raw, CurvePtr correction)
+        : mode_(mode), raw_(std::move(raw)), correction_(std::move(correction)) {}
+
+    int32_t Mode() const noexcept { return mode_; }        // calibration file version
+    const CurvePtr& Raw() const noexcept { return raw_; }  // the calibration as read
+    const CurvePtr& Correction() const noexcept { return correction_; }
+
+private:
+    int32_t mode_;
+    CurvePtr raw_;
+    CurvePtr correction_;
+};
+
+using CorrectionManagerPtr = std::shared_ptr<CCurveCorrectionManager>;
+
+// The correction measurements are divided by; null for a version other than 1, 2 or 3.
+CorrectionManagerPtr MakeCorrection(const CCurve& calibration, int32_t version);
+
+// Divides the response by the correction; the response ends on the correction's axis.
+void ApplyCorrection(const CCurveCorrectionManager& manager, CCurve& response);
+
+namespace AudioSampler {
+
+class CorManCorrection final : public CorrectionParam {
+public:
+    CorManCorrection(CurvePtr reference, CorrectionManagerPtr manager)
+        : CorrectionParam(std::move(reference)), manager_(std::move(manager)) {}
+
+    const CorrectionManagerPtr& Manager() const noexcept { return manager_; }
+    void Apply(CCurve& response) override {
+        if (manager_)
+            ApplyCorrection(*manager_, response);
+    }
+
+private:
+    CorrectionManagerPtr manager_;
+};
+
+// The correction of the calibration file at `path` for a response measured with the sweep
+// whose spectrum is `reference`. Raises tsl::wruntime_error with the calibration texts, and
+// "Invalid calibration file version" for a file the correction cannot be built from.
+std::shared_ptr<CorrectionParam> LoadCorrectionFile(const std::filesystem::path& path,
+                                                    int32_t unitSerial, CurvePtr reference);
+
+}  // namespace AudioSampler

@@ -1,0 +1,133 @@
+#include "sim/SimState.h"
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "threading/Errors.h"
+
+namespace Sim {
+
+namespace {
+constexpr size_t kMaxFileBytes = 8u << 20;
+constexpr size_t kMaxRegionBytes = 4096;
+
+std::string ToHex(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(bytes.size() * 2);
+    for (uint8_t b : bytes) {
+        s.push_back(digits[b >> 4]);
+        s.push_back(digits[b & 15]);
+    }
+    return s;
+}
+
+int Nibble(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+[[noreturn]] void Bad(const std::string& path, const std::string& why) {
+    throw tsl::wruntime_error(tsl::FromUtf8("Invalid simulation state file " + path + ": " + why));
+}
+}  // namespace
+
+SimState CaptureState(const SimFirmware& firmware) {
+    SimState s;
+    s.modelId = firmware.Options().modelId;
+    s.mode = firmware.Mode();
+    s.flash = firmware.Flash();
+    return s;
+}
+
+void ApplyState(const SimState& state, SimFirmware& firmware) {
+    firmware.SetMode(state.mode);
+    for (const auto& [key, bytes] : state.flash)
+        firmware.SetRegion(key.first, key.second, bytes);
+}
+
+std::optional<SimState> LoadState(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return std::nullopt;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxFileBytes)
+        Bad(path, "unreadable or too large");
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in && !in.eof())
+        Bad(path, "unreadable");
+    nlohmann::json j;
+    try {
+        j = nlohmann::json::parse(text.str());
+    } catch (const nlohmann::json::exception&) {
+        Bad(path, "not JSON");
+    }
+    if (!j.is_object())
+        Bad(path, "not an object");
+    SimState s;
+    try {
+        auto model = j.at("model").get<int64_t>();
+        if (model < 0 || model > 0xFFFF)
+            Bad(path, "model out of range");
+        s.modelId = static_cast<uint16_t>(model);
+        auto mode = j.at("mode").get<std::string>();
+        if (mode == "application")
+            s.mode = SimMode::Application;
+        else if (mode == "bootloader")
+            s.mode = SimMode::BootLoader;
+        else
+            Bad(path, "unknown mode");
+        for (const auto& r : j.value("flash", nlohmann::json::array())) {
+            auto memory = r.at("memory").get<int64_t>();
+            auto region = r.at("region").get<int64_t>();
+            auto hex = r.at("bytes").get<std::string>();
+            if (memory < 0 || memory > 1 || region < 0 || region > 1023 || hex.size() % 2 != 0 ||
+                hex.size() / 2 > kMaxRegionBytes)
+                Bad(path, "bad flash region");
+            std::vector<uint8_t> bytes(hex.size() / 2);
+            for (size_t i = 0; i < bytes.size(); ++i) {
+                int hi = Nibble(hex[2 * i]), lo = Nibble(hex[2 * i + 1]);
+                if (hi < 0 || lo < 0)
+                    Bad(path, "bad flash bytes");
+                bytes[i] = static_cast<uint8_t>(hi << 4 | lo);
+            }
+            s.flash[{static_cast<uint32_t>(memory), static_cast<uint32_t>(region)}] =
+                std::move(bytes);
+        }
+    } catch (const nlohmann::json::exception&) {
+        Bad(path, "missing or mistyped field");
+    }
+    return s;
+}
+
+void SaveState(const SimState& state, const std::string& path) {
+    nlohmann::json j;
+    j["model"] = state.modelId;
+    j["mode"] = state.mode == SimMode::BootLoader ? "bootloader" : "application";
+    j["flash"] = nlohmann::json::array();
+    for (const auto& [key, bytes] : state.flash)
+        j["flash"].push_back(
+            {{"memory", key.first}, {"region", key.second}, {"bytes", ToHex(bytes)}});
+    std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out << j.dump(1) << '\n';
+        if (!out)
+            throw tsl::wruntime_error(tsl::FromUtf8("Cannot write simulation state file " + path));
+    }
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+    if (ec)
+        throw tsl::wruntime_error(tsl::FromUtf8("Cannot write simulation state file " + path));
+}
+
+}  // namespace Sim

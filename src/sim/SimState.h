@@ -1,0 +1,29 @@
+#pragma once
+// The persisted state of one simulated subwoofer (model, running program, flash), so that
+// successive program runs talk to the same simulated device.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "sim/SimFirmware.h"
+
+namespace Sim {
+
+struct SimState {
+    uint16_t modelId = 275;
+    SimMode mode = SimMode::Application;
+    std::map<std::pair<uint32_t, uint32_t>, std::vector<uint8_t>> flash;
+};
+
+SimState CaptureState(const SimFirmware& firmware);
+// Model and mode go into options; flash into the firmware built from them.
+void ApplyState(const SimState& state, SimFirmware& firmware);
+
+// Nothing when the file does not exist; throws tsl::wruntime_error for a file that cannot be
+// read or is not a valid state.
+std::optional<SimState> LoadState(const std::string& path);
+// Throws tsl::wruntime_error when the file cannot be written.
+void SaveState(const SimState& state, const std::string& path);
+
+}  // namespace Sim

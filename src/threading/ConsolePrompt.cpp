@@ -1,0 +1,200 @@
+#include "threading/ConsolePrompt.h"
+
+#include <unistd.h>
+
+#include <cwctype>
+#include <iostream>
+#include <string>
+
+#include "threading/Errors.h"
+
+namespace Threading {
+
+namespace {
+
+struct Choice {
+    MsgResult result;
+    const wchar_t* label;
+    wchar_t key;
+};
+
+std::vector<Choice> ChoicesFor(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return {{MsgResult::Ok, L"OK", L'o'}};
+        case MsgButtons::OkCancel:
+            return {{MsgResult::Ok, L"OK", L'o'}, {MsgResult::Cancel, L"Cancel", L'c'}};
+        case MsgButtons::YesNo:
+            return {{MsgResult::Yes, L"Yes", L'y'}, {MsgResult::No, L"No", L'n'}};
+        case MsgButtons::YesNoCancel:
+            return {{MsgResult::Yes, L"Yes", L'y'},
+                    {MsgResult::No, L"No", L'n'},
+                    {MsgResult::Cancel, L"Cancel", L'c'}};
+        case MsgButtons::RetryCancel:
+            return {{MsgResult::Retry, L"Retry", L'r'}, {MsgResult::Cancel, L"Cancel", L'c'}};
+        case MsgButtons::AbortRetryIgnore:
+            return {{MsgResult::Abort, L"Abort", L'a'},
+                    {MsgResult::Retry, L"Retry", L'r'},
+                    {MsgResult::Ignore, L"Ignore", L'i'}};
+    }
+    return {{MsgResult::Ok, L"OK", L'o'}};
+}
+
+// The answer a preset gives: the first button for --yes, the last one that declines for --no.
+MsgResult PresetResult(MsgButtons buttons, PresetAnswer preset) {
+    if (preset == PresetAnswer::Yes)
+        return ChoicesFor(buttons).front().result;
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
+        case MsgButtons::YesNo:
+            return MsgResult::No;
+        case MsgButtons::AbortRetryIgnore:
+            return MsgResult::Abort;
+        default:
+            return MsgResult::Cancel;
+    }
+}
+
+const char* IconTag(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Error:
+            return "[error] ";
+        case MsgIcon::Warning:
+            return "[warning] ";
+        case MsgIcon::Information:
+            return "[info] ";
+        case MsgIcon::Question:
+            return "[question] ";
+        case MsgIcon::None:
+            break;
+    }
+    return "";
+}
+
+// The text as it reads on a terminal: the "\n\r" pairs of the dialog texts become one line feed.
+std::string TerminalText(const std::wstring& text) {
+    std::wstring clean;
+    clean.reserve(text.size());
+    for (wchar_t c : text)
+        if (c != L'\r')
+            clean += c;
+    return tsl::ToUtf8(clean);
+}
+
+std::wstring Trimmed(const std::string& line) {
+    std::wstring w = tsl::FromUtf8(line);
+    size_t b = 0, e = w.size();
+    while (b < e && std::iswspace(static_cast<wint_t>(w[b])))
+        ++b;
+    while (e > b && std::iswspace(static_cast<wint_t>(w[e - 1])))
+        --e;
+    return w.substr(b, e - b);
+}
+
+[[noreturn]] void NoTerminal(const std::wstring& question) {
+    throw tsl::wruntime_error(L"Cannot ask \"" + question +
+                              L"\": standard input is not a terminal. Answer with --yes or --no.");
+}
+
+}  // namespace
+
+ConsolePrompt::ConsolePrompt(std::istream& in, std::ostream& out, bool interactive,
+                             PresetAnswer preset)
+    : in_(in), out_(out), interactive_(interactive), preset_(preset) {}
+
+ConsolePrompt& ConsolePrompt::Standard(PresetAnswer preset) {
+    static ConsolePrompt prompt(std::cin, std::cerr, ::isatty(STDIN_FILENO) != 0, preset);
+    prompt.preset_ = preset;
+    return prompt;
+}
+
+MsgResult ConsolePrompt::MessageBox(const std::wstring& text, const std::wstring& caption,
+                                    MsgButtons buttons, MsgIcon icon) {
+    std::lock_guard<std::mutex> g(terminal_);
+    out_ << '\n' << IconTag(icon);
+    if (!caption.empty())
+        out_ << TerminalText(caption) << ": ";
+    out_ << TerminalText(text) << '\n';
+    std::vector<Choice> choices = ChoicesFor(buttons);
+    if (choices.size() == 1) {
+        out_.flush();
+        return choices.front().result;
+    }
+    if (preset_ != PresetAnswer::None) {
+        // Unattended, a question that keeps coming back (a retry prompt of a failure that does
+        // not go away) would loop for ever; past a few repeats it is declined.
+        repeats_ = text == lastPresetText_ ? repeats_ + 1 : 0;
+        lastPresetText_ = text;
+        PresetAnswer preset = repeats_ >= kMaxPresetRepeats ? PresetAnswer::No : preset_;
+        if (preset != preset_)
+            out_ << "(asked " << repeats_ << " times in a row; declining)\n";
+        MsgResult r = PresetResult(buttons, preset);
+        for (const auto& c : choices)
+            if (c.result == r)
+                out_ << "-> " << tsl::ToUtf8(c.label) << '\n';
+        out_.flush();
+        return r;
+    }
+    if (!interactive_)
+        NoTerminal(text);
+    for (;;) {
+        std::string menu;
+        for (const auto& c : choices)
+            menu += "[" + std::string(1, static_cast<char>(c.key)) + "]" +
+                    tsl::ToUtf8(std::wstring(c.label).substr(1)) + " ";
+        out_ << menu << "> " << std::flush;
+        std::string line;
+        if (!std::getline(in_, line))
+            throw tsl::wruntime_error(L"No answer to \"" + text + L"\": end of input.");
+        std::wstring answer = Trimmed(line);
+        if (answer.empty())
+            continue;
+        wchar_t key = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(answer[0])));
+        for (const auto& c : choices)
+            if (key == c.key)
+                return c.result;
+    }
+}
+
+std::optional<size_t> ConsolePrompt::Choose(const std::wstring& prompt,
+                                            const std::vector<std::wstring>& choices) {
+    std::lock_guard<std::mutex> g(terminal_);
+    out_ << '\n' << TerminalText(prompt) << '\n';
+    for (size_t i = 0; i < choices.size(); ++i)
+        out_ << "  " << (i + 1) << ") " << TerminalText(choices[i]) << '\n';
+    if (choices.empty())
+        return std::nullopt;
+    if (preset_ == PresetAnswer::Yes) {
+        out_ << "-> 1\n" << std::flush;
+        return 0;
+    }
+    if (preset_ == PresetAnswer::No) {
+        out_ << "-> cancelled\n" << std::flush;
+        return std::nullopt;
+    }
+    if (!interactive_)
+        NoTerminal(prompt);
+    for (;;) {
+        out_ << "number (empty line cancels)> " << std::flush;
+        std::string line;
+        if (!std::getline(in_, line))
+            throw tsl::wruntime_error(L"No answer to \"" + prompt + L"\": end of input.");
+        std::wstring answer = Trimmed(line);
+        if (answer.empty())
+            return std::nullopt;
+        size_t n = 0;
+        bool digits = answer.size() <= 6;
+        for (wchar_t c : answer) {
+            if (c < L'0' || c > L'9') {
+                digits = false;
+                break;
+            }
+            n = n * 10 + static_cast<size_t>(c - L'0');
+        }
+        if (digits && n >= 1 && n <= choices.size())
+            return n - 1;
+    }
+}
+
+}  // namespace Threading

@@ -1,0 +1,46 @@
+#pragma once
+// Message boxes on the terminal. Questions are answered from a preset (--yes / --no) or read
+// from the input; without a preset and without a terminal a question fails with a clear text
+// instead of blocking or guessing.
+
+#include <iosfwd>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "threading/Prompt.h"
+
+namespace Threading {
+
+enum class PresetAnswer { None, Yes, No };
+
+class ConsolePrompt : public IPrompt {
+public:
+    // in and out must outlive the prompt; interactive says whether in is a terminal.
+    ConsolePrompt(std::istream& in, std::ostream& out, bool interactive,
+                  PresetAnswer preset = PresetAnswer::None);
+    // Standard input and standard error, interactive when stdin is a terminal.
+    static ConsolePrompt& Standard(PresetAnswer preset);
+
+    MsgResult MessageBox(const std::wstring& text, const std::wstring& caption, MsgButtons buttons,
+                         MsgIcon icon) override;
+    std::optional<size_t> Choose(const std::wstring& prompt,
+                                 const std::vector<std::wstring>& choices) override;
+
+    // A preset answers the same question this many times in a row, then declines it.
+    static constexpr int kMaxPresetRepeats = 3;
+
+    // Serialises terminal output of the prompt and of a progress display sharing the stream.
+    std::mutex& TerminalLock() { return terminal_; }
+
+private:
+    std::istream& in_;
+    std::ostream& out_;
+    bool interactive_;
+    PresetAnswer preset_;
+    std::wstring lastPresetText_;
+    int repeats_ = 0;
+    std::mutex terminal_;
+};
+
+}  // namespace Threading

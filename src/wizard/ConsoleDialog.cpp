@@ -1,0 +1,170 @@
+#include "wizard/ConsoleDialog.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+#include "threading/Errors.h"
+
+namespace {
+
+std::atomic<bool> g_abortRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+    ConsoleWizardDialog::RequestAbort();
+}
+
+// Routes Ctrl-C to the dialog while it is shown.
+class InterruptScope {
+public:
+    InterruptScope() {
+        struct sigaction action {};
+        action.sa_handler = &OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptScope() {
+        if (installed_)
+            sigaction(SIGINT, &previous_, nullptr);
+    }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+std::string Line(const std::wstring& text) {
+    std::wstring clean;
+    for (wchar_t c : text)
+        if (c != L'\r')
+            clean += c;
+    return tsl::ToUtf8(clean);
+}
+
+}  // namespace
+
+ConsoleWizardDialog::ConsoleWizardDialog(const WizardDialogSetup& setup, Threading::IPrompt& prompt,
+                                         std::ostream& out, bool terminal, Threading::IClock& clock,
+                                         std::mutex* outputLock)
+    : WizardDialog(setup),
+      prompt_(prompt),
+      out_(out),
+      terminal_(terminal),
+      clock_(clock),
+      outputLock_(outputLock) {}
+
+void ConsoleWizardDialog::RequestAbort() noexcept {
+    g_abortRequested.store(true);
+}
+
+int ConsoleWizardDialog::DoModal() {
+    ended_ = false;
+    result_ = IDCANCEL;
+    g_abortRequested.store(false);
+    Bridge().Start();
+    AttachWindow();
+    {
+        InterruptScope interrupts;
+        OnInitDialog();
+        while (!ended_) {
+            if (g_abortRequested.exchange(false))
+                OnAbort();
+            Bridge().WaitForMessage(clock_, std::chrono::milliseconds(50));
+            Bridge().Drain();
+        }
+    }
+    DetachWindow();
+    CloseProgressLine();
+    return result_;
+}
+
+void ConsoleWizardDialog::Write(const std::string& text) {
+    std::unique_lock<std::mutex> g;
+    if (outputLock_ != nullptr)
+        g = std::unique_lock<std::mutex>(*outputLock_);
+    out_ << text << std::flush;
+}
+
+void ConsoleWizardDialog::CloseProgressLine() {
+    if (progressLineOpen_) {
+        Write("\n");
+        progressLineOpen_ = false;
+    }
+}
+
+void ConsoleWizardDialog::DrawCaption(const std::wstring& caption) {
+    if (caption == caption_)
+        return;
+    caption_ = caption;
+    CloseProgressLine();
+    Write("== " + Line(caption) + " ==\n");
+}
+
+void ConsoleWizardDialog::DrawEnable(int, bool) {}
+
+void ConsoleWizardDialog::DrawCheck(int controlId, bool checked) {
+    checks_[controlId] = checked;
+}
+
+bool ConsoleWizardDialog::IsChecked(int controlId) const {
+    auto it = checks_.find(controlId);
+    return it != checks_.end() && it->second;
+}
+
+void ConsoleWizardDialog::DrawStatus(const std::wstring& text) {
+    CloseProgressLine();
+    Write(Line(text) + "\n");
+}
+
+void ConsoleWizardDialog::DrawProgressRange(int32_t n) {
+    range_ = n;
+    lastPercent_ = -1;
+}
+
+void ConsoleWizardDialog::DrawProgressPos(int32_t n) {
+    if (range_ <= 0)
+        return;
+    int64_t clamped = std::clamp<int64_t>(n, 0, range_);
+    int percent = static_cast<int>(clamped * 100 / range_);
+    // Off a terminal, one line per tenth keeps logs short.
+    if (percent == lastPercent_ || (!terminal_ && percent / 10 == lastPercent_ / 10))
+        return;
+    lastPercent_ = percent;
+    constexpr int kWidth = 30;
+    int filled = percent * kWidth / 100;
+    std::string bar = "[" + std::string(static_cast<size_t>(filled), '#') +
+                      std::string(static_cast<size_t>(kWidth - filled), '.') + "] " +
+                      std::to_string(percent) + "%";
+    if (terminal_) {
+        Write("\r" + bar);
+        progressLineOpen_ = true;
+    } else {
+        Write(bar + "\n");
+    }
+}
+
+void ConsoleWizardDialog::EndDialog(int result) {
+    result_ = result;
+    ended_ = true;
+}
+
+DialogFactory ConsoleDialogFactory(Threading::IPrompt& prompt, std::ostream& out, bool terminal,
+                                   Threading::IClock& clock, std::mutex* outputLock) {
+    return [&prompt, &out, terminal, &clock,
+            outputLock](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
+        return std::make_unique<ConsoleWizardDialog>(setup, prompt, out, terminal, clock,
+                                                     outputLock);
+    };
+}
+
+DialogFactory StandardConsoleDialogFactory(Threading::PresetAnswer preset) {
+    Threading::ConsolePrompt& prompt = Threading::ConsolePrompt::Standard(preset);
+    return ConsoleDialogFactory(prompt, std::cerr, ::isatty(STDERR_FILENO) != 0,
+                                Threading::RealClock::Instance(), &prompt.TerminalLock());
+}

@@ -1,0 +1,79 @@
+#include "wizard/RunWizard.h"
+
+#include "threading/Errors.h"
+#include "wizard/WizardDialog.h"
+
+namespace {
+
+StepFunction Unavailable(const wchar_t* name) {
+    std::wstring text = std::wstring(L"The ") + name + L" step is not available in this build.";
+    return [text](IProcDialog*, void*, void*) -> bool { throw tsl::wruntime_error(text); };
+}
+
+// Moves the data back into the working copy even when saving throws, so the wizard never
+// hands an emptied record back to the document.
+struct MoveBack {
+    DocData& working;
+    DocData& document;
+    ~MoveBack() { working.MoveFrom(document); }
+};
+
+}  // namespace
+
+WizardStepTable WizardStepTable::Defaults() {
+    return WizardStepTable{Unavailable(L"Measure"), Unavailable(L"Calculate"),
+                           Unavailable(L"Upload")};
+}
+
+std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardStepTable& table) {
+    switch (kind) {
+        case kWizardMeasure:
+            return {WizardStep{table.measure, L"Measure"}};
+        case kWizardCalculate:
+            return {WizardStep{table.calculate, L"Calculate"}};
+        case kWizardUpload:
+            if (options & kOptionErase)
+                return {WizardStep{table.upload, L"Erase"}};
+            return {WizardStep{table.upload, L"Upload"}};
+        default:
+            return {};
+    }
+}
+
+bool RunWizard(int kind, Threading::IWindow* parentWindow, IWizardDocument& document,
+               uint32_t options, const WizardEnvironment& environment) {
+    Threading::MessageBridge& bridge =
+        environment.bridge ? *environment.bridge : Threading::Bridge();
+    SaveProgressRecord record;
+    record.document = &document;
+    record.working.MoveFrom(document.Data());
+
+    bool result = false;
+    {
+        // The controller outlives the dialog; both are gone (the worker joined) before the
+        // working data goes back, even when the dialog throws.
+        struct Restore {
+            SaveProgressRecord& record;
+            ~Restore() { record.document->Data().MoveFrom(record.working); }
+        } restore{record};
+        WizardController controller(StepsForKind(kind, options, environment.steps), bridge);
+        SaveCallback callback = (options & kOptionNoSave) ? nullptr : &SaveProgress;
+        std::unique_ptr<WizardDialog> dialog =
+            controller.CreateDialog(environment.makeDialog, parentWindow, L"Wizard",
+                                    &record.working, &options, callback, &record);
+        result = dialog->DoModal() == IDOK;
+        dialog.reset();
+    }
+    return result;
+}
+
+void SaveProgress(void* data) {
+    auto* record = static_cast<SaveProgressRecord*>(data);
+    if (record == nullptr || record->document == nullptr)
+        return;
+    DocData& documentData = record->document->Data();
+    documentData.MoveFrom(record->working);
+    MoveBack back{record->working, documentData};
+    record->document->SetModifiedFlag(true);
+    record->document->DoFileSave();
+}

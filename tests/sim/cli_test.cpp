@@ -1,0 +1,135 @@
+// The USB commands of tessaline-cli against the simulated subwoofer, run as a user would.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "correction/EqResult.h"
+#include "document/DocFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int code = -1;
+    std::string out, err;
+};
+
+class CliUsb : public ::testing::Test {
+protected:
+    fs::path dir =
+        fs::temp_directory_path() /
+        ("cli_usb_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static std::string Slurp(const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    CliRun Cli(const std::string& args) {
+        fs::path out = dir / "out.txt", err = dir / "err.txt";
+        std::string cmd =
+            std::string(TESSALINE_CLI) + " " + args + " >" + out.string() + " 2>" + err.string();
+        int status = std::system(cmd.c_str());
+        CliRun r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+
+    std::string Document(uint16_t model) {
+        DocData data;
+        data.modelId = model;
+        data.eq.valid = 1;
+        data.eq.bands.clear();
+        for (int i = 0; i < 10; ++i)
+            data.eq.bands.push_back({1, 0.25, -0.5 + 0.02 * i, 0.5, 0.45, -0.95, 1});
+        fs::path p = dir / "room.CVD";
+        WriteDocFile(p, data);
+        return p.string();
+    }
+
+    std::string State() const { return (dir / "sub.json").string(); }
+};
+
+const char* const kUploaded =
+    "Your subwoofer has successfully been EQ'd\n\r\n\rNow you will need to set your sub's level, "
+    "crossover, and phase controls according to your subwoofer manual's instructions.\n";
+
+TEST_F(CliUsb, UploadThenSkippedSecondUploadThenErase) {
+    std::string doc = Document(275);
+    CliRun first = Cli("--trace --sim-state " + State() + " upload " + doc);
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(first.out, kUploaded);
+    EXPECT_NE(first.err.find("usb> u70 +224 bytes\n"), std::string::npos);
+    EXPECT_NE(first.err.find("usb< KT1\n"), std::string::npos);
+    EXPECT_NE(first.err.find("usb ctl 0x0080\n"), std::string::npos);
+    EXPECT_NE(first.err.find("usb> t0\n"), std::string::npos);
+
+    CliRun second = Cli("--trace --sim-state " + State() + " upload " + doc);
+    ASSERT_EQ(second.code, 0) << second.err;
+    EXPECT_EQ(second.err.find("usb> u70"), std::string::npos);
+    EXPECT_NE(second.err.find("usb> D70\n"), std::string::npos);
+
+    CliRun erase = Cli("--sim-state " + State() + " erase");
+    ASSERT_EQ(erase.code, 0) << erase.err;
+    EXPECT_EQ(erase.out, "Your subwoofers EQ has successfully been erased\n");
+}
+
+TEST_F(CliUsb, UploadToAnotherModelFails) {
+    CliRun r = Cli("--simulate --sim-model 276 upload " + Document(275));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err,
+              "Error, can't upload results to a different subwoofer than what was used to make "
+              "the measurements\n");
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliUsb, RefusedStoreFailsTheUpload) {
+    CliRun r = Cli("--sim-fault refuse=m upload " + Document(275));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "Failed to upload results\n");
+}
+
+TEST_F(CliUsb, NoSubwooferFailsTheErase) {
+    CliRun r = Cli("--sim-fault busy erase");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err,
+              "Could not find a subwoofer.\nPlease check that you have connected the target "
+              "subwoofer via USB.\n");
+}
+
+TEST_F(CliUsb, DevicesCountsTheSimulatedSubwoofer) {
+    CliRun r = Cli("--simulate devices");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "{\"total\": 1, \"busy\": 0, \"unrecognised\": 0, \"recognised\": 1}\n");
+    CliRun busy = Cli("--sim-fault busy devices");
+    EXPECT_EQ(busy.out, "{\"total\": 1, \"busy\": 1, \"unrecognised\": 0, \"recognised\": 0}\n");
+    CliRun real = Cli("--usb-id ffff:fffe devices");
+    EXPECT_EQ(real.code, 0);
+    EXPECT_EQ(real.out, "{\"total\": 0, \"busy\": 0, \"unrecognised\": 0, \"recognised\": 0}\n");
+}
+
+TEST_F(CliUsb, BadOptionsAreReported) {
+    EXPECT_EQ(Cli("--sim-fault nonsense devices").code, 2);
+    EXPECT_EQ(Cli("--usb-id 12 devices").code, 2);
+    std::ofstream(State()) << "{";
+    CliRun r = Cli("--sim-state " + State() + " devices");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Invalid simulation state file"), std::string::npos);
+}
+
+}  // namespace

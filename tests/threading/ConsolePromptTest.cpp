@@ -1,0 +1,81 @@
+#include "threading/ConsolePrompt.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "threading/Errors.h"
+
+using Threading::ConsolePrompt;
+using Threading::MsgButtons;
+using Threading::MsgIcon;
+using Threading::MsgResult;
+using Threading::PresetAnswer;
+
+TEST(ConsolePrompt, PresetAnswersWithoutReading) {
+    std::istringstream in;
+    std::ostringstream out;
+    ConsolePrompt yes(in, out, false, PresetAnswer::Yes);
+    EXPECT_EQ(yes.MessageBox(L"Go?", L"Wizard", MsgButtons::YesNo, MsgIcon::Question),
+              MsgResult::Yes);
+    EXPECT_EQ(yes.MessageBox(L"Again?", L"", MsgButtons::RetryCancel, MsgIcon::None),
+              MsgResult::Retry);
+    EXPECT_EQ(yes.MessageBox(L"Place it.", L"", MsgButtons::OkCancel, MsgIcon::None),
+              MsgResult::Ok);
+    EXPECT_EQ(yes.Choose(L"How many?", {L"5", L"6"}), std::optional<size_t>(0));
+    ConsolePrompt no(in, out, false, PresetAnswer::No);
+    EXPECT_EQ(no.MessageBox(L"Go?", L"", MsgButtons::YesNo, MsgIcon::None), MsgResult::No);
+    EXPECT_EQ(no.MessageBox(L"Place it.", L"", MsgButtons::OkCancel, MsgIcon::None),
+              MsgResult::Cancel);
+    EXPECT_EQ(no.MessageBox(L"Hmm", L"", MsgButtons::AbortRetryIgnore, MsgIcon::None),
+              MsgResult::Abort);
+    EXPECT_EQ(no.Choose(L"How many?", {L"5"}), std::nullopt);
+    EXPECT_NE(out.str().find("Wizard: Go?"), std::string::npos);
+}
+
+TEST(ConsolePrompt, QuestionWithoutTerminalOrPresetFailsClearly) {
+    std::istringstream in("y\n");
+    std::ostringstream out;
+    ConsolePrompt prompt(in, out, false);
+    try {
+        prompt.MessageBox(L"Proceed?", L"", MsgButtons::YesNo, MsgIcon::Question);
+        FAIL() << "expected an error";
+    } catch (const tsl::wruntime_error& e) {
+        EXPECT_NE(e.wwhat().find(L"not a terminal"), std::wstring::npos);
+        EXPECT_NE(e.wwhat().find(L"--yes"), std::wstring::npos);
+    }
+    EXPECT_THROW(prompt.Choose(L"Which?", {L"a"}), tsl::wruntime_error);
+    // A box with only OK needs no answer.
+    EXPECT_EQ(prompt.MessageBox(L"Done.\n\rBye", L"", MsgButtons::Ok, MsgIcon::Information),
+              MsgResult::Ok);
+    EXPECT_EQ(out.str().find('\r'), std::string::npos);
+}
+
+TEST(ConsolePrompt, InteractiveReadsAnswers) {
+    std::istringstream in("maybe\n  N \n\n0\n7\n2\nr\n");
+    std::ostringstream out;
+    ConsolePrompt prompt(in, out, true);
+    EXPECT_EQ(prompt.MessageBox(L"Go?", L"", MsgButtons::YesNo, MsgIcon::None), MsgResult::No);
+    EXPECT_EQ(prompt.Choose(L"Which?", {L"a", L"b"}), std::nullopt);  // the empty line
+    EXPECT_EQ(prompt.Choose(L"Which?", {L"a", L"b"}), std::optional<size_t>(1));
+    EXPECT_EQ(prompt.MessageBox(L"Again?", L"", MsgButtons::RetryCancel, MsgIcon::None),
+              MsgResult::Retry);
+    EXPECT_THROW(prompt.MessageBox(L"More?", L"", MsgButtons::YesNo, MsgIcon::None),
+                 tsl::wruntime_error);  // end of input
+}
+
+TEST(ConsolePrompt, PresetDeclinesAQuestionThatKeepsComingBack) {
+    std::istringstream in;
+    std::ostringstream out;
+    ConsolePrompt prompt(in, out, false, PresetAnswer::Yes);
+    const std::wstring retry = L"No signal.\nPress OK to retry this position, CANCEL to abort.";
+    for (int i = 0; i < ConsolePrompt::kMaxPresetRepeats; ++i)
+        EXPECT_EQ(prompt.MessageBox(retry, L"", MsgButtons::OkCancel, MsgIcon::None),
+                  MsgResult::Ok);
+    EXPECT_EQ(prompt.MessageBox(retry, L"", MsgButtons::OkCancel, MsgIcon::None),
+              MsgResult::Cancel);
+    // Different questions in between do not count as repeats.
+    EXPECT_EQ(prompt.MessageBox(L"Place the microphone.", L"", MsgButtons::OkCancel, MsgIcon::None),
+              MsgResult::Ok);
+    EXPECT_EQ(prompt.MessageBox(retry, L"", MsgButtons::OkCancel, MsgIcon::None), MsgResult::Ok);
+}
