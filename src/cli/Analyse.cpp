@@ -6,6 +6,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Wav.h"
+#include "measure/CorrectionManager.h"
 #include "measure/Impulse.h"
 
 namespace cli {
@@ -34,6 +35,15 @@ void SmoothResponse(CCurve& response, const SmoothingSettings& s) {
     Smooth(response, s.fraction, s.pointsPerOctave, s.lowest, s.highest, s.normalise);
 }
 
+// The microphone correction of the options, or none, for a response measured with the test sweep.
+std::shared_ptr<AudioSampler::CorrectionParam> Correction(const AnalyseOptions& options) {
+    CurvePtr reference = Fft(*SweepReference(kSweepLength, kSweepRate));
+    if (options.calibrationFile.empty())
+        return std::make_shared<AudioSampler::NoMicrophoneCorrection>(std::move(reference));
+    return AudioSampler::LoadCorrectionFile(options.calibrationFile, options.unitSerial,
+                                            std::move(reference));
+}
+
 CurvePtr Measure(const std::string& path, const AnalyseOptions& options) {
     // Longer files are not read: their length alone fails the measurement.
     MonoRecording recording = ReadMonoRecording(path, 3 * std::int64_t{kSweepLength});
@@ -43,8 +53,7 @@ CurvePtr Measure(const std::string& path, const AnalyseOptions& options) {
     context.bandHigh = options.bandHigh;
     if (options.smooth)
         context.smoothing = kMeasurementSmoothing;
-    context.correction = std::make_shared<AudioSampler::NoMicrophoneCorrection>(
-        Fft(*SweepReference(kSweepLength, kSweepRate)));
+    context.correction = Correction(options);
     context.capture = std::make_shared<CaptureBlock>();
     context.capture->capturedCount = static_cast<std::int32_t>(
         std::min<std::int64_t>(recording.frames, std::numeric_limits<std::int32_t>::max()));
@@ -61,6 +70,7 @@ CurvePtr MeasureQuick(const std::string& path, const AnalyseOptions& options) {
         throw CliFailure("'" + path + "' holds " + std::to_string(recording.frames) +
                          " samples, the quick analysis needs at least " + std::to_string(needed));
     CheckFinite(path, recording.samples);
+    const auto correction = Correction(options);
     QuickBlock block;
     block.samples = std::move(recording.samples);
     block.capturedCount = static_cast<std::int32_t>(needed);
@@ -69,6 +79,7 @@ CurvePtr MeasureQuick(const std::string& path, const AnalyseOptions& options) {
     if (!response)
         throw CliFailure("'" + path + "' is recorded at " + std::to_string(recording.sampleRate) +
                          " Hz, the quick analysis needs " + std::to_string(kSweepRate) + " Hz");
+    correction->Apply(*response);
     if (options.smooth)
         SmoothResponse(*response, kMeasurementSmoothing);
     return response;

@@ -1,6 +1,7 @@
 #pragma once
 // The analysis behind `tessaline-cli analyse`: a recorded capture file in, a response out.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@ struct AnalyseOptions {
     double bandLow = 20;  // analysis band of the noise and repeatability checks
     double bandHigh = 350;
     bool smooth = true;
+    std::string calibrationFile;  // microphone calibration; empty for none
+    std::int32_t unitSerial = 0;
 };
 
 struct ResponsePoint {

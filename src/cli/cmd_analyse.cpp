@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -37,6 +38,8 @@ struct AnalyseArgs {
     bool quick = false;
     bool noSmooth = false;
     bool json = false;
+    std::string cal;
+    std::int32_t unitSerial = 0;
 };
 
 const cli::CommandRegistration registration{
@@ -51,10 +54,15 @@ const cli::CommandRegistration registration{
         cmd->add_option("--band", args->band, "Analysis band LO:HI in Hz (default 20:350)");
         cmd->add_flag("--no-smooth", args->noSmooth, "Skip the 1/6-octave smoothing");
         cmd->add_flag("--json", args->json, "Print {\"points\": [[f, db, phase], ...]}");
+        cmd->add_option("--cal", args->cal, "Microphone calibration file to correct the response");
+        cmd->add_option("--unit-serial", args->unitSerial,
+                        "Unit serial number the calibration file belongs to (default 0)");
         cmd->callback([args] {
             cli::AnalyseOptions options;
             options.quick = args->quick;
             options.smooth = !args->noSmooth;
+            options.calibrationFile = args->cal;
+            options.unitSerial = args->unitSerial;
             cli::ParseBand(args->band, options);
             Print(cli::AnalyseCapture(args->path, options), args->json);
         });

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
 #include "cli/Analyse.h"
 #include "cli/Cli.h"
 #include "cli/Wav.h"
+
+#include "measure/CalibrationFileBuilder.h"
 #include "measure/Impulse.h"
 #include "measure/impulse_synth.h"
 #include "threading/Errors.h"
@@ -160,6 +163,42 @@ TEST_F(CaptureFileTest, SweepFileRoundTrips) {
     ASSERT_EQ(read.samples.size(), static_cast<std::size_t>(kN));
     for (int i = 0; i < kN; i += 101)
         EXPECT_NEAR(read.samples[static_cast<std::size_t>(i)], sweep->First()[i], 1e-7);
+}
+
+// A flat version-3 calibration leaves only the sensitivity offset (-22.3 dB), which the
+// corrected response gains back; a calibration for another unit is refused with its text.
+TEST_F(CaptureFileTest, CalibrationFileCorrectsTheResponse) {
+    const std::string capture = Write("cal_capture.wav", Capture());
+    const std::string cal =
+        (std::filesystem::path(::testing::TempDir()) / "4321Corvana.cal").string();
+    {
+        std::vector<testcal::Point> flat;
+        for (double f = 5; f <= 24000; f *= 1.1)
+            flat.push_back({f, 1.0, 0.0});
+        const auto bytes = testcal::BuildFile(3, 77, 4321, flat);
+        std::ofstream(cal, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    cli::AnalyseOptions plain;
+    cli::AnalyseOptions corrected;
+    corrected.calibrationFile = cal;
+    corrected.unitSerial = 77;
+    const auto before = cli::AnalyseCapture(capture, plain);
+    const auto after = cli::AnalyseCapture(capture, corrected);
+    const auto levelNear = [](const std::vector<cli::ResponsePoint>& points, double f) {
+        const cli::ResponsePoint* best = &points.front();
+        for (const cli::ResponsePoint& p : points)
+            if (std::abs(std::log(p.frequencyHz / f)) < std::abs(std::log(best->frequencyHz / f)))
+                best = &p;
+        return best->levelDb;
+    };
+    for (double f : {40.0, 100.0, 200.0})
+        EXPECT_NEAR(levelNear(after, f) - levelNear(before, f), 22.3, 0.2) << f << " Hz";
+
+    corrected.unitSerial = 78;
+    EXPECT_NE(FailureText(capture, corrected), L"(no failure)");
+    std::filesystem::remove(cal);
 }
 
 TEST(ParseBandTest, AcceptsOnlyAnAscendingPairOfFrequencies) {
