@@ -7,6 +7,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
   clang libclang-rt-14-dev clang-format
   libusb-1.0-0-dev umockdev libumockdev-dev
+  portaudio19-dev libasound2-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -21,7 +21,7 @@ done
 
 # Threaded code under ThreadSanitizer: only the test executables of threaded subsystems.
 tsan_targets=()
-for t in threading_tests wizard_tests sublink_protocol_tests sim_tests measure_curve_tests; do
+for t in threading_tests wizard_tests sublink_protocol_tests measure_curve_tests; do
   if grep -q "tessaline_test($t" tests/*/CMakeLists.txt 2>/dev/null; then tsan_targets+=("$t"); fi
 done
 if [ ${#tsan_targets[@]} -gt 0 ]; then

@@ -99,32 +99,6 @@ void StartUsb(GlobalOptions& g) {
 #endif
 }
 
-const wchar_t* const kNoSubwoofer =
-    L"Could not find a subwoofer.\nPlease check that you have connected the target subwoofer via "
-    L"USB.";
-const wchar_t* const kOtherModel =
-    L"Error, can't upload results to a different subwoofer than what was used to make the "
-    L"measurements";
-const wchar_t* const kUploadFailed = L"Failed to upload results";
-const wchar_t* const kEraseFailed = L"Failed to erase EQ coefficients";
-
-// The two models that take the overall gain in their last band: the gain (dB) as a linear
-// factor, halved into the band's shift while above 1, the rest multiplied into the numerator.
-void FoldGain(EqResult& copy) {
-    if (copy.bands.empty())
-        return;
-    EqBand& last = copy.bands.back();
-    double factor = std::pow(10.0, copy.gain / 20.0);
-    while (factor > 1.0) {
-        factor /= 2.0;
-        last.shift -= 1;
-    }
-    last.c0 *= factor;
-    last.c1 *= factor;
-    last.c2 *= factor;
-    copy.gain = 0.0;
-}
-
 }  // namespace
 
 void AddUsbOptions(CLI::App& app, GlobalOptions& g) {
@@ -161,25 +135,6 @@ UsbSessionGuard::~UsbSessionGuard() {
     CUsbController::SetUsbTrace(nullptr);
     s.simulated.reset();
     s.clock.reset();
-}
-
-void UploadCoefficients(const EqResult& result, uint16_t documentModel, bool erase) {
-    const wchar_t* failure = erase ? kEraseFailed : kUploadFailed;
-    CUsbController::CUsbProgrammer channel;
-    if (!channel.OpenAnyDevice() || !channel.CurrentModel())
-        throw tsl::wruntime_error(kNoSubwoofer);
-    const CUsbController::BaseConfig* model = channel.CurrentModel();
-    if (!erase && model->modelId != documentModel)
-        throw tsl::wruntime_error(kOtherModel);
-    if (!channel.IsUsable())
-        throw tsl::wruntime_error(failure);
-    EqResult copy = erase ? EraseDefault(static_cast<size_t>(model->eqBandCount)) : result;
-    if (model->modelId == 256 || model->modelId == 257)
-        FoldGain(copy);
-    if (!CUsbController::WriteEqualiser(channel, erase, copy))
-        throw tsl::wruntime_error(failure);
-    if (channel.SwitchToApplication())
-        channel.Transact("t0");
 }
 
 }  // namespace cli

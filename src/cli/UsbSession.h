@@ -25,8 +25,4 @@ private:
     GlobalOptions& globals_;
 };
 
-// The upload or erase step on the connected subwoofer: open, check the model (upload), write,
-// back to application code and "t0". Throws the step's failure text.
-void UploadCoefficients(const EqResult& result, uint16_t documentModel, bool erase);
-
 }  // namespace cli

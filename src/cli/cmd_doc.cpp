@@ -1,63 +1,14 @@
 // tessaline-cli doc: measurement documents (show, new, convert).
 
-#include <nlohmann/json.hpp>
-
 #include <memory>
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/DocJson.h"
 #include "document/DocFile.h"
-#include "measure/Curve.h"
 #include "threading/Errors.h"
 
 namespace {
-
-nlohmann::ordered_json CurveJson(const CCurve& c) {
-    nlohmann::ordered_json points = nlohmann::ordered_json::array();
-    for (int i = 0; i < c.Count(); ++i)
-        points.push_back({c.X()[i], c.First()[i], c.Second()[i]});
-    return {{"axis", c.Kind() == AxisKind::Time ? "time" : "frequency"},
-            {"format", static_cast<int>(c.Format())},
-            {"name", tsl::ToUtf8(c.name)},
-            {"points", points}};
-}
-
-nlohmann::ordered_json CurvesJson(const CurveList& list) {
-    nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    for (const auto& curve : list)
-        out.push_back(curve ? CurveJson(*curve) : nlohmann::ordered_json());
-    return out;
-}
-
-nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
-    nlohmann::ordered_json bands = nlohmann::ordered_json::array();
-    for (const EqBand& b : d.eq.bands)
-        bands.push_back({{"kind", b.kind},
-                         {"c0", b.c0},
-                         {"c1", b.c1},
-                         {"c2", b.c2},
-                         {"c3", b.c3},
-                         {"c4", b.c4},
-                         {"shift", b.shift}});
-    return {{"file_version", version},
-            {"model_id", d.modelId},
-            {"crossover", d.crossover},
-            {"min_eq_freq", d.minEqFreq},
-            {"hp_freq", d.hpFreq},
-            {"hp_order", d.hpOrder},
-            {"fit_lower", d.fitLower},
-            {"fit_upper", d.fitUpper},
-            {"colours", d.colours},
-            {"name", tsl::ToUtf8(d.name)},
-            {"mic_serial", d.micSerial},
-            {"unit_serial", d.unitSerial},
-            {"stored_value", d.storedValue},
-            {"cal_version", d.calVersion},
-            {"cal_image_length", d.calImageLength},
-            {"eq", {{"gain", d.eq.gain}, {"valid", d.eq.valid}, {"bands", bands}}},
-            {"results", CurvesJson(d.results)},
-            {"measurements", CurvesJson(d.measurements)}};
-}
 
 void Show(const std::string& path) {
     CArchive ar = CArchive::OpenForLoad(path);
@@ -67,7 +18,7 @@ void Show(const std::string& path) {
     const auto& b = ar.Buffer();
     const auto version = static_cast<int32_t>(uint32_t{b[0]} | uint32_t{b[1]} << 8 |
                                               uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24);
-    cli::PrintLine(DocJson(version, data).dump());
+    cli::PrintLine(cli::DocJson(version, data).dump());
 }
 
 struct DocArgs {

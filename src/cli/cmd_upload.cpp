@@ -4,15 +4,14 @@
 #include <string>
 
 #include "cli/Cli.h"
-#include "cli/UsbSession.h"
+#include "cli/CliWizard.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
+#include "wizard/CalculateStepConsole.h"
+#include "wizard/MainCommands.h"
+#include "wizard/Steps.h"
 
 namespace {
-
-const wchar_t* const kUploaded =
-    L"Your subwoofer has successfully been EQ'd\n\r\n\rNow you will need to set your sub's level, "
-    L"crossover, and phase controls according to your subwoofer manual's instructions.";
 
 const cli::CommandRegistration registration{
     "upload", [](CLI::App& app, cli::GlobalOptions&) {
@@ -20,10 +19,12 @@ const cli::CommandRegistration registration{
         auto* cmd = app.add_subcommand("upload", "Write a document's equaliser into the subwoofer");
         cmd->add_option("DOC", *path, "Measurement document")->required();
         cmd->callback([path] {
-            DocData data;
-            ReadDocFile(*path, data);
-            cli::UploadCoefficients(data.eq, data.modelId, false);
-            cli::PrintLine(tsl::ToUtf8(kUploaded));
+            // The upload changes nothing in the document, so the file is left as it is.
+            cli::CommandDocument document;
+            ReadDocFile(*path, document.Data());
+            cli::RunCommandWizard(kWizardUpload, kOptionNoSave, document,
+                                  StandardSteps(ConsoleTargetDialogFactory()));
+            cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));
         });
     }};
 

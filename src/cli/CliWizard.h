@@ -1,0 +1,38 @@
+#pragma once
+// Runs one of the main window's wizards from a command: the console front-end with its chatter
+// dropped, so that the command's output stays its own, and the step's failure raised again.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "wizard/RunWizard.h"
+
+namespace cli {
+
+// The document of one command: saved to a file (when it has one) and any save failure kept.
+class CommandDocument : public IWizardDocument {
+public:
+    explicit CommandDocument(std::optional<std::filesystem::path> saveTo = std::nullopt)
+        : saveTo_(std::move(saveTo)) {}
+
+    DocData& Data() override { return data_; }
+    void SetModifiedFlag(bool) override {}
+    bool DoFileSave() override;
+
+    // Rethrows a failure of the last save.
+    void CheckSaved() const;
+
+private:
+    DocData data_;
+    std::optional<std::filesystem::path> saveTo_;
+    std::exception_ptr saveFailure_;
+};
+
+// Runs the wizard of kind over the document with table's steps. Throws tsl::wruntime_error
+// with the step's own text (or "<step> failed." when it failed without one) when the wizard
+// does not succeed, and a save failure as it was raised.
+void RunCommandWizard(int kind, uint32_t options, CommandDocument& document,
+                      const WizardStepTable& table);
+
+}  // namespace cli

@@ -1,0 +1,59 @@
+#include "cli/DocJson.h"
+
+#include "measure/Curve.h"
+#include "threading/Errors.h"
+
+namespace cli {
+
+nlohmann::ordered_json CurveJson(const CCurve& c) {
+    nlohmann::ordered_json points = nlohmann::ordered_json::array();
+    for (int i = 0; i < c.Count(); ++i)
+        points.push_back({c.X()[i], c.First()[i], c.Second()[i]});
+    return {{"axis", c.Kind() == AxisKind::Time ? "time" : "frequency"},
+            {"format", static_cast<int>(c.Format())},
+            {"name", tsl::ToUtf8(c.name)},
+            {"points", points}};
+}
+
+nlohmann::ordered_json CurvesJson(const CurveList& list) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const auto& curve : list)
+        out.push_back(curve ? CurveJson(*curve) : nlohmann::ordered_json());
+    return out;
+}
+
+nlohmann::ordered_json EqJson(const EqResult& eq) {
+    nlohmann::ordered_json bands = nlohmann::ordered_json::array();
+    for (const EqBand& b : eq.bands)
+        bands.push_back({{"kind", b.kind},
+                         {"c0", b.c0},
+                         {"c1", b.c1},
+                         {"c2", b.c2},
+                         {"c3", b.c3},
+                         {"c4", b.c4},
+                         {"shift", b.shift}});
+    return {{"gain", eq.gain}, {"valid", eq.valid}, {"bands", bands}};
+}
+
+nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
+    return {{"file_version", version},
+            {"model_id", d.modelId},
+            {"crossover", d.crossover},
+            {"min_eq_freq", d.minEqFreq},
+            {"hp_freq", d.hpFreq},
+            {"hp_order", d.hpOrder},
+            {"fit_lower", d.fitLower},
+            {"fit_upper", d.fitUpper},
+            {"colours", d.colours},
+            {"name", tsl::ToUtf8(d.name)},
+            {"mic_serial", d.micSerial},
+            {"unit_serial", d.unitSerial},
+            {"stored_value", d.storedValue},
+            {"cal_version", d.calVersion},
+            {"cal_image_length", d.calImageLength},
+            {"eq", EqJson(d.eq)},
+            {"results", CurvesJson(d.results)},
+            {"measurements", CurvesJson(d.measurements)}};
+}
+
+}  // namespace cli

@@ -1,0 +1,131 @@
+// tessaline-cli calculate DOC: the main window's Calculate step on a document: the target from
+// the averaged measurement and the fitted equaliser, written back into the document.
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/Cli.h"
+#include "cli/CliWizard.h"
+#include "cli/DocJson.h"
+#include "document/DocFile.h"
+#include "measure/Curve.h"
+#include "threading/Errors.h"
+#include "wizard/Steps.h"
+
+namespace {
+
+struct CalculateArgs {
+    std::string doc, out;
+    bool detect = false;
+    std::optional<int32_t> crossover, hpOrder, hpFreq, minEq;
+
+    bool Overrides() const { return crossover || hpOrder || hpFreq || minEq; }
+};
+
+// The target dialog answered from the command line: OK with the given settings changed.
+class PresetTargetDialog : public ITargetDialog {
+public:
+    explicit PresetTargetDialog(const CalculateArgs& args) : args_(args) {}
+    bool DoModal(TargetSettings& s) override {
+        s.crossover = args_.crossover.value_or(s.crossover);
+        s.hpOrder = args_.hpOrder.value_or(s.hpOrder);
+        s.hpFreq = args_.hpFreq.value_or(s.hpFreq);
+        s.minEqFreq = args_.minEq.value_or(s.minEqFreq);
+        return true;
+    }
+
+private:
+    const CalculateArgs& args_;
+};
+
+struct Deviation {
+    double rmsDb = 0.0;
+    double maxDb = 0.0;
+};
+
+// The calculated response against the target raised to the fit level, over the fit band.
+Deviation FitDeviation(const DocData& d, double levelDb) {
+    Deviation result;
+    if (d.results.size() < 3 || !d.results[1] || !d.results[2])
+        return result;
+    CCurve target = *d.results[1];
+    CCurve calculated = *d.results[2];
+    ToDbPhase(target);
+    ToDbPhase(calculated);
+    double sum = 0.0;
+    int points = 0;
+    for (int i = 0; i < target.Count() && i < calculated.Count(); ++i) {
+        const double f = target.X()[i];
+        if (f < d.fitLower || f > d.fitUpper)
+            continue;
+        const double diff = calculated.First()[i] - (target.First()[i] + levelDb);
+        sum += diff * diff;
+        result.maxDb = std::max(result.maxDb, std::fabs(diff));
+        ++points;
+    }
+    result.rmsDb = points > 0 ? std::sqrt(sum / points) : 0.0;
+    return result;
+}
+
+void Calculate(const CalculateArgs& args) {
+    cli::CommandDocument document(args.out.empty() ? args.doc : args.out);
+    ReadDocFile(args.doc, document.Data());
+
+    TargetDialogFactory preset = [&args](IProcDialog&,
+                                         const DocData&) -> std::unique_ptr<ITargetDialog> {
+        return std::make_unique<PresetTargetDialog>(args);
+    };
+    // With overrides the step runs as the "Target" command does, through the dialog; with
+    // detection as well, the dialog's values go in first and the crossover is detected after.
+    const uint32_t mode = args.detect        ? kOptionDetectCrossover
+                          : args.Overrides() ? kOptionTargetDialog
+                                             : 0;
+    auto level = std::make_shared<double>(0.0);
+    WizardStepTable table = StandardSteps(preset);
+    table.calculate = [&args, preset, level, mode](IProcDialog* progress, void* arg1,
+                                                   void*) -> bool {
+        DocData& data = *static_cast<DocData*>(arg1);
+        if (args.detect && args.Overrides() && !data.measurements.empty())
+            CustomizeTarget(progress, data, kOptionTargetDialog, preset);
+        return CalculateStep(progress, data, mode, preset, level.get());
+    };
+    cli::RunCommandWizard(kWizardCalculate, mode, document, table);
+
+    const DocData& d = document.Data();
+    const Deviation fit = FitDeviation(d, *level);
+    nlohmann::ordered_json out{{"crossover", d.crossover},
+                               {"hp_order", d.hpOrder},
+                               {"hp_freq", d.hpFreq},
+                               {"min_eq_freq", d.minEqFreq},
+                               {"fit_lower", d.fitLower},
+                               {"fit_upper", d.fitUpper},
+                               {"level_db", *level},
+                               {"eq", cli::EqJson(d.eq)},
+                               {"fit", {{"rms_db", fit.rmsDb}, {"max_db", fit.maxDb}}}};
+    cli::PrintLine(out.dump());
+}
+
+const cli::CommandRegistration registration{
+    "calculate", [](CLI::App& app, cli::GlobalOptions&) {
+        auto args = std::make_shared<CalculateArgs>();
+        auto* cmd = app.add_subcommand(
+            "calculate",
+            "Build the target and fit the equaliser of a document (the Calculate step)");
+        cmd->add_option("DOC", args->doc, "Measurement document")->required();
+        auto* detect =
+            cmd->add_flag("--detect-crossover", args->detect, "Detect the crossover frequency");
+        cmd->add_option("--crossover", args->crossover, "Crossover frequency in Hz (160 to 250)")
+            ->excludes(detect);
+        cmd->add_option("--hp-order", args->hpOrder,
+                        "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order");
+        cmd->add_option("--hp-freq", args->hpFreq, "High-pass frequency in Hz");
+        cmd->add_option("--min-eq", args->minEq, "Minimum EQ frequency in Hz");
+        cmd->add_option("--out", args->out, "Write the document here instead of in place");
+        cmd->callback([args] { Calculate(*args); });
+    }};
+
+}  // namespace

@@ -1,0 +1,44 @@
+// tessaline-cli run --out DOC: the main window's Measure button on the terminal: Measure,
+// Calculate with crossover detection and Upload, each saving the document.
+
+#include <memory>
+
+#include "cli/Cli.h"
+#include "cli/MeasureSession.h"
+#include "document/TessalineDoc.h"
+#include "threading/Errors.h"
+#include "wizard/CalculateStepConsole.h"
+#include "wizard/ConsoleMainView.h"
+#include "wizard/MainCommands.h"
+#include "wizard/Steps.h"
+
+namespace {
+
+void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
+    cli::MeasureSession session(args, globals);
+    CTessalineDoc document(&session.Prompt());
+    WizardStepTable steps = StandardSteps(ConsoleTargetDialogFactory());
+    steps.measure = MakeMeasureStep(session.Environment());
+    const std::filesystem::path out = session.Out();
+    ConsoleMainView view(
+        document, [out]() -> std::optional<std::filesystem::path> { return out; },
+        session.Wizard(std::move(steps)), session.Prompt());
+    if (!MeasureCommand(view))
+        throw tsl::wruntime_error(
+            L"The Measure chain stopped before the upload; the document "
+            L"holds what was completed.");
+    cli::PrintLine("Document written to " + out.string());
+    // Scripts read the outcome from stdout, as from `upload`; the box above went to the terminal.
+    cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));
+}
+
+const cli::CommandRegistration registration{
+    "run", [](CLI::App& app, cli::GlobalOptions& globals) {
+        auto args = std::make_shared<cli::MeasureArgs>();
+        auto* cmd = app.add_subcommand(
+            "run", "The Measure button: measure, calculate with crossover detection, upload");
+        cli::AddMeasureOptions(*cmd, *args);
+        cmd->callback([args, &globals] { Run(*args, globals); });
+    }};
+
+}  // namespace

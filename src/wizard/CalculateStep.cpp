@@ -1,0 +1,94 @@
+#include "wizard/CalculateStep.h"
+
+#include <algorithm>
+
+#include "correction/Fit.h"
+#include "correction/TargetBuild.h"
+#include "document/DocData.h"
+#include "threading/Errors.h"
+#include "wizard/ProcDialog.h"
+#include "wizard/RunWizard.h"
+
+TargetSettings LimitTargetSettings(TargetSettings s) {
+    s.crossover = std::clamp(s.crossover, kCrossoverMin, kCrossoverMax);
+    s.hpOrder = std::clamp(s.hpOrder, kHpOrderMin, kHpOrderMax);
+    s.hpFreq = std::clamp(s.hpFreq, kFrequencyMin, s.crossover);
+    s.minEqFreq = std::clamp(s.minEqFreq, kFrequencyMin, s.crossover);
+    return s;
+}
+
+bool AutoDetectTargetSettings(const DocData& data, TargetSettings& settings) {
+    CurvePtr average = PowerAverage(data.measurements);
+    if (!average)
+        return false;
+    settings.minEqFreq = kFrequencyMin;
+    settings.hpFreq = kFrequencyMin;
+    settings.hpOrder = SLOPE_AUTO;
+    CSubwooferTarget target(settings.minEqFreq, settings.hpFreq, settings.hpOrder);
+    SubCrossoverFreqs cursor;
+    TargetCurveList curves{average};
+    settings.crossover = target.DetectCrossover(curves, cursor);
+    return true;
+}
+
+bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
+                     const TargetDialogFactory& makeDialog) {
+    if (mode != 2)
+        return true;
+    double fitLower = data.fitLower;
+    if (data.hpOrder != SLOPE_AUTO)
+        fitLower = data.minEqFreq;
+    TargetSettings settings{data.crossover, data.hpOrder, data.hpFreq, data.minEqFreq};
+    if (!makeDialog || progress == nullptr)
+        throw tsl::wruntime_error(kUserAbortText);
+    std::unique_ptr<ITargetDialog> dialog = makeDialog(*progress, data);
+    if (!dialog || !dialog->DoModal(settings))
+        throw tsl::wruntime_error(kUserAbortText);
+    // Whatever a dialog hands back goes through the controls' limits, so the target never sees
+    // a crossover or corner its controls could not have produced.
+    settings = LimitTargetSettings(settings);
+    data.fitLower = fitLower;
+    data.crossover = settings.crossover;
+    data.hpOrder = settings.hpOrder;
+    data.hpFreq = settings.hpFreq;
+    data.minEqFreq = settings.minEqFreq;
+    return true;
+}
+
+bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
+                   const TargetDialogFactory& makeDialog, double* levelOut) {
+    if (data.measurements.empty())
+        throw tsl::wruntime_error(kNoMeasurementsText);
+    if (progress)
+        progress->SetRange(3);
+    bool ok = CustomizeTarget(progress, data, options, makeDialog);
+    if (progress)
+        progress->OffsetPos(1);
+    double levelDb = 0.0;
+    if (ok) {
+        ok = BuildTarget(data, static_cast<int>(options), levelDb);
+        if (levelOut)
+            *levelOut = levelDb;
+        if (progress)
+            progress->OffsetPos(1);
+    }
+    if (ok) {
+        ok = FitEqualizer(data, levelDb);
+        if (progress)
+            progress->OffsetPos(1);
+    }
+    return ok;
+}
+
+StepFunction MakeCalculateStep(TargetDialogFactory makeDialog) {
+    return [makeDialog = std::move(makeDialog)](IProcDialog* progress, void* arg1,
+                                                void* arg2) -> bool {
+        auto* data = static_cast<DocData*>(arg1);
+        const auto* options = static_cast<const uint32_t*>(arg2);
+        if (data == nullptr)
+            throw tsl::wruntime_error(L"The Calculate step has no document.");
+        // The save bit belongs to the wizard; the rest is the calculation mode, a whole value.
+        const uint32_t mode = options ? (*options & ~kOptionNoSave) : 0;
+        return CalculateStep(progress, *data, mode, makeDialog);
+    };
+}

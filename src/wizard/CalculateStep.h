@@ -1,0 +1,70 @@
+#pragma once
+// The Calculate wizard's step: optionally lets the user adjust the target settings, builds the
+// averaged measurement and the target, and fits the equaliser.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "wizard/WizardStep.h"
+
+struct DocData;
+class IProcDialog;
+
+// The four settings the target dialog edits.
+struct TargetSettings {
+    int32_t crossover = 0;   // Hz
+    int32_t hpOrder = 0;     // SLOPE_ORDER, 0 = "Auto"
+    int32_t hpFreq = 20;     // Hz
+    int32_t minEqFreq = 20;  // Hz
+
+    friend bool operator==(const TargetSettings&, const TargetSettings&) = default;
+};
+
+// The dialog's control ranges.
+inline constexpr int32_t kCrossoverMin = 160;
+inline constexpr int32_t kCrossoverMax = 250;
+inline constexpr int32_t kCrossoverStep = 5;
+inline constexpr int32_t kFrequencyMin = 20;
+inline constexpr int32_t kHpOrderMin = 0;
+inline constexpr int32_t kHpOrderMax = 9;
+
+// Each value pulled to the nearest bound of its control, the two frequencies limited by the
+// (already limited) crossover, as the dialog's controls commit them.
+TargetSettings LimitTargetSettings(TargetSettings settings);
+
+// The target customization dialog, modal over its owner. It is shown from the wizard's worker
+// thread; a windowed implementation hands itself to the UI thread and waits.
+class ITargetDialog {
+public:
+    virtual ~ITargetDialog() = default;
+    // Shows the dialog with settings; true when it ended with OK, settings then holding the
+    // values to take back.
+    virtual bool DoModal(TargetSettings& settings) = 0;
+};
+
+// Makes the dialog for a step: owner is the wizard's progress dialog (the parent window and
+// the owner of message boxes), data the working document whose measurements "Auto Detect" uses.
+using TargetDialogFactory =
+    std::function<std::unique_ptr<ITargetDialog>(IProcDialog& owner, const DocData& data)>;
+
+// The dialog's "Auto Detect": the crossover detected from the document's measurements with the
+// high-pass reset to "Auto" and both frequencies to 20 Hz. Nothing when there are no
+// measurements.
+bool AutoDetectTargetSettings(const DocData& data, TargetSettings& settings);
+
+// Mode 2 runs the dialog and takes its values back; any other mode leaves the data alone.
+// Raises "User Abort." when the dialog is cancelled.
+bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
+                     const TargetDialogFactory& makeDialog);
+
+// Raises "Error: No measurements have been made." for a document without measurements.
+// levelDb, when given, receives the level the target was placed at for the fit.
+bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
+                   const TargetDialogFactory& makeDialog, double* levelDb = nullptr);
+
+// The step for the wizard's table (arg1 the working DocData, arg2 the options word).
+StepFunction MakeCalculateStep(TargetDialogFactory makeDialog);
+
+inline constexpr wchar_t kNoMeasurementsText[] = L"Error: No measurements have been made.";
+inline constexpr wchar_t kUserAbortText[] = L"User Abort.";

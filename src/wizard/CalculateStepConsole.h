@@ -1,0 +1,26 @@
+#pragma once
+// The target customization dialog on the console: a menu of the four settings (those the
+// chosen high-pass order uses), "Auto Detect", OK and cancel, through the wizard's prompt.
+
+#include "threading/Prompt.h"
+#include "wizard/CalculateStep.h"
+
+class ConsoleTargetDialog : public ITargetDialog {
+public:
+    // prompt and data must outlive the dialog.
+    ConsoleTargetDialog(Threading::IPrompt& prompt, const DocData& data);
+    bool DoModal(TargetSettings& settings) override;
+
+    // A menu that is never left (a preset answer choosing a setting again and again) ends as
+    // a cancel after this many rounds.
+    static constexpr int kMaxRounds = 100;
+
+private:
+    Threading::IPrompt& prompt_;
+    const DocData& data_;
+};
+
+inline constexpr wchar_t kTargetDialogCaption[] = L"Target Customization";
+
+// Makes console dialogs over the owner's prompt.
+TargetDialogFactory ConsoleTargetDialogFactory();

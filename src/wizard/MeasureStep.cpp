@@ -1,0 +1,230 @@
+#include "wizard/MeasureStep.h"
+
+#include <deque>
+#include <map>
+
+#include "document/DocData.h"
+#include "sublink/UsbEnvironment.h"
+#include "threading/Errors.h"
+#include "wizard/ProcDialog.h"
+
+namespace {
+
+using Threading::MsgButtons;
+using Threading::MsgIcon;
+using Threading::MsgResult;
+
+struct Calibration {
+    CurvePtr curve;
+    int32_t version = 1;
+    int32_t micSerial = 0;
+    ByteImage image;
+};
+
+// The user's calibration file, or the named microphone's; no curve after a failure to find or
+// open one, the reason then in the play device's error text.
+Calibration LoadMicrophone(SubConnection& connection, IProcDialog& progress,
+                           const MeasureEnvironment& environment) {
+    const std::filesystem::path dir = environment.calibrationDir.empty()
+                                          ? Security::DefaultCalibrationDir()
+                                          : environment.calibrationDir;
+    Calibration result;
+    if (environment.micSerial) {
+        Security::CalibrationFile file;
+        try {
+            file = Security::ReadCalibrationFile(
+                dir / Security::CalibrationFileName(*environment.micSerial));
+        } catch (const tsl::wruntime_error& e) {
+            connection.PlayDevice().SetLastError(e.wwhat());
+            return result;
+        }
+        result.curve = file.curve;
+        result.version = file.version;
+        result.micSerial = file.micSerial;
+        result.image = std::make_shared<std::vector<uint8_t>>(std::move(file.image));
+        return result;
+    }
+    Security::Secure registry(dir, &progress.Prompt());
+    Security::LoadedCalibration loaded = connection.LoadCalibration(registry);
+    result.curve = loaded.curve;
+    result.version = loaded.version;
+    result.micSerial = loaded.micSerial;
+    result.image = loaded.image;
+    return result;
+}
+
+// The root-mean-square magnitude over all positions, with power-weighted phase.
+CurvePtr PowerAverage(const std::map<int32_t, CurvePtr>& results) {
+    CurvePtr accumulator;
+    for (const auto& [position, curve] : results) {
+        if (!accumulator) {
+            accumulator = Clone(*curve);
+            SquareMagnitude(*accumulator);
+        } else {
+            AccumulatePower(*accumulator, *curve);
+        }
+    }
+    Scale(*accumulator, 1.0 / static_cast<double>(results.size()), 0.0);
+    SqrtMagnitude(*accumulator);
+    return accumulator;
+}
+
+}  // namespace
+
+PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCount) {
+    return [fixedCount](IProcDialog& owner, CCustomizeMeasurementProcDlg& dialog) {
+        Threading::IPrompt& prompt = owner.Prompt();
+        if (fixedCount) {
+            if (prompt.MessageBox(dialog.Text(), dialog.Caption(), MsgButtons::OkCancel,
+                                  MsgIcon::Information) != MsgResult::Ok)
+                return false;
+            dialog.SetPositionCount(*fixedCount);
+            return true;
+        }
+        std::vector<std::wstring> counts;
+        for (int32_t n = kMinPositions; n <= kMaxPositions; ++n)
+            counts.push_back(std::to_wstring(n));
+        const auto choice = prompt.Choose(
+            std::wstring(dialog.Text()) + L"\r\n\r\n" + kPositionCountCaption, counts);
+        if (!choice || *choice >= counts.size())
+            return false;
+        dialog.SetPositionCount(kMinPositions + static_cast<int32_t>(*choice));
+        return true;
+    };
+}
+
+bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
+                 const MeasureEnvironment& environment) {
+    data.Reset();
+    if (progress == nullptr)
+        throw tsl::wruntime_error(L"The Measure step has no progress dialog.");
+
+    CCustomizeMeasurementProcDlg setup;
+    const PreMeasurementDialog& preMeasurement =
+        environment.preMeasurement ? environment.preMeasurement : PromptPreMeasurementDialog();
+    if (!preMeasurement(*progress, setup)) {
+        ShowStepMessage(progress, kSetupAbortText, MsgButtons::Ok);
+        return false;
+    }
+    const int32_t positionCount = setup.PositionCount();
+    Threading::IClock& clock =
+        environment.clock ? *environment.clock : CUsbController::DefaultUsbClock();
+
+    auto play = environment.makePlayDevice
+                    ? environment.makePlayDevice()
+                    : std::make_shared<CUsbController::UsbSubPlayDevice>(false);
+    if (!play)
+        throw tsl::wruntime_error(L"The Measure step has no play device.");
+    SubConnection connection(play);
+
+    progress->SetDisplayString(kCheckingText);
+    CUsbController::DeviceCheckSetup check = environment.deviceCheck;
+    if (!check.makeWindow) {
+        Threading::IPrompt& prompt = progress->Prompt();
+        check.makeWindow = [&prompt] {
+            return std::make_unique<CUsbController::PromptCheckForUsbSubWindow>(prompt);
+        };
+    }
+    const CUsbController::BaseConfig* model = nullptr;
+    if (!CUsbController::RunDeviceCheck(play->Channel(), model, check)) {
+        ShowStepMessage(progress, kNoSubwooferFoundText, MsgButtons::Ok);
+        return false;
+    }
+    connection.model = model;
+    data.name = model->displayName;
+
+    std::deque<int32_t> pending;
+    for (int32_t p = 0; p < positionCount; ++p)
+        pending.push_back(p);
+    progress->SetRange(positionCount);
+    int32_t shownPosition = -1;
+    bool keepGoing = true;
+
+    Calibration calibration = LoadMicrophone(connection, *progress, environment);
+    if (!calibration.curve) {
+        ShowStepMessage(progress, play->LastError(), MsgButtons::Ok, MsgIcon::Error);
+        return false;
+    }
+    data.micSerial = static_cast<uint32_t>(calibration.micSerial);
+    data.unitSerial = 0;
+    data.calImage = calibration.image;
+    data.calImageLength = calibration.image ? static_cast<uint32_t>(calibration.image->size()) : 0;
+    data.calVersion = calibration.version;
+
+    AudioSampler::WaveReccordDevice recorder(clock, environment.recorders);
+    CorrectionManagerPtr manager = MakeCorrection(*calibration.curve, calibration.version);
+    if (!manager) {
+        ShowStepMessage(progress, kNoCorrectionText, MsgButtons::Ok, MsgIcon::Error);
+        return false;
+    }
+    recorder.SetInputLevel(AudioSampler::LevelForCalibrationVersion(calibration.version));
+
+    MeasurementContext context;
+    context.bandLow = model->lowerHz;
+    context.bandHigh = model->upperHz;
+    context.correction =
+        std::make_shared<AudioSampler::CorManCorrection>(play->Reference(), manager);
+    context.hasCorrection = true;
+    context.calibrationVersion = calibration.version;
+
+    std::map<int32_t, CurvePtr> results;
+    while (keepGoing) {
+        if (results.size() == static_cast<size_t>(positionCount))
+            break;
+        const int32_t p = pending.front();
+        std::wstring prompt;
+        if (p != shownPosition) {
+            shownPosition = p;
+            prompt = PositionPrompt(p + 1);
+        }
+        progress->SetDisplayString(MeasuringStatus(shownPosition + 1));
+        if (!prompt.empty() && ShowStepMessage(progress, prompt, MsgButtons::OkCancel,
+                                               MsgIcon::Information) != MsgResult::Ok) {
+            keepGoing = false;
+            continue;
+        }
+        std::wstring failure;
+        try {
+            CurvePtr response = MeasurePosition(connection, recorder, context);
+            clock.SleepFor(kSettlePause);
+            if (response) {
+                results[shownPosition] = Clone(*response);
+                pending.pop_front();
+                progress->OffsetPos(1);
+                continue;
+            }
+            // Without a curve the same position would be measured again and again unasked.
+            failure = kNoAudioText;
+        } catch (const tsl::wruntime_error& e) {
+            clock.SleepFor(kSettlePause);
+            failure = e.wwhat();
+        }
+        if (ShowStepMessage(progress, failure + kRetrySuffix, MsgButtons::OkCancel,
+                            MsgIcon::Warning) != MsgResult::Ok)
+            keepGoing = false;
+    }
+
+    if (results.size() != static_cast<size_t>(positionCount)) {
+        results.clear();
+        ShowStepMessage(progress, kMeasurementFailedText, MsgButtons::Ok, MsgIcon::Error);
+        return false;
+    }
+    for (const auto& [position, curve] : results)
+        data.measurements.push_back(curve);
+    data.results.push_back(PowerAverage(results));
+    data.modelId = model->modelId;
+    if (data.hpOrder != 0)
+        data.fitLower = static_cast<double>(data.minEqFreq);
+    return true;
+}
+
+StepFunction MakeMeasureStep(MeasureEnvironment environment) {
+    return [environment = std::move(environment)](IProcDialog* progress, void* arg1,
+                                                  void* arg2) -> bool {
+        auto* data = static_cast<DocData*>(arg1);
+        const auto* options = static_cast<const uint32_t*>(arg2);
+        if (data == nullptr)
+            throw tsl::wruntime_error(L"The Measure step has no document.");
+        return MeasureStep(progress, *data, options ? *options : 0, environment);
+    };
+}

@@ -1,0 +1,136 @@
+#pragma once
+// The Measure wizard's step: asks for the number of microphone positions, finds the subwoofer,
+// loads the microphone calibration and measures every position, letting the user retry a
+// position that failed. The responses and their power average go into the working document.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "measure/AudioDevice.h"
+#include "measure/CorrectionManager.h"
+#include "measure/CurveWriter.h"
+#include "measure/Impulse.h"
+#include "measure/Secure.h"
+#include "sublink/Discovery.h"
+#include "sublink/PlayDevice.h"
+#include "wizard/WizardStep.h"
+
+struct DocData;
+class IProcDialog;
+
+inline constexpr int32_t kMinPositions = 5;
+inline constexpr int32_t kMaxPositions = 10;
+
+inline constexpr wchar_t kPreMeasurementCaption[] = L"Pre-Measurement Setup";
+inline constexpr wchar_t kPositionCountCaption[] = L"Number Of Positions";
+inline constexpr wchar_t kPreMeasurementText[] =
+    L"IMPORTANT!!\r\n\r\nIt is very important that you set your subwoofer level control to the "
+    L"midpoint.\r\nIf you leave the level control at the maximum you will most likely find that "
+    L"the test tones play at an uncomfortably loud level.\r\nThe measurement procedure may later "
+    L"instruct you to increase the level by a bit.\r\n\r\nA minimum of 5 positions is "
+    L"required.\r\n\tThe first position should be situated in the center of the listening "
+    L"area.\r\n\tWhen choosing your other positions try to keep them within the listening "
+    L"area\r\n\tand away from walls.";
+
+inline constexpr wchar_t kSetupAbortText[] = L"Measurement procedure failed.\n\rUser abort.";
+inline constexpr wchar_t kNoSubwooferFoundText[] =
+    L"Failed to find a valid subwoofer.\n\rUser Abort.";
+inline constexpr wchar_t kNoCorrectionText[] = L"Failed to initialize microphone correction";
+inline constexpr wchar_t kMeasurementFailedText[] = L"Measurement procedure failed.";
+inline constexpr wchar_t kRetrySuffix[] = L"\nPress OK to retry this position, CANCEL to abort.";
+inline constexpr wchar_t kNoAudioText[] = L"No audio reccorded!";
+inline constexpr wchar_t kCheckingText[] = L"Checking for valid subwoofer";
+
+// "Please move the microphone to position %d, and then click OK." and "Measuring position %d".
+std::wstring PositionPrompt(int32_t number);
+std::wstring MeasuringStatus(int32_t number);
+
+// The pre-measurement dialog's value: the number of positions, kept within its spin range.
+class CCustomizeMeasurementProcDlg {
+public:
+    int32_t PositionCount() const { return positionCount_; }
+    void SetPositionCount(int32_t count);
+    static const wchar_t* Text() { return kPreMeasurementText; }
+    static const wchar_t* Caption() { return kPreMeasurementCaption; }
+
+private:
+    int32_t positionCount_ = kMinPositions;
+};
+
+// Shows the pre-measurement dialog modally over the progress dialog; true when it ended with
+// OK, the dialog then holding the chosen count.
+using PreMeasurementDialog = std::function<bool(IProcDialog& owner, CCustomizeMeasurementProcDlg&)>;
+
+// The dialog on message boxes: the text, then the count chosen from 5 to 10; with a fixed count
+// the text is confirmed with OK / Cancel and the count is not asked.
+PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCount = {});
+
+// The connection to the subwoofer for one run: the play device (whose channel discovery opens)
+// and the model found.
+class SubConnection {
+public:
+    explicit SubConnection(std::shared_ptr<CUsbController::UsbSubPlayDevice> playDevice)
+        : playDevice_(std::move(playDevice)) {}
+    virtual ~SubConnection() = default;
+    SubConnection(const SubConnection&) = delete;
+    SubConnection& operator=(const SubConnection&) = delete;
+
+    // The user's calibration through the registry (the play device receives the status and
+    // failure texts); none when no file was found or opened.
+    virtual Security::LoadedCalibration LoadCalibration(Security::Secure& registry);
+    virtual std::wstring LastError() const { return playDevice_->LastError(); }
+
+    CUsbController::UsbSubPlayDevice& PlayDevice() { return *playDevice_; }
+    const CUsbController::BaseConfig* model = nullptr;
+
+private:
+    std::shared_ptr<CUsbController::UsbSubPlayDevice> playDevice_;
+};
+
+// What one position's measurement needs besides the devices.
+struct MeasurementContext {
+    SmoothingSettings smoothing = kMeasurementSmoothing;
+    int32_t impulseLength = kSweepLength;
+    int32_t sampleRate = kSweepRate;
+    double bandLow = 20;
+    double bandHigh = 350;
+    CCurveWriterLocal writer;
+    std::shared_ptr<AudioSampler::CorrectionParam> correction;  // with the sweep's reference
+    bool hasCorrection = false;
+    int32_t calibrationVersion = 1;
+};
+
+// One position: record the subwoofer's sweep and turn it into the calibrated response. Raises
+// tsl::wruntime_error (or a coded exception) with the text for the user.
+CurvePtr MeasurePosition(SubConnection& connection, AudioSampler::WaveReccordDevice& recorder,
+                         MeasurementContext& context);
+
+// Where the step gets its devices, files and dialogs.
+struct MeasureEnvironment {
+    // The play device of a run (quick mode off); null makes one on the program's USB bus.
+    std::function<std::shared_ptr<CUsbController::UsbSubPlayDevice>()> makePlayDevice;
+    AudioSampler::EnumeratorFactory recorders = AudioSampler::CreateEnumerator;
+    // Times the settle pause and the capture; null: the program's USB clock.
+    Threading::IClock* clock = nullptr;
+    // Empty: the default calibration folder.
+    std::filesystem::path calibrationDir;
+    // Read that microphone's file directly instead of letting the user choose.
+    std::optional<int32_t> micSerial;
+    // Null: PromptPreMeasurementDialog().
+    PreMeasurementDialog preMeasurement;
+    // The device check; without a window factory the check dialog runs on the step's prompt.
+    CUsbController::DeviceCheckSetup deviceCheck;
+};
+
+inline constexpr std::chrono::milliseconds kSettlePause{1500};
+
+bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t options,
+                 const MeasureEnvironment& environment);
+
+// The step for the wizard's table (arg1 the working DocData, arg2 the options word).
+StepFunction MakeMeasureStep(MeasureEnvironment environment = {});

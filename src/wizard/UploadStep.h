@@ -1,0 +1,49 @@
+#pragma once
+// The Upload and Erase wizards' step: connects to the subwoofer and writes either the
+// document's equaliser or the erased block into its flash.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "correction/EqResult.h"
+#include "wizard/WizardStep.h"
+
+namespace CUsbController {
+class CUsbProgrammer;
+}
+struct DocData;
+class IProcDialog;
+
+// A fresh, closed command channel for one step.
+using ChannelFactory = std::function<std::unique_ptr<CUsbController::CUsbProgrammer>()>;
+
+// Channels on the process-wide USB bus and clock.
+ChannelFactory DefaultChannelFactory();
+
+// Options bit kOptionErase selects erasing. Returns true or raises the step's failure text.
+bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
+                const ChannelFactory& makeChannel);
+
+// Writes a copy of the document's EQ result (or the erase default) through an opened channel,
+// then returns the subwoofer to application code and sends "t0". The data is not changed.
+void WriteCoefficients(CUsbController::CUsbProgrammer& channel, const DocData& data, bool erase);
+
+// Whether the model takes the overall gain in its last band.
+bool TakesGainInLastBand(uint16_t modelId);
+
+// Moves the overall gain (dB) into the last band's shift and numerator; the gain becomes
+// 0 dB.
+void FoldGainIntoLastBand(EqResult& result);
+
+// The step for the wizard's table (arg1 the working DocData, arg2 the options word).
+StepFunction MakeUploadStep(ChannelFactory makeChannel = DefaultChannelFactory());
+
+inline constexpr wchar_t kNoSubwooferText[] =
+    L"Could not find a subwoofer.\nPlease check that you have connected the target subwoofer via "
+    L"USB.";
+inline constexpr wchar_t kOtherModelText[] =
+    L"Error, can't upload results to a different subwoofer than what was used to make the "
+    L"measurements";
+inline constexpr wchar_t kUploadFailedText[] = L"Failed to upload results";
+inline constexpr wchar_t kEraseFailedText[] = L"Failed to erase EQ coefficients";

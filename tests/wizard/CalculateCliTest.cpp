@@ -1,0 +1,151 @@
+// tessaline-cli calculate on documents made from synthetic rooms, run as a user would.
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "correction/fit_support.h"
+#include "document/DocFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int code = -1;
+    std::string out, err;
+};
+
+// RMS and largest level difference in dB of a against b raised by levelDb, over [lo, hi].
+std::pair<double, double> Deviation(const CCurve& a, const CCurve& b, double levelDb, double lo,
+                                    double hi) {
+    CCurve x = a, y = b;
+    ToDbPhase(x);
+    ToDbPhase(y);
+    double sum = 0.0, largest = 0.0;
+    int n = 0;
+    for (int i = 0; i < x.Count(); ++i) {
+        if (x.X()[i] < lo || x.X()[i] > hi)
+            continue;
+        const double d = x.First()[i] - y.First()[i] - levelDb;
+        sum += d * d;
+        largest = std::max(largest, std::fabs(d));
+        ++n;
+    }
+    return {n ? std::sqrt(sum / n) : 0.0, largest};
+}
+
+class CalculateCli : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() /
+                   ("cli_calc_" +
+                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static std::string Slurp(const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    CliRun Cli(const std::string& args) {
+        fs::path out = dir / "out.txt", err = dir / "err.txt";
+        std::string cmd = std::string(TESSALINE_CLI) + " " + args + " >" + out.string() + " 2>" +
+                          err.string() + " </dev/null";
+        int status = std::system(cmd.c_str());
+        CliRun r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+    std::string Document(bool withMeasurements, int32_t crossover = 200) {
+        DocData d;
+        d.modelId = 0x114;
+        d.crossover = crossover;
+        if (withMeasurements) {
+            const fittest::Room room{
+                22.0, false, 180.0, {{42, 9, 6}, {68, 6, 8}, {55, -8, 5}, {110, 5, 4}}, 0.0};
+            d.measurements = {fittest::Measurement(room)};
+        }
+        fs::path p = dir / "room.CVD";
+        WriteDocFile(p, d);
+        return p.string();
+    }
+};
+
+TEST_F(CalculateCli, DetectionWritesTheDocumentAndReportsTheFit) {
+    const std::string doc = Document(true);
+    const std::string out = (dir / "fitted.CVD").string();
+    CliRun r = Cli("calculate " + doc + " --detect-crossover --out " + out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    for (const char* key : {"crossover", "hp_order", "hp_freq", "min_eq_freq", "fit_lower",
+                            "fit_upper", "level_db", "eq", "fit"})
+        EXPECT_TRUE(j.contains(key)) << key;
+    const int crossover = j["crossover"];
+    EXPECT_TRUE(crossover >= 160 && crossover <= 250 && crossover % 5 == 0) << crossover;
+    EXPECT_EQ(j["eq"]["valid"], 1);
+    EXPECT_EQ(j["eq"]["bands"].size(), 10u);
+
+    DocData written;
+    ReadDocFile(out, written);
+    ASSERT_EQ(written.results.size(), 3u);
+    const double level = j["level_db"], lo = j["fit_lower"], hi = j["fit_upper"];
+    const auto before = Deviation(*written.results[0], *written.results[1], level, lo, hi);
+    const auto after = Deviation(*written.results[2], *written.results[1], level, lo, hi);
+    std::printf("fit band %.1f-%.1f Hz: before %.2f dB rms, after %.2f dB rms (max %.2f dB)\n", lo,
+                hi, before.first, after.first, after.second);
+    EXPECT_NEAR(j["fit"]["rms_db"].get<double>(), after.first, 1e-9);
+    EXPECT_NEAR(j["fit"]["max_db"].get<double>(), after.second, 1e-9);
+    EXPECT_LT(after.first, before.first / 2.0);
+    EXPECT_EQ(written.crossover, crossover);
+    EXPECT_EQ(written.eq.gain, j["eq"]["gain"].get<double>());
+    EXPECT_EQ(written.eq.bands[0].c2, j["eq"]["bands"][0]["c2"].get<double>());
+    DocData original;
+    ReadDocFile(doc, original);
+    EXPECT_TRUE(original.results.empty());  // --out leaves the input alone
+}
+
+TEST_F(CalculateCli, OverridesAreLimitedAsTheDialogDoesAndSavedInPlace) {
+    const std::string doc = Document(true);
+    CliRun r = Cli("calculate " + doc + " --crossover 300 --hp-order 3 --hp-freq 400 --min-eq 5");
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["crossover"], 250);
+    EXPECT_EQ(j["hp_order"], 3);
+    EXPECT_EQ(j["hp_freq"], 250);
+    EXPECT_EQ(j["min_eq_freq"], 20);
+    DocData written;
+    ReadDocFile(doc, written);
+    EXPECT_EQ(written.crossover, 250);
+    EXPECT_EQ(written.results.size(), 3u);
+}
+
+TEST_F(CalculateCli, WithoutOptionsTheDocumentsCrossoverIsUsed) {
+    CliRun r = Cli("calculate " + Document(true, 185));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["crossover"], 185);
+}
+
+TEST_F(CalculateCli, FailuresPrintTheTextAndExit2) {
+    const std::string doc = Document(false);
+    CliRun r = Cli("calculate " + doc);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "Error: No measurements have been made.\n");
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(Cli("calculate " + (dir / "missing.CVD").string()).code, 2);
+    EXPECT_EQ(Cli("calculate " + doc + " --detect-crossover --crossover 200").code, 1);
+}
+
+}  // namespace
