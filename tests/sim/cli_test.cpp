@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/CliRunner.h"
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -14,41 +16,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::CliRun;
+using testsupport::Slurp;
 
-struct CliRun {
-    int code = -1;
-    std::string out, err;
-};
-
-class CliUsb : public ::testing::Test {
+class CliUsb : public testsupport::CliTest {
 protected:
-    fs::path dir =
-        fs::temp_directory_path() /
-        ("cli_usb_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string Slurp(const fs::path& p) {
-        std::ifstream in(p);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    CliRun Cli(const std::string& args) {
-        fs::path out = dir / "out.txt", err = dir / "err.txt";
-        std::string cmd =
-            std::string(TESSALINE_CLI) + " " + args + " >" + out.string() + " 2>" + err.string();
-        int status = std::system(cmd.c_str());
-        CliRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
+    CliUsb() : CliTest("cli_usb_") {}
 
     std::string Document(uint16_t model) {
         DocData data;

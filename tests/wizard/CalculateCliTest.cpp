@@ -1,7 +1,9 @@
 // tessaline-cli calculate on documents made from synthetic rooms, run as a user would.
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
+#include "support/CliRunner.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,11 +18,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code = -1;
-    std::string out, err;
-};
+using testsupport::CliRun;
+using testsupport::Slurp;
 
 // RMS and largest level difference in dB of a against b raised by levelDb, over [lo, hi].
 std::pair<double, double> Deviation(const CCurve& a, const CCurve& b, double levelDb, double lo,
@@ -41,34 +40,9 @@ std::pair<double, double> Deviation(const CCurve& a, const CCurve& b, double lev
     return {n ? std::sqrt(sum / n) : 0.0, largest};
 }
 
-class CalculateCli : public ::testing::Test {
+class CalculateCli : public testsupport::CliTest {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("cli_calc_" +
-                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string Slurp(const fs::path& p) {
-        std::ifstream in(p);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    CliRun Cli(const std::string& args) {
-        fs::path out = dir / "out.txt", err = dir / "err.txt";
-        std::string cmd = std::string(TESSALINE_CLI) + " " + args + " >" + out.string() + " 2>" +
-                          err.string() + " </dev/null";
-        int status = std::system(cmd.c_str());
-        CliRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
+    CalculateCli() : CliTest("cli_calc_") {}
     std::string Document(bool withMeasurements, int32_t crossover = 200) {
         DocData d;
         d.modelId = 0x114;

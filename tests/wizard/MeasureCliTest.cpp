@@ -2,8 +2,10 @@
 // user would.
 
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <nlohmann/json.hpp>
+#include "support/CliRunner.h"
 
 #include <cmath>
 #include <cstdio>
@@ -17,11 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code = -1;
-    std::string out, err;
-};
+using testsupport::CliRun;
+using testsupport::Slurp;
 
 size_t Occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
@@ -50,34 +49,11 @@ double ShapeDeviationDb(const CCurve& a, const CCurve& b) {
     return std::sqrt(sum / static_cast<double>(d.size()));
 }
 
-class MeasureCli : public ::testing::Test {
+class MeasureCli : public testsupport::CliTest {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("cli_measure_" +
-                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string Slurp(const fs::path& p) {
-        std::ifstream in(p);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    MeasureCli() : CliTest("cli_measure_") {}
     CliRun Cli(const std::string& args) {
-        fs::path out = dir / "out.txt", err = dir / "err.txt";
-        std::string cmd = std::string(TESSALINE_CLI) + " " + args + " --cal-dir " +
-                          (dir / "cal").string() + " >" + out.string() + " 2>" + err.string() +
-                          " </dev/null";
-        int status = std::system(cmd.c_str());
-        CliRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
+        return CliTest::Cli(args + " --cal-dir " + (dir / "cal").string());
     }
 };
 

@@ -1,0 +1,56 @@
+#pragma once
+// Runs the tessaline-cli binary as a user would, in a fresh folder per test. The including test
+// target defines TESSALINE_CLI as the binary's path.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace testsupport {
+
+struct CliRun {
+    int code = -1;
+    std::string out, err;
+};
+
+inline std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// `dir` is created before each test and removed after it; Cli() runs the binary with stdin
+// closed, so any prompt not answered by options fails instead of waiting.
+class CliTest : public ::testing::Test {
+protected:
+    explicit CliTest(const std::string& prefix)
+        : dir(std::filesystem::temp_directory_path() /
+              (prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name())) {}
+    void SetUp() override {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    CliRun Cli(const std::string& args) {
+        const std::filesystem::path out = dir / "out.txt", err = dir / "err.txt";
+        const std::string cmd = std::string(TESSALINE_CLI) + " " + args + " >" + out.string() +
+                                " 2>" + err.string() + " </dev/null";
+        const int status = std::system(cmd.c_str());
+        CliRun r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+
+    std::filesystem::path dir;
+};
+
+}  // namespace testsupport
