@@ -1,4 +1,5 @@
 #include "threading/ConsolePrompt.h"
+#include "threading/PromptAnswers.h"
 
 #include <unistd.h>
 
@@ -44,16 +45,7 @@ std::vector<Choice> ChoicesFor(MsgButtons buttons) {
 MsgResult PresetResult(MsgButtons buttons, PresetAnswer preset) {
     if (preset == PresetAnswer::Yes)
         return ChoicesFor(buttons).front().result;
-    switch (buttons) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::YesNo:
-            return MsgResult::No;
-        case MsgButtons::AbortRetryIgnore:
-            return MsgResult::Abort;
-        default:
-            return MsgResult::Cancel;
-    }
+    return DecliningResult(buttons);
 }
 
 const char* IconTag(MsgIcon icon) {

@@ -1,5 +1,7 @@
 #include "support/ScriptedPrompt.h"
 
+#include "threading/PromptAnswers.h"
+
 using Threading::MsgButtons;
 using Threading::MsgResult;
 
@@ -8,16 +10,7 @@ namespace testing_support {
 namespace {
 
 MsgResult Declining(MsgButtons buttons) {
-    switch (buttons) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::YesNo:
-            return MsgResult::No;
-        case MsgButtons::AbortRetryIgnore:
-            return MsgResult::Abort;
-        default:
-            return MsgResult::Cancel;
-    }
+    return Threading::DecliningResult(buttons);
 }
 
 }  // namespace
