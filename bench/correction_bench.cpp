@@ -8,9 +8,8 @@
 
 #include "../tests/correction/fit_support.h"
 #include "../tests/correction/target_test_synth.h"
-#include "correction/Fit.h"
-#include "correction/TargetBuild.h"
 #include "document/DocData.h"
+#include "wizard/CalculateFit.h"
 
 namespace {
 

@@ -5,10 +5,13 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace cli {
+
+class Session;
 
 // Options shared by every command (filled by the global options in main).
 struct GlobalOptions {
@@ -20,6 +23,9 @@ struct GlobalOptions {
     int simModel = 275;
     std::vector<std::string> simFaults;
     std::string simState;  // file holding the simulated subwoofer between runs
+
+    // The run's environment, built from the options above once parsing is complete.
+    std::shared_ptr<Session> session;
 };
 
 // Bad input found by a command (missing file, wrong format): printed as one line, exit 2.

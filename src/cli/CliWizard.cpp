@@ -4,11 +4,11 @@
 #include <mutex>
 #include <ostream>
 
+#include "cli/ConsoleDialog.h"
+#include "cli/ConsolePrompt.h"
 #include "document/DocFile.h"
 #include "threading/Clock.h"
-#include "threading/ConsolePrompt.h"
 #include "threading/Errors.h"
-#include "wizard/ConsoleDialog.h"
 
 namespace cli {
 
@@ -74,10 +74,11 @@ void CommandDocument::CheckSaved() const {
         std::rethrow_exception(saveFailure_);
 }
 
-void RunCommandWizard(int kind, uint32_t options, CommandDocument& document,
-                      const WizardStepTable& table) {
+void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
+                      CommandDocument& document, const WizardStepTable& table) {
     auto record = std::make_shared<FailureRecord>();
     WizardEnvironment environment;
+    environment.bridge = &bridge;
     environment.steps = table;
     environment.steps.measure = Recording(table.measure, record);
     environment.steps.calculate = Recording(table.calculate, record);

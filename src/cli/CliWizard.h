@@ -32,7 +32,7 @@ private:
 // Runs the wizard of kind over the document with table's steps. Throws tsl::wruntime_error
 // with the step's own text (or "<step> failed." when it failed without one) when the wizard
 // does not succeed, and a save failure as it was raised.
-void RunCommandWizard(int kind, uint32_t options, CommandDocument& document,
-                      const WizardStepTable& table);
+void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
+                      CommandDocument& document, const WizardStepTable& table);
 
 }  // namespace cli

@@ -4,13 +4,11 @@
 
 #include <iostream>
 
+#include "cli/ConsoleDialog.h"
+#include "cli/UsbSession.h"
 #include "measure/Secure.h"
-#include "sim/SimBus.h"
-#include "sim/SimMicrophone.h"
-#include "sim/SimRoom.h"
-#include "sublink/UsbEnvironment.h"
+#include "sim/SimScene.h"
 #include "threading/Errors.h"
-#include "wizard/ConsoleDialog.h"
 
 namespace cli {
 
@@ -36,27 +34,25 @@ MeasureSession::MeasureSession(const MeasureArgs& args, const GlobalOptions& glo
     : args_(args),
       out_(args.out),
       micSerial_(args.micSerial),
+      globals_(globals),
       console_(Threading::ConsolePrompt::Standard(args.yes ? Threading::PresetAnswer::Yes
                                                            : Threading::PresetAnswer::None)),
       prompt_(&console_) {
     if (!args.calDir.empty())
         calDir_ = args.calDir;
-    if (!globals.simulate && args.simRoom.empty())
+    Sim::SimScene* scene = globals.session->Scene();
+    if (scene == nullptr) {
+        if (!args.simRoom.empty())
+            throw CliFailure("--sim-room needs the simulated subwoofer: add --simulate");
         return;
-    auto bus = std::dynamic_pointer_cast<Sim::SimBus>(CUsbController::DefaultUsbBus());
-    if (!bus || bus->Devices().empty())
-        throw CliFailure("--sim-room needs the simulated subwoofer: add --simulate");
-    Sim::SimRoom room(args.simRoom.empty() ? Sim::DefaultRoom() : Sim::LoadRoom(args.simRoom));
-    Sim::SimMicrophone microphone;
+    }
+    simulated_ = true;
+    scene->UseRoom(args.simRoom, calDir_);
     if (calDir_.empty())
-        calDir_ = std::filesystem::temp_directory_path() / "tessaline-sim-microphone";
-    microphone.WriteCalibrationFile(calDir_);
+        calDir_ = scene->CalibrationDir();
     if (!micSerial_)
-        micSerial_ = static_cast<int32_t>(microphone.Options().serial);
-    acoustics_ = std::make_shared<Sim::SimAcoustics>(bus->Devices().front(), std::move(room),
-                                                     std::move(microphone),
-                                                     CUsbController::DefaultUsbClock());
-    simPrompt_ = std::make_unique<Sim::SimPositionPrompt>(console_, acoustics_);
+        micSerial_ = scene->MicrophoneSerial();
+    simPrompt_ = scene->PositionPrompt(console_);
     prompt_ = simPrompt_.get();
 }
 
@@ -64,20 +60,19 @@ MeasureSession::~MeasureSession() = default;
 
 MeasureEnvironment MeasureSession::Environment() const {
     MeasureEnvironment env;
+    env.usb = globals_.session->Usb();
+    env.recorders = globals_.session->Recorders();
+    env.deviceCheck.driver = globals_.session->Driver();
     env.calibrationDir = calDir_;
     env.micSerial = micSerial_;
     if (args_.positions)
         env.preMeasurement = PromptPreMeasurementDialog(*args_.positions);
-    if (acoustics_) {
-        env.recorders = acoustics_->EnumeratorFactory();
-        // The simulated subwoofer needs no USB driver.
-        env.deviceCheck.driver.isLoaded = [] { return true; };
-    }
     return env;
 }
 
 WizardEnvironment MeasureSession::Wizard(WizardStepTable steps) {
     WizardEnvironment environment;
+    environment.bridge = &globals_.session->Bridge();
     environment.steps = std::move(steps);
     environment.makeDialog =
         ConsoleDialogFactory(*prompt_, std::cerr, ::isatty(2) != 0,

@@ -10,13 +10,9 @@
 #include <string>
 
 #include "cli/Cli.h"
-#include "threading/ConsolePrompt.h"
+#include "cli/ConsolePrompt.h"
 #include "wizard/MeasureStep.h"
 #include "wizard/RunWizard.h"
-
-namespace Sim {
-class SimAcoustics;
-}
 
 namespace cli {
 
@@ -46,15 +42,16 @@ public:
     // The console wizard dialogs over Prompt(), with these steps.
     WizardEnvironment Wizard(WizardStepTable steps);
     const std::filesystem::path& Out() const { return out_; }
-    bool Simulated() const { return acoustics_ != nullptr; }
+    bool Simulated() const { return simulated_; }
 
 private:
     MeasureArgs args_;
     std::filesystem::path out_;
     std::filesystem::path calDir_;
     std::optional<int32_t> micSerial_;
+    const GlobalOptions& globals_;
     Threading::ConsolePrompt& console_;
-    std::shared_ptr<Sim::SimAcoustics> acoustics_;
+    bool simulated_ = false;
     std::unique_ptr<Threading::IPrompt> simPrompt_;
     Threading::IPrompt* prompt_;
 };

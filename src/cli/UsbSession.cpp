@@ -1,33 +1,18 @@
 #include "cli/UsbSession.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
-#include "sim/SimBus.h"
-#include "sim/SimState.h"
+#include "measure/PortAudioRecorder.h"
+#include "sim/SimScene.h"
 #include "sublink/LibusbTransport.h"
-#include "sublink/UsbEnvironment.h"
-#include "sublink/UsbProgrammer.h"
-#include "sublink/UsbTrace.h"
 #include "threading/Errors.h"
 
 namespace cli {
 
 namespace {
-
-struct Session {
-    std::shared_ptr<Sim::SimDevice> simulated;
-    std::unique_ptr<Threading::VirtualClock> clock;
-};
-
-Session& TheSession() {
-    static Session s;
-    return s;
-}
 
 std::string FaultList() {
     std::string text = "Inject a fault into the simulated subwoofer (repeatable):";
@@ -36,8 +21,8 @@ std::string FaultList() {
     return text;
 }
 
-void StartSimulation(GlobalOptions& g) {
-    Sim::SimOptions options;
+std::unique_ptr<Sim::SimScene> MakeScene(const GlobalOptions& g) {
+    Sim::SceneOptions options;
     if (g.simModel < 0 || g.simModel > 0xFFFF)
         throw CliFailure("--sim-model must be a 16-bit model identifier");
     options.modelId = static_cast<uint16_t>(g.simModel);
@@ -47,41 +32,11 @@ void StartSimulation(GlobalOptions& g) {
             throw CliFailure("Unknown or malformed simulated fault: " + text);
         options.faults.push_back(*fault);
     }
-    std::optional<Sim::SimState> state;
-    if (!g.simState.empty())
-        state = Sim::LoadState(g.simState);
-    if (state) {
-        options.modelId = state->modelId;
-        options.mode = state->mode;
-    }
-    auto device = std::make_shared<Sim::SimDevice>(options);
-    if (state)
-        device->With([&](Sim::SimFirmware& f) {
-            Sim::ApplyState(*state, f);
-            return 0;
-        });
-    auto bus = std::make_shared<Sim::SimBus>();
-    bus->Add(device);
-    Session& s = TheSession();
-    s.simulated = device;
-    // The simulated subwoofer answers at once, so its waits need not take real time.
-    s.clock = std::make_unique<Threading::VirtualClock>();
-    CUsbController::SetDefaultUsbClock(s.clock.get());
-    CUsbController::SetDefaultUsbBus(bus);
+    options.stateFile = g.simState;
+    return std::make_unique<Sim::SimScene>(std::move(options));
 }
 
-void StartUsb(GlobalOptions& g) {
-    if (g.trace) {
-        static std::mutex traceLock;
-        CUsbController::SetUsbTrace([](const std::string& line) {
-            std::lock_guard<std::mutex> l(traceLock);
-            std::cerr << line << '\n';
-        });
-    }
-    if (g.simulate) {
-        StartSimulation(g);
-        return;
-    }
+std::shared_ptr<CUsbController::IUsbBus> MakeUsbBus(const GlobalOptions& g) {
     std::vector<CUsbController::UsbId> ids;
     for (const auto& text : g.usbIds) {
         auto id = CUsbController::ParseUsbId(text);
@@ -92,14 +47,57 @@ void StartUsb(GlobalOptions& g) {
     if (const char* env = std::getenv("TESSALINE_USB_IDS"))
         if (!CUsbController::ParseUsbIdList(env, ids))
             throw CliFailure(std::string("TESSALINE_USB_IDS must be VVVV:PPPP,...: ") + env);
-#ifdef TESSALINE_HAVE_LIBUSB
-    CUsbController::SetDefaultUsbBus(std::make_shared<CUsbController::LibusbBus>(std::move(ids)));
-#else
-    CUsbController::SetDefaultUsbBus(std::make_shared<CUsbController::EmptyUsbBus>());
-#endif
+    return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
 }
 
 }  // namespace
+
+Session::Session(const GlobalOptions& g) {
+    if (g.trace) {
+        auto lock = std::make_shared<std::mutex>();
+        trace_ = [lock](const std::string& line) {
+            std::lock_guard<std::mutex> l(*lock);
+            std::cerr << line << '\n';
+        };
+    }
+    if (g.simulate)
+        scene_ = MakeScene(g);
+    else
+        bus_ = MakeUsbBus(g);
+}
+
+Session::~Session() = default;
+
+CUsbController::UsbEnvironment Session::Usb() const {
+    if (scene_)
+        return scene_->Usb(trace_);
+    return {bus_, nullptr, trace_};
+}
+
+CUsbController::DriverSupport Session::Driver() const {
+    // The simulated subwoofer needs no USB driver.
+    if (scene_)
+        return {};
+    return CUsbController::DriverSupport::Platform();
+}
+
+AudioSampler::EnumeratorFactory Session::Recorders() const {
+    if (scene_)
+        return scene_->Recorders();
+    return AudioSampler::CreateEnumerator;
+}
+
+void Session::Finish() {
+    if (scene_)
+        scene_->SaveState();
+}
+
+MeasureEnvironment UsbSteps(const GlobalOptions& globals) {
+    MeasureEnvironment environment;
+    environment.usb = globals.session->Usb();
+    environment.deviceCheck.driver = globals.session->Driver();
+    return environment;
+}
 
 void AddUsbOptions(CLI::App& app, GlobalOptions& g) {
     app.add_option("--usb-id", g.usbIds,
@@ -115,26 +113,8 @@ void AddUsbOptions(CLI::App& app, GlobalOptions& g) {
     app.parse_complete_callback([&g] {
         if (!g.simState.empty() || !g.simFaults.empty())
             g.simulate = true;
-        StartUsb(g);
+        g.session = std::make_shared<Session>(g);
     });
-}
-
-UsbSessionGuard::~UsbSessionGuard() {
-    Session& s = TheSession();
-    if (s.simulated && !globals_.simState.empty()) {
-        try {
-            auto state =
-                s.simulated->With([](Sim::SimFirmware& f) { return Sim::CaptureState(f); });
-            Sim::SaveState(state, globals_.simState);
-        } catch (const std::exception& e) {
-            std::cerr << tsl::ToUtf8(tsl::ExceptionText(e)) << '\n';
-        }
-    }
-    CUsbController::SetDefaultUsbBus(nullptr);
-    CUsbController::SetDefaultUsbClock(nullptr);
-    CUsbController::SetUsbTrace(nullptr);
-    s.simulated.reset();
-    s.clock.reset();
 }
 
 }  // namespace cli

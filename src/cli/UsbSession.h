@@ -1,28 +1,58 @@
 #pragma once
-// The USB side of the command line: the global device-selection options, the bus every command
-// channel of this run uses, the trace and the simulated subwoofer's state file.
+// The composition root of tessaline-cli: the global device-selection options and the environment
+// every command runs against, real USB and microphone or the simulated scene.
 
+#include <memory>
 #include <string>
 
 #include "cli/Cli.h"
-#include "correction/EqResult.h"
+#include "measure/AudioRec.h"
+#include "sublink/Discovery.h"
+#include "sublink/UsbEnvironment.h"
+#include "threading/MessageBridge.h"
+#include "wizard/MeasureStep.h"
+
+namespace Sim {
+class SimScene;
+}
 
 namespace cli {
 
-// Registers --usb-id, --simulate, --sim-model, --sim-fault and --sim-state. The bus is set up
+// Registers --usb-id, --simulate, --sim-model, --sim-fault and --sim-state. The session is built
 // once parsing is complete, before any command runs.
 void AddUsbOptions(CLI::App& app, GlobalOptions& globals);
 
-// Saves the simulated subwoofer back to --sim-state when the run ends.
-class UsbSessionGuard {
+class Session {
 public:
-    explicit UsbSessionGuard(GlobalOptions& globals) : globals_(globals) {}
-    ~UsbSessionGuard();
-    UsbSessionGuard(const UsbSessionGuard&) = delete;
-    UsbSessionGuard& operator=(const UsbSessionGuard&) = delete;
+    // Raises CliFailure for bad option values.
+    explicit Session(const GlobalOptions& globals);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The bus, clock and trace of every command channel of this run.
+    CUsbController::UsbEnvironment Usb() const;
+    // The platform's driver check, or none in a simulation.
+    CUsbController::DriverSupport Driver() const;
+    // The microphone's recorders: PortAudio, or the simulated microphone.
+    AudioSampler::EnumeratorFactory Recorders() const;
+    // The simulated scene; null on real hardware.
+    Sim::SimScene* Scene() const { return scene_.get(); }
+
+    // The bridge the console front-end drains (this program's UI thread is main's).
+    Threading::MessageBridge& Bridge() { return bridge_; }
+
+    // Saves the simulated subwoofer to --sim-state; raises the failure.
+    void Finish();
 
 private:
-    GlobalOptions& globals_;
+    std::unique_ptr<Sim::SimScene> scene_;
+    std::shared_ptr<CUsbController::IUsbBus> bus_;
+    CUsbController::UsbTraceSink trace_;
+    Threading::MessageBridge bridge_;
 };
+
+// The steps' environment for commands that only talk to the subwoofer (upload, erase).
+MeasureEnvironment UsbSteps(const GlobalOptions& globals);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include "document/DocFile.h"
 #include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
+#include "wizard/UploadImage.h"
 
 namespace {
 
@@ -30,9 +31,9 @@ void PrintBlock(const BlockArgs& args) {
     DocData data;
     ReadDocFile(args.path, data);
     const size_t size = BlockSize(args, data);
-    // Erasing writes the erase default, as the erase step does.
-    const EqResult result = args.erase ? EraseDefault(data.eq.bands.size()) : data.eq;
-    const auto block = BuildEqBlock(result, args.erase, size);
+    // Exactly the bytes the upload or erase step writes for the document's model.
+    const auto block =
+        BuildUploadImage(data.eq, CUsbController::FindModelById(data.modelId), args.erase, size);
     if (!block)
         throw tsl::wruntime_error(args.erase ? L"Failed to erase EQ coefficients"
                                              : L"Failed to upload results");

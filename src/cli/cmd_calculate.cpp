@@ -11,6 +11,7 @@
 #include "cli/Cli.h"
 #include "cli/CliWizard.h"
 #include "cli/DocJson.h"
+#include "cli/UsbSession.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
 #include "threading/Errors.h"
@@ -71,7 +72,7 @@ Deviation FitDeviation(const DocData& d, double levelDb) {
     return result;
 }
 
-void Calculate(const CalculateArgs& args) {
+void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
     cli::CommandDocument document(args.out.empty() ? args.doc : args.out);
     ReadDocFile(args.doc, document.Data());
 
@@ -85,7 +86,7 @@ void Calculate(const CalculateArgs& args) {
                           : args.Overrides() ? kOptionTargetDialog
                                              : 0;
     auto level = std::make_shared<double>(0.0);
-    WizardStepTable table = StandardSteps(preset);
+    WizardStepTable table = StandardSteps({}, preset);
     table.calculate = [&args, preset, level, mode](IProcDialog* progress, void* arg1,
                                                    void*) -> bool {
         DocData& data = *static_cast<DocData*>(arg1);
@@ -93,7 +94,7 @@ void Calculate(const CalculateArgs& args) {
             CustomizeTarget(progress, data, kOptionTargetDialog, preset);
         return CalculateStep(progress, data, mode, preset, level.get());
     };
-    cli::RunCommandWizard(kWizardCalculate, mode, document, table);
+    cli::RunCommandWizard(globals.session->Bridge(), kWizardCalculate, mode, document, table);
 
     const DocData& d = document.Data();
     const Deviation fit = FitDeviation(d, *level);
@@ -110,7 +111,7 @@ void Calculate(const CalculateArgs& args) {
 }
 
 const cli::CommandRegistration registration{
-    "calculate", [](CLI::App& app, cli::GlobalOptions&) {
+    "calculate", [](CLI::App& app, cli::GlobalOptions& globals) {
         auto args = std::make_shared<CalculateArgs>();
         auto* cmd = app.add_subcommand(
             "calculate",
@@ -125,7 +126,7 @@ const cli::CommandRegistration registration{
         cmd->add_option("--hp-freq", args->hpFreq, "High-pass frequency in Hz");
         cmd->add_option("--min-eq", args->minEq, "Minimum EQ frequency in Hz");
         cmd->add_option("--out", args->out, "Write the document here instead of in place");
-        cmd->callback([args] { Calculate(*args); });
+        cmd->callback([args, &globals] { Calculate(*args, globals); });
     }};
 
 }  // namespace

@@ -3,15 +3,16 @@
 #include <cstdio>
 
 #include "cli/Cli.h"
+#include "cli/UsbSession.h"
 #include "sublink/UsbComm.h"
 
 namespace {
 
 const cli::CommandRegistration registration{
-    "devices", [](CLI::App& app, cli::GlobalOptions&) {
+    "devices", [](CLI::App& app, cli::GlobalOptions& globals) {
         auto* cmd = app.add_subcommand("devices", "Count present, busy and recognised subwoofers");
-        cmd->callback([] {
-            CUsbController::CUsbComm channel;
+        cmd->callback([&globals] {
+            CUsbController::CUsbComm channel(globals.session->Usb());
             unsigned total = 0, busy = 0, unrecognised = 0, recognised = 0;
             channel.CensusDevices(total, busy, unrecognised, recognised);
             char line[160];

@@ -2,6 +2,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliWizard.h"
+#include "cli/UsbSession.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateStepConsole.h"
 #include "wizard/MainCommands.h"
@@ -10,12 +11,13 @@
 namespace {
 
 const cli::CommandRegistration registration{
-    "erase", [](CLI::App& app, cli::GlobalOptions&) {
+    "erase", [](CLI::App& app, cli::GlobalOptions& globals) {
         auto* cmd = app.add_subcommand("erase", "Erase the subwoofer's equaliser");
-        cmd->callback([] {
+        cmd->callback([&globals] {
             cli::CommandDocument document;
-            cli::RunCommandWizard(kWizardUpload, kOptionErase | kOptionNoSave, document,
-                                  StandardSteps(ConsoleTargetDialogFactory()));
+            cli::RunCommandWizard(
+                globals.session->Bridge(), kWizardUpload, kOptionErase | kOptionNoSave, document,
+                StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));
             cli::PrintLine(tsl::ToUtf8(kEraseSuccessText));
         });
     }};

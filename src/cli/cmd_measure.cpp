@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "cli/Cli.h"
+#include "cli/ConsoleMainView.h"
 #include "cli/MeasureSession.h"
 #include "document/TessalineDoc.h"
 #include "threading/Errors.h"
-#include "wizard/ConsoleMainView.h"
 
 namespace {
 

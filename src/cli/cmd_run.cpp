@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "cli/Cli.h"
+#include "cli/ConsoleMainView.h"
 #include "cli/MeasureSession.h"
 #include "document/TessalineDoc.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateStepConsole.h"
-#include "wizard/ConsoleMainView.h"
 #include "wizard/MainCommands.h"
 #include "wizard/Steps.h"
 
@@ -17,8 +17,7 @@ namespace {
 void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
     cli::MeasureSession session(args, globals);
     CTessalineDoc document(&session.Prompt());
-    WizardStepTable steps = StandardSteps(ConsoleTargetDialogFactory());
-    steps.measure = MakeMeasureStep(session.Environment());
+    WizardStepTable steps = StandardSteps(session.Environment(), ConsoleTargetDialogFactory());
     const std::filesystem::path out = session.Out();
     ConsoleMainView view(
         document, [out]() -> std::optional<std::filesystem::path> { return out; },

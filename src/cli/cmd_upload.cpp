@@ -5,6 +5,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliWizard.h"
+#include "cli/UsbSession.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateStepConsole.h"
@@ -14,16 +15,17 @@
 namespace {
 
 const cli::CommandRegistration registration{
-    "upload", [](CLI::App& app, cli::GlobalOptions&) {
+    "upload", [](CLI::App& app, cli::GlobalOptions& globals) {
         auto path = std::make_shared<std::string>();
         auto* cmd = app.add_subcommand("upload", "Write a document's equaliser into the subwoofer");
         cmd->add_option("DOC", *path, "Measurement document")->required();
-        cmd->callback([path] {
+        cmd->callback([path, &globals] {
             // The upload changes nothing in the document, so the file is left as it is.
             cli::CommandDocument document;
             ReadDocFile(*path, document.Data());
-            cli::RunCommandWizard(kWizardUpload, kOptionNoSave, document,
-                                  StandardSteps(ConsoleTargetDialogFactory()));
+            cli::RunCommandWizard(
+                globals.session->Bridge(), kWizardUpload, kOptionNoSave, document,
+                StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));
             cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));
         });
     }};

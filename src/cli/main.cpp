@@ -38,10 +38,10 @@ int main(int argc, char** argv) {
     cli::GlobalOptions globals;
     app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
     cli::AddUsbOptions(app, globals);
-    cli::UsbSessionGuard usbSession(globals);
     for (const auto& [name, setup] : cli::Commands())
         setup(app, globals);
 
+    int status = 0;
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -51,11 +51,19 @@ int main(int argc, char** argv) {
         return 1;
     } catch (const cli::CliFailure& e) {
         std::cerr << e.what() << '\n';
-        return 2;
+        status = 2;
     } catch (const std::exception& e) {
         std::cerr << tsl::ToUtf8(tsl::ExceptionText(e)) << '\n';
-        return 2;
+        status = 2;
+    }
+    // The simulated subwoofer is saved whatever the command did; a failed save fails the run.
+    try {
+        if (globals.session)
+            globals.session->Finish();
+    } catch (const std::exception& e) {
+        std::cerr << tsl::ToUtf8(tsl::ExceptionText(e)) << '\n';
+        status = 2;
     }
     std::cout.flush();
-    return 0;
+    return status;
 }

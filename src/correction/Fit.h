@@ -7,13 +7,23 @@
 #include "correction/EqResult.h"
 #include "correction/FitState.h"
 
-class CCurve;
-struct DocData;
+#include <memory>
 
-// The whole Calculate-step fit: reads the averaged measurement and the target from the
-// document's result list and writes the EQ result and the calculated curve. Raises
-// tsl::wruntime_error for an unknown model or a result list without its two curves.
-bool FitEqualizer(DocData& doc, double levelDb);
+class CCurve;
+
+struct FitOutcome {
+    EqResult eq;
+    std::shared_ptr<CCurve> calculated;  // the averaged measurement through the equaliser
+    double rmsDb = 0.0;                  // the fit's own error over the fit points, dB
+    double maxDb = 0.0;
+};
+
+// The whole fit on curves: sections at fsEq Hz fitted between low and high Hz so that
+// averaged, equalised, follows target placed at levelDb; the target is then scaled to that
+// level (the fit may change the averaged curve's storage format, not its values). Raises
+// tsl::wruntime_error for values no fit can use.
+FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int sections, double low,
+                              double high, double levelDb);
 
 // The section fit; returns the final error. Leaves the best parameters, their residuals and
 // gain in the state.

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "document/DocData.h"
-
 namespace {
 
 // Zero, negative or not-a-number levels count as -800 dB.
@@ -31,21 +29,21 @@ CurvePtr PowerAverage(const TargetCurveList& measurements) {
     return average;
 }
 
-bool BuildTarget(DocData& doc, int mode, double& levelDb) {
-    const CurvePtr average = PowerAverage(doc.measurements);
+std::optional<BuiltTarget> BuildTargetCurves(const TargetCurveList& measurements,
+                                             const TargetRequest& request) {
+    const CurvePtr average = PowerAverage(measurements);
     if (!average)
-        return false;
-    doc.results.clear();
+        return std::nullopt;
 
     SubCrossoverFreqs cursor;
-    CSubwooferTarget target(doc.minEqFreq, doc.hpFreq, doc.hpOrder);
+    CSubwooferTarget target(request.minEqFreq, request.hpFreq, request.hpOrder);
     TargetCurveList detectOn{average};
     // A document that never had a crossover (0 after a reset) would give a 0 Hz low-pass and an
     // all-zero target: detect one instead.
-    if (mode == 1 || doc.crossover <= 0)
+    if (request.detectCrossover || request.crossover <= 0)
         target.DetectCrossover(detectOn, cursor);
     else
-        target.SetCrossover(doc.crossover);
+        target.SetCrossover(request.crossover);
     if (target.highPassOrder == SLOPE_AUTO)
         target.DetectHighPass(detectOn);
 
@@ -58,11 +56,13 @@ bool BuildTarget(DocData& doc, int mode, double& levelDb) {
     const double hi = curve->maxFit * 2.0 / 3.0;
     const double measured = LevelDb(BandRms(*average, lo, hi));
     const double targetLevel = LevelDb(CurveLevelGain(*curve, *average, lo, hi));
-    levelDb = std::min(targetLevel, measured);
 
-    doc.results = {average, curve};
-    doc.fitLower = curve->minFit;
-    doc.fitUpper = curve->maxFit;
-    doc.crossover = target.crossover;
-    return true;
+    BuiltTarget built;
+    built.average = average;
+    built.target = curve;
+    built.levelDb = std::min(targetLevel, measured);
+    built.crossover = target.crossover;
+    built.fitLower = curve->minFit;
+    built.fitUpper = curve->maxFit;
+    return built;
 }

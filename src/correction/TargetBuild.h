@@ -2,14 +2,34 @@
 // The target part of the Calculate step: the averaged measurement, the target curve, the fit
 // band and the level the fit places the target at.
 
-#include "correction/Target.h"
+#include <cstdint>
+#include <memory>
+#include <optional>
 
-struct DocData;
+#include "correction/Target.h"
 
 // The power (RMS) average of the curves on the first curve's axis; null for an empty list.
 CurvePtr PowerAverage(const TargetCurveList& measurements);
 
-// mode 1 detects the crossover, any other value uses the document's. Leaves the result list as
-// [average, target] and stores the fit limits and the crossover used. False only when the
-// document holds no measurements (nothing changes then).
-bool BuildTarget(DocData& doc, int mode, double& levelDb);
+// The target settings the build starts from.
+struct TargetRequest {
+    int32_t minEqFreq = 20;
+    int32_t hpFreq = 20;
+    int32_t hpOrder = 0;    // SLOPE_ORDER
+    int32_t crossover = 0;  // 0 or less: detected
+    bool detectCrossover = false;
+};
+
+struct BuiltTarget {
+    CurvePtr average;
+    std::shared_ptr<CTargetCurve> target;
+    double levelDb = 0.0;  // the level the fit places the target at
+    int32_t crossover = 0;
+    double fitLower = 0.0;
+    double fitUpper = 0.0;
+};
+
+// The average of the measurements and the target evaluated on its axis; none when there are no
+// measurements.
+std::optional<BuiltTarget> BuildTargetCurves(const TargetCurveList& measurements,
+                                             const TargetRequest& request);

@@ -52,9 +52,9 @@ private:
 // Records the measurement microphone into a SyncCap.
 class WaveReccordDevice final : public IDevice {
 public:
-    // The enumerator is created at the first Open; the clock times WaitForCapture.
-    explicit WaveReccordDevice(Threading::IClock& clock = Threading::RealClock::Instance(),
-                               EnumeratorFactory factory = CreateEnumerator);
+    // The enumerator is created at the first Open (none: no recording device is found); the
+    // clock times WaitForCapture.
+    WaveReccordDevice(Threading::IClock& clock, EnumeratorFactory factory);
     ~WaveReccordDevice() override;
 
     bool Open() override;

@@ -44,9 +44,6 @@ public:
 using EnumeratorPtr = std::shared_ptr<AudioRecEnumerator>;
 using EnumeratorFactory = std::function<EnumeratorPtr()>;
 
-// The platform's enumerator (PortAudio with the ALSA mixer on this platform).
-EnumeratorPtr CreateEnumerator();
-
 // Accepted microphone names: the tokens of the recording device, and the full-name lists.
 const std::vector<std::wstring>& RecordingDeviceTokens();  // "Vireon", "Corvana", "VRC", "TSL"
 const std::vector<std::wstring>& MainBrandMicrophones();

@@ -8,5 +8,7 @@ namespace AudioSampler {
 
 // Lists PortAudio's input devices; the recorder it opens streams 48000 Hz 16-bit mono.
 EnumeratorPtr CreatePortAudioEnumerator();
+// The platform's enumerator (PortAudio with the ALSA mixer on this platform).
+EnumeratorPtr CreateEnumerator();
 
 }  // namespace AudioSampler

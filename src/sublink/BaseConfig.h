@@ -23,6 +23,8 @@ struct ModelValues {
     int32_t x;
     int32_t y;
     int32_t z;
+    // The block has no gain field: the overall gain is folded into the last section.
+    bool gainInLastBand = false;
 };
 
 class BaseConfig : public ObjectRegistry<BaseConfig> {
@@ -46,6 +48,7 @@ public:
     const int32_t eqSampleRate = 3000;
     const double lowerHz;
     const double upperHz;
+    const bool gainInLastBand;
 
     // The model's class name, for listings.
     const char* ClassName() const { return className_; }
@@ -62,6 +65,7 @@ protected:
           z(v.z),
           lowerHz(v.lowerHz),
           upperHz(v.upperHz),
+          gainInLastBand(v.gainInLastBand),
           className_(v.className) {}
 
 private:

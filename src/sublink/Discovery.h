@@ -72,9 +72,11 @@ struct DiscoveryTexts {
 };
 
 // The platform side of the check: whether USB access works and how to (re)install it.
+// Null functions: the driver counts as loaded and there is no installer.
 struct DriverSupport {
     std::function<bool()> isLoaded;
     std::function<bool(std::wstring& message)> runInstaller;
+    // The platform's driver check and installer (the libusb backend).
     static DriverSupport Platform();
 };
 
@@ -97,7 +99,7 @@ public:
 class CCheckForUsbSubDlg {
 public:
     CCheckForUsbSubDlg(std::wstring caption, const CheckVersionCallback* versionCheck,
-                       OpenCommCallback* open, DriverSupport driver = DriverSupport::Platform(),
+                       OpenCommCallback* open, DriverSupport driver = {},
                        DiscoveryTexts texts = {});
 
     // Runs the whole check; on failure the message is rebuilt for the state reached.
@@ -164,7 +166,7 @@ private:
 struct DeviceCheckSetup {
     std::wstring applicationName = L"Tessaline";
     CheckWindowFactory makeWindow;  // null: no dialog, the silent check decides
-    DriverSupport driver = DriverSupport::Platform();
+    DriverSupport driver;
     DiscoveryTexts texts;
 };
 

@@ -1,5 +1,5 @@
-// The platform side of discovery on Linux: USB access through libusb and the udev rule that
-// grants it, in place of the generic USB driver and its installer.
+// The platform side of discovery on Linux: USB access through libusb, in place of the generic USB
+// driver.
 
 #include <unistd.h>
 
@@ -8,25 +8,11 @@
 
 #include "sublink/Discovery.h"
 
-#ifdef TESSALINE_HAVE_LIBUSB
 #include <libusb.h>
-#endif
 
 namespace CUsbController {
 
-namespace {
-
-const wchar_t* const kInstallerFolder = L"USB Device Driver";
-const wchar_t* const kRuleFile = L"60-tessaline.rules";
-const wchar_t* const kNoInstallerDir =
-    L"Unable to find the device driver installer.\r\nIt should be located at: <InstallDir>\\USB "
-    L"Device Driver\\.\r\nWhere <InstallDir> is the installation directory that you chose during "
-    L"installation.";
-
-}  // namespace
-
 bool IsDriverLoaded() {
-#ifdef TESSALINE_HAVE_LIBUSB
     libusb_context* context = nullptr;
     if (libusb_init(&context) != 0)
         return false;
@@ -34,41 +20,6 @@ bool IsDriverLoaded() {
     std::error_code ec;
     return std::filesystem::is_directory("/dev/bus/usb", ec) &&
            ::access("/dev/bus/usb", R_OK | X_OK) == 0;
-#else
-    return false;
-#endif
-}
-
-bool RunDriverInstallerIn(const std::wstring& directory, bool directoryFound,
-                          std::wstring& message) {
-    message.clear();
-    if (!directoryFound) {
-        message = kNoInstallerDir;
-        return false;
-    }
-    const std::filesystem::path rule =
-        std::filesystem::path(directory) / kInstallerFolder / kRuleFile;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(rule, ec)) {
-        message = rule.wstring() + L" does not exist";
-        return false;
-    }
-    // Installing the rule needs root, which this program does not ask for.
-    message =
-        L"To give this program access to the subwoofer, install the udev rule as root and "
-        L"plug the subwoofer in again:\r\n\tsudo cp '" +
-        rule.wstring() +
-        L"' /etc/udev/rules.d/\r\n\tsudo udevadm control --reload-rules\r\n\tsudo "
-        L"udevadm trigger";
-    return true;
-}
-
-bool RunDriverInstaller(std::wstring& message) {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const bool found = !ec && exe.has_parent_path();
-    return RunDriverInstallerIn(found ? exe.parent_path().wstring() : std::wstring(), found,
-                                message);
 }
 
 DriverSupport DriverSupport::Platform() {

@@ -78,11 +78,11 @@ Config_Bostic3::Config_Bostic3()
 
 Config_Avrel1::Config_Avrel1()
     : BaseConfig({"Config_Avrel1", "platA_boot", "AV1", L"Avrel 1", 0x100, &Flash56F8037(), 20.0,
-                  350.0, 0, 6, 6}) {}
+                  350.0, 0, 6, 6, true}) {}
 
 Config_Avrel2::Config_Avrel2()
     : BaseConfig({"Config_Avrel2", "platA_boot", "AV2", L"Avrel 2", 0x101, &Flash56F8037(), 20.0,
-                  350.0, 0, 6, 6}) {}
+                  350.0, 0, 6, 6, true}) {}
 
 namespace {
 

@@ -31,11 +31,14 @@ CurvePtr SweepSpectrum() {
 
 }  // namespace
 
-UsbSubPlayDevice::UsbSubPlayDevice(bool quickMode, std::shared_ptr<IUsbBus> bus,
-                                   Threading::IClock* clock)
-    : quickMode_(quickMode ? 1 : 0), channel_(std::move(bus), clock) {
+UsbSubPlayDevice::UsbSubPlayDevice(bool quickMode, UsbEnvironment environment)
+    : quickMode_(quickMode ? 1 : 0), channel_(std::move(environment)) {
     SetReference(SweepSpectrum());
 }
+
+UsbSubPlayDevice::UsbSubPlayDevice(bool quickMode, std::shared_ptr<IUsbBus> bus,
+                                   Threading::IClock* clock)
+    : UsbSubPlayDevice(quickMode, UsbEnvironment{std::move(bus), clock, {}}) {}
 
 bool UsbSubPlayDevice::Open() {
     if (!channel_.IsUsable()) {

@@ -21,8 +21,8 @@ public:
 
     // quickMode selects the tone command ("t2" on, "t3" off). The channel uses the bus and
     // clock given, or the program's defaults.
-    explicit UsbSubPlayDevice(bool quickMode, std::shared_ptr<IUsbBus> bus = nullptr,
-                              Threading::IClock* clock = nullptr);
+    UsbSubPlayDevice(bool quickMode, UsbEnvironment environment);
+    UsbSubPlayDevice(bool quickMode, std::shared_ptr<IUsbBus> bus, Threading::IClock* clock);
     ~UsbSubPlayDevice() override = default;
 
     bool Open() override;

@@ -48,7 +48,7 @@ private:
 class MultiThreadedProgress : public Progress {
 public:
     MultiThreadedProgress(Threading::WindowHandle statusWindow, Threading::WindowHandle progressBar,
-                          Threading::MessageBridge& bridge = Threading::Bridge());
+                          Threading::MessageBridge& bridge);
 
     void SetRange(uint32_t n) override;
     void Step(uint32_t n) override;

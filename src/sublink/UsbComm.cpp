@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "sublink/UsbEnvironment.h"
-#include "sublink/UsbTrace.h"
 
 namespace CUsbController {
 
@@ -22,10 +21,14 @@ std::wstring Widen(const std::string& s) {
 }
 }  // namespace
 
-CUsbComm::CUsbComm(std::shared_ptr<IUsbBus> bus, Threading::IClock* clock)
-    : bus_(bus ? std::move(bus) : DefaultUsbBus()),
-      clock_(clock ? *clock : DefaultUsbClock()),
+CUsbComm::CUsbComm(UsbEnvironment environment)
+    : bus_(environment.bus ? std::move(environment.bus) : std::make_shared<EmptyUsbBus>()),
+      clock_(environment.clock ? *environment.clock : Threading::RealClock::Instance()),
+      trace_(std::move(environment.trace)),
       queue_(clock_) {}
+
+CUsbComm::CUsbComm(std::shared_ptr<IUsbBus> bus, Threading::IClock* clock)
+    : CUsbComm(UsbEnvironment{std::move(bus), clock, {}}) {}
 
 CUsbComm::~CUsbComm() {
     CloseChannel();
@@ -105,10 +108,10 @@ void CUsbComm::ReaderLoop(CWinUsbDevice* device, uint8_t inPipe) {
 // ---- opening and closing ----
 
 bool CUsbComm::SendControl(uint16_t value) {
-    if (UsbTraceEnabled()) {
+    if (trace_) {
         char buf[24];
         std::snprintf(buf, sizeof buf, "usb ctl 0x%04X", static_cast<unsigned>(value));
-        UsbTrace(buf);
+        Trace(buf);
     }
     return device_ && device_->SendControl(value);
 }
@@ -232,8 +235,8 @@ bool CUsbComm::WriteRaw(const uint8_t* data, size_t length) {
 bool CUsbComm::SendCommand(const std::string& text) {
     if (!IsUsable())
         return false;
-    if (UsbTraceEnabled())
-        UsbTrace("usb> " + text);
+    if (trace_)
+        Trace("usb> " + text);
     std::string framed = text + ";";
     return WriteRaw(reinterpret_cast<const uint8_t*>(framed.data()), framed.size());
 }
@@ -247,8 +250,8 @@ bool CUsbComm::ReadReply(std::chrono::milliseconds timeout, std::string* reply) 
         uint8_t byte;
         if (queue_.PopOne(byte)) {
             if (byte == '\n') {
-                if (UsbTraceEnabled())
-                    UsbTrace("usb< " + gathered);
+                if (trace_)
+                    Trace("usb< " + gathered);
                 if (reply)
                     *reply = std::move(gathered);
                 return true;

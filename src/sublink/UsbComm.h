@@ -16,6 +16,7 @@
 #include "sublink/ByteQueue.h"
 #include "sublink/FlashConfig.h"
 #include "sublink/ModelVersion.h"
+#include "sublink/UsbEnvironment.h"
 #include "sublink/UsbTransport.h"
 #include "threading/Clock.h"
 
@@ -56,7 +57,8 @@ public:
     static constexpr size_t kMaxReplyBytes = 4096;
     static constexpr std::chrono::seconds kMaxReplyTime{60};
 
-    explicit CUsbComm(std::shared_ptr<IUsbBus> bus = nullptr, Threading::IClock* clock = nullptr);
+    explicit CUsbComm(UsbEnvironment environment = {});
+    CUsbComm(std::shared_ptr<IUsbBus> bus, Threading::IClock* clock);
     virtual ~CUsbComm();
     CUsbComm(const CUsbComm&) = delete;
     CUsbComm& operator=(const CUsbComm&) = delete;
@@ -132,6 +134,10 @@ protected:
     void Wait(std::chrono::milliseconds d) { clock_.SleepFor(d); }
 
 private:
+    void Trace(const std::string& line) const {
+        if (trace_)
+            trace_(line);
+    }
     struct Snapshot {
         MemorySelection cache;
         ChannelMode mode;
@@ -153,6 +159,7 @@ private:
 
     std::shared_ptr<IUsbBus> bus_;
     Threading::IClock& clock_;
+    UsbTraceSink trace_;
 
     std::unique_ptr<CWinUsbDevice> device_;
     std::wstring lastDevicePath_;

@@ -3,7 +3,6 @@
 
 #include "measure/Checksum.h"
 #include "sublink/UsbComm.h"
-#include "sublink/UsbTrace.h"
 
 namespace CUsbController {
 
@@ -122,8 +121,8 @@ bool CUsbComm::UploadBlock(const MemoryBlock& block, const std::vector<uint8_t>&
     uint32_t sum = BlockChecksum(data.data(), data.size());
     if (!IsUsable())
         return false;
-    if (UsbTraceEnabled())
-        UsbTrace("usb> " + command + " +" + std::to_string(data.size()) + " bytes");
+    if (trace_)
+        Trace("usb> " + command + " +" + std::to_string(data.size()) + " bytes");
     std::vector<uint8_t> frame(command.begin(), command.end());
     frame.push_back(';');
     frame.insert(frame.end(), data.begin(), data.end());

@@ -1,21 +1,25 @@
 #pragma once
-// Where a freshly built command channel finds its devices and its clock. The program sets the
-// bus once at start-up (real USB or a simulation); tests pass their own to the channel.
+// What a command channel is built on: where its devices are, the clock of its waits and where
+// its traffic is traced. Each program builds one in its composition root and passes it down.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "sublink/UsbTransport.h"
 #include "threading/Clock.h"
 
 namespace CUsbController {
 
-// The bus new channels use; a bus without devices until one is set.
-std::shared_ptr<IUsbBus> DefaultUsbBus();
-void SetDefaultUsbBus(std::shared_ptr<IUsbBus> bus);
+// Receives one line per command sent ("usb> TEXT"), reply line received ("usb< TEXT") and
+// control request ("usb ctl 0xNNNN"), from the channel's threads.
+using UsbTraceSink = std::function<void(const std::string& line)>;
 
-// The clock new channels use; the real clock until one is set. The clock must outlive them.
-Threading::IClock& DefaultUsbClock();
-void SetDefaultUsbClock(Threading::IClock* clock);
+struct UsbEnvironment {
+    std::shared_ptr<IUsbBus> bus;        // null: a bus without devices
+    Threading::IClock* clock = nullptr;  // null: the real clock; must outlive the channels
+    UsbTraceSink trace;                  // empty: not traced
+};
 
 // A bus with no devices.
 class EmptyUsbBus final : public IUsbBus {

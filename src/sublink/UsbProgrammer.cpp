@@ -12,7 +12,7 @@ bool TakeLayout(CUsbProgrammer& p) {
 }
 }  // namespace
 
-bool WriteEqualiser(CUsbProgrammer& programmer, bool erase, const EqResult& coefficients) {
+bool WriteEqualiser(CUsbProgrammer& programmer, const std::vector<uint8_t>& image) {
     TakeLayout(programmer);
     if (!programmer.CurrentModel() || !programmer.flashConfig)
         return false;
@@ -20,8 +20,7 @@ bool WriteEqualiser(CUsbProgrammer& programmer, bool erase, const EqResult& coef
     if (progress)
         progress->SetRange(3);
     const MemoryBlock& block = programmer.flashConfig->EqualiserBlock();
-    auto image = BuildEqBlock(coefficients, erase, block.length);
-    if (!image)
+    if (image.size() != block.length)
         return false;
     if (progress)
         progress->Step(1);
@@ -29,7 +28,7 @@ bool WriteEqualiser(CUsbProgrammer& programmer, bool erase, const EqResult& coef
         return false;
     if (progress)
         progress->Step(1);
-    if (!WriteBlock(programmer, block, *image))
+    if (!WriteBlock(programmer, block, image))
         return false;
     if (progress)
         progress->Step(1);

@@ -6,7 +6,6 @@
 #include <memory>
 #include <vector>
 
-#include "correction/EqResult.h"
 #include "sublink/Progress.h"
 #include "sublink/UsbComm.h"
 
@@ -21,9 +20,9 @@ public:
     const BaseFlashConfig* flashConfig = nullptr;  // taken from the current model when needed
 };
 
-// Builds the image (the erase image when `erase`), enters the boot loader and writes the image
-// into the equaliser block. The subwoofer is left in its boot loader.
-bool WriteEqualiser(CUsbProgrammer& programmer, bool erase, const EqResult& coefficients);
+// Enters the boot loader and writes image (of the equaliser block's length) into the equaliser
+// block. The subwoofer is left in its boot loader.
+bool WriteEqualiser(CUsbProgrammer& programmer, const std::vector<uint8_t>& image);
 
 // Writes bytes (of the block's length) into one block unless the flash already holds them.
 bool WriteBlock(CUsbProgrammer& programmer, const MemoryBlock& block,

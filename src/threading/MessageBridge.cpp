@@ -98,13 +98,4 @@ size_t MessageBridge::Pending() const {
     return queue_.size();
 }
 
-MessageBridge& Bridge() {
-    static MessageBridge bridge;
-    return bridge;
-}
-
-int PostToWindow(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    return Bridge().PostToWindow(hwnd, message, wParam, lParam);
-}
-
 }  // namespace Threading

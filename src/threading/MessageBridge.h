@@ -77,9 +77,4 @@ private:
     WindowRegistry windows_;
 };
 
-// The process-wide bridge, started by the program's start-up.
-MessageBridge& Bridge();
-// Posts through the process-wide bridge.
-int PostToWindow(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-
 }  // namespace Threading

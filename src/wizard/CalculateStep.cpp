@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "correction/Fit.h"
-#include "correction/TargetBuild.h"
 #include "document/DocData.h"
 #include "threading/Errors.h"
+#include "wizard/CalculateFit.h"
 #include "wizard/ProcDialog.h"
 #include "wizard/RunWizard.h"
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "sublink/UsbEnvironment.h"
 #include "threading/Errors.h"
 #include "wizard/MeasureStep.h"
 

@@ -4,7 +4,6 @@
 #include <map>
 
 #include "document/DocData.h"
-#include "sublink/UsbEnvironment.h"
 #include "threading/Errors.h"
 #include "wizard/ProcDialog.h"
 
@@ -107,12 +106,13 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
         return false;
     }
     const int32_t positionCount = setup.PositionCount();
-    Threading::IClock& clock =
-        environment.clock ? *environment.clock : CUsbController::DefaultUsbClock();
+    Threading::IClock& clock = environment.clock       ? *environment.clock
+                               : environment.usb.clock ? *environment.usb.clock
+                                                       : Threading::RealClock::Instance();
 
     auto play = environment.makePlayDevice
                     ? environment.makePlayDevice()
-                    : std::make_shared<CUsbController::UsbSubPlayDevice>(false);
+                    : std::make_shared<CUsbController::UsbSubPlayDevice>(false, environment.usb);
     if (!play)
         throw tsl::wruntime_error(L"The Measure step has no play device.");
     SubConnection connection(play);

@@ -18,6 +18,7 @@
 #include "measure/Secure.h"
 #include "sublink/Discovery.h"
 #include "sublink/PlayDevice.h"
+#include "sublink/UsbEnvironment.h"
 #include "wizard/WizardStep.h"
 
 struct DocData;
@@ -112,10 +113,13 @@ CurvePtr MeasurePosition(SubConnection& connection, AudioSampler::WaveReccordDev
 
 // Where the step gets its devices, files and dialogs.
 struct MeasureEnvironment {
-    // The play device of a run (quick mode off); null makes one on the program's USB bus.
+    // The subwoofer's bus, clock and trace.
+    CUsbController::UsbEnvironment usb;
+    // The play device of a run (quick mode off); null makes one on usb.
     std::function<std::shared_ptr<CUsbController::UsbSubPlayDevice>()> makePlayDevice;
-    AudioSampler::EnumeratorFactory recorders = AudioSampler::CreateEnumerator;
-    // Times the settle pause and the capture; null: the program's USB clock.
+    // Null: no recording device is found.
+    AudioSampler::EnumeratorFactory recorders;
+    // Times the settle pause and the capture; null: usb's clock, or the real clock.
     Threading::IClock* clock = nullptr;
     // Empty: the default calibration folder.
     std::filesystem::path calibrationDir;

@@ -1,5 +1,7 @@
 #include "wizard/RunWizard.h"
 
+#include <stdexcept>
+
 #include "threading/Errors.h"
 #include "wizard/WizardDialog.h"
 
@@ -41,9 +43,12 @@ std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardSte
 }
 
 bool RunWizard(int kind, Threading::IWindow* parentWindow, IWizardDocument& document,
-               uint32_t options, const WizardEnvironment& environment) {
-    Threading::MessageBridge& bridge =
-        environment.bridge ? *environment.bridge : Threading::Bridge();
+               uint32_t options, const WizardEnvironment& environment, std::wstring* failureText) {
+    if (environment.bridge == nullptr)
+        throw std::logic_error("RunWizard needs the UI thread's message bridge");
+    Threading::MessageBridge& bridge = *environment.bridge;
+    if (failureText)
+        failureText->clear();
     SaveProgressRecord record;
     record.document = &document;
     record.working.MoveFrom(document.Data());
@@ -63,6 +68,8 @@ bool RunWizard(int kind, Threading::IWindow* parentWindow, IWizardDocument& docu
                                     &record.working, &options, callback, &record);
         result = dialog->DoModal() == IDOK;
         dialog.reset();
+        if (failureText && !result)
+            *failureText = controller.FailureText();
     }
     return result;
 }

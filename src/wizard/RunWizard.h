@@ -43,14 +43,17 @@ struct WizardStepTable {
 struct WizardEnvironment {
     WizardStepTable steps = WizardStepTable::Defaults();
     DialogFactory makeDialog;
-    Threading::MessageBridge* bridge = nullptr;  // null: the process-wide bridge
+    Threading::MessageBridge* bridge = nullptr;  // the UI thread's bridge; required
 };
 
 // The one-step list for a kind; any other kind gives no steps.
 std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardStepTable& table);
 
+// Runs the wizard modally; true when it ended successfully. failureText, when given, receives
+// the message shown for a step that failed by raising (empty otherwise).
 bool RunWizard(int kind, Threading::IWindow* parentWindow, IWizardDocument& document,
-               uint32_t options, const WizardEnvironment& environment);
+               uint32_t options, const WizardEnvironment& environment,
+               std::wstring* failureText = nullptr);
 
 // The save callback's data: the document followed by the working data.
 struct SaveProgressRecord {

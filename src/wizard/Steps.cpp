@@ -1,9 +1,11 @@
 #include "wizard/Steps.h"
 
-WizardStepTable StandardSteps(TargetDialogFactory makeTargetDialog, ChannelFactory makeChannel) {
+WizardStepTable StandardSteps(const MeasureEnvironment& environment,
+                              TargetDialogFactory makeTargetDialog, ChannelFactory makeChannel) {
     WizardStepTable table = WizardStepTable::Defaults();
-    table.measure = MakeMeasureStep();
+    table.measure = MakeMeasureStep(environment);
     table.calculate = MakeCalculateStep(std::move(makeTargetDialog));
-    table.upload = MakeUploadStep(std::move(makeChannel));
+    table.upload =
+        MakeUploadStep(makeChannel ? std::move(makeChannel) : ChannelsOn(environment.usb));
     return table;
 }

@@ -6,7 +6,8 @@
 #include "wizard/RunWizard.h"
 #include "wizard/UploadStep.h"
 
-// Measure with the default environment, Calculate with the given target dialog and Upload/Erase
-// on channels from makeChannel.
-WizardStepTable StandardSteps(TargetDialogFactory makeTargetDialog,
-                              ChannelFactory makeChannel = DefaultChannelFactory());
+// Measure in the environment, Calculate with the given target dialog and Upload/Erase on
+// channels of the environment's USB (or from makeChannel when given).
+WizardStepTable StandardSteps(const MeasureEnvironment& environment,
+                              TargetDialogFactory makeTargetDialog,
+                              ChannelFactory makeChannel = {});

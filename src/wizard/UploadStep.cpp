@@ -1,12 +1,11 @@
 #include "wizard/UploadStep.h"
 
-#include <cmath>
-
 #include "document/DocData.h"
 #include "sublink/UsbProgrammer.h"
 #include "threading/Errors.h"
 #include "wizard/ProcDialog.h"
 #include "wizard/RunWizard.h"
+#include "wizard/UploadImage.h"
 
 namespace {
 
@@ -29,35 +28,10 @@ private:
 
 }  // namespace
 
-ChannelFactory DefaultChannelFactory() {
-    return [] { return std::make_unique<CUsbController::CUsbProgrammer>(); };
-}
-
-bool TakesGainInLastBand(uint16_t modelId) {
-    return modelId == 256 || modelId == 257;
-}
-
-// The stored gain is dB, so it reaches these models as the linear factor 10^(dB/20), in both
-// directions, as the calculated curve assumes. Each halving of a factor above 1 lowers the last
-// band's shift (doubling its numerator scale 2^(1 - shift)) but never below 0, which the
-// firmware cannot express; what remains multiplies c0..c2, and a numerator pushed outside
-// [-1, 1] fails the block's conversion, so the upload is refused rather than clipped. The
-// other models' block has no place for a gain: their level is set on the subwoofer itself.
-void FoldGainIntoLastBand(EqResult& result) {
-    if (result.bands.empty())
-        return;
-    EqBand& last = result.bands.back();
-    double factor = std::pow(10.0, result.gain / 20.0);
-    if (!std::isfinite(factor))
-        factor = std::nan("");  // refused by the block's conversion
-    while (factor > 1.0 && last.shift > 0) {
-        factor /= 2.0;
-        last.shift -= 1;
-    }
-    last.c0 *= factor;
-    last.c1 *= factor;
-    last.c2 *= factor;
-    result.gain = 0.0;
+ChannelFactory ChannelsOn(CUsbController::UsbEnvironment environment) {
+    return [environment = std::move(environment)] {
+        return std::make_unique<CUsbController::CUsbProgrammer>(environment);
+    };
 }
 
 void WriteCoefficients(CUsbController::CUsbProgrammer& channel, const DocData& data, bool erase) {
@@ -65,11 +39,8 @@ void WriteCoefficients(CUsbController::CUsbProgrammer& channel, const DocData& d
     const CUsbController::BaseConfig* model = channel.CurrentModel();
     if (!channel.IsUsable() || model == nullptr)
         throw tsl::wruntime_error(failure);
-    const size_t bands = model->eqBandCount > 0 ? static_cast<size_t>(model->eqBandCount) : 0;
-    EqResult copy = erase ? EraseDefault(bands) : data.eq;
-    if (TakesGainInLastBand(model->modelId))
-        FoldGainIntoLastBand(copy);
-    if (!CUsbController::WriteEqualiser(channel, erase, copy))
+    const std::optional<std::vector<uint8_t>> image = BuildUploadImage(data.eq, model, erase);
+    if (!image || !CUsbController::WriteEqualiser(channel, *image))
         throw tsl::wruntime_error(failure);
     if (channel.SwitchToApplication())
         channel.Transact("t0");

@@ -6,7 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "correction/EqResult.h"
+#include "sublink/UsbEnvironment.h"
+
 #include "wizard/WizardStep.h"
 
 namespace CUsbController {
@@ -18,8 +19,8 @@ class IProcDialog;
 // A fresh, closed command channel for one step.
 using ChannelFactory = std::function<std::unique_ptr<CUsbController::CUsbProgrammer>()>;
 
-// Channels on the process-wide USB bus and clock.
-ChannelFactory DefaultChannelFactory();
+// Channels on the environment's bus, clock and trace.
+ChannelFactory ChannelsOn(CUsbController::UsbEnvironment environment);
 
 // Options bit kOptionErase selects erasing. Returns true or raises the step's failure text.
 bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
@@ -29,15 +30,8 @@ bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
 // then returns the subwoofer to application code and sends "t0". The data is not changed.
 void WriteCoefficients(CUsbController::CUsbProgrammer& channel, const DocData& data, bool erase);
 
-// Whether the model takes the overall gain in its last band.
-bool TakesGainInLastBand(uint16_t modelId);
-
-// Moves the overall gain (dB) into the last band's shift and numerator; the gain becomes
-// 0 dB.
-void FoldGainIntoLastBand(EqResult& result);
-
 // The step for the wizard's table (arg1 the working DocData, arg2 the options word).
-StepFunction MakeUploadStep(ChannelFactory makeChannel = DefaultChannelFactory());
+StepFunction MakeUploadStep(ChannelFactory makeChannel);
 
 inline constexpr wchar_t kNoSubwooferText[] =
     L"Could not find a subwoofer.\nPlease check that you have connected the target subwoofer via "

@@ -21,6 +21,7 @@ std::unique_ptr<WizardDialog> WizardController::CreateDialog(const DialogFactory
                                                              void* saveData) {
     WizardDialogSetup setup;
     setup.controller = this;
+    setup.bridge = &bridge_;
     setup.parent = parentWindow;
     setup.title = std::move(title);
     setup.arg1 = arg1;
@@ -71,9 +72,13 @@ void WizardController::ThreadBody(unsigned step) {
         succeeded = current.function(progress_, parameters_.arg1, parameters_.arg2);
     } catch (const std::exception& e) {
         succeeded = false;
+        const std::wstring text = tsl::ExceptionText(e) + L"\n" + current.name + L" failed.";
+        {
+            std::lock_guard<std::mutex> g(failureLock_);
+            failure_ = text;
+        }
         try {
-            ShowStepMessage(progress_, tsl::ExceptionText(e) + L"\n" + current.name + L" failed.",
-                            Threading::MsgButtons::Ok, Threading::MsgIcon::Error);
+            ShowStepMessage(progress_, text, Threading::MsgButtons::Ok, Threading::MsgIcon::Error);
         } catch (...) {
             // The failure is still reported below.
         }
@@ -81,9 +86,18 @@ void WizardController::ThreadBody(unsigned step) {
         // Not a message-carrying exception. Report it here, while the dialog that owns the
         // prompt is certainly still open, and end the step as failed so the dialog closes.
         succeeded = false;
+        {
+            std::lock_guard<std::mutex> g(failureLock_);
+            failure_ = L"Unhandled exception.\n" + current.name + L" failed.";
+        }
         Threading::ReportUnhandledException(progress_ ? &progress_->Prompt() : nullptr);
     }
     Finish(step, succeeded);
+}
+
+std::wstring WizardController::FailureText() const {
+    std::lock_guard<std::mutex> g(failureLock_);
+    return failure_;
 }
 
 void WizardController::Finish(STEP step, bool succeeded) {

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "threading/MessageBridge.h"
@@ -29,8 +31,7 @@ struct WizardStartParameters {
 
 class WizardController {
 public:
-    explicit WizardController(std::vector<WizardStep> steps,
-                              Threading::MessageBridge& bridge = Threading::Bridge());
+    WizardController(std::vector<WizardStep> steps, Threading::MessageBridge& bridge);
     WizardController(const WizardController&) = delete;
     WizardController& operator=(const WizardController&) = delete;
     // Stops and joins the worker; a queued step is discarded.
@@ -60,6 +61,9 @@ public:
     IProcDialog* Progress() const { return progress_; }
     const WizardStartParameters& Parameters() const { return parameters_; }
     Threading::MessageBridge& Bridge() const { return bridge_; }
+    // The message shown for the last step that failed by raising ("<text>\n<step> failed."),
+    // empty when none did.
+    std::wstring FailureText() const;
 
 private:
     void Finish(STEP step, bool succeeded);
@@ -70,6 +74,8 @@ private:
     std::vector<WizardStep> steps_;
     std::atomic<STEP> current_;
     Threading::MessageBridge& bridge_;
+    mutable std::mutex failureLock_;
+    std::wstring failure_;
 };
 
 // Runs the current step; a failure to queue it becomes UM_DONE with STEP_FAILED.

@@ -1,5 +1,7 @@
 #include "wizard/WizardDialog.h"
 
+#include <stdexcept>
+
 #include <cstdio>
 
 #include "threading/Errors.h"
@@ -22,7 +24,9 @@ Threading::MsgResult ShowStepMessage(IProcDialog* progress, const std::wstring& 
 WizardDialog::WizardDialog(const WizardDialogSetup& setup)
     : controller_(setup.controller),
       parent_(setup.parent),
-      bridge_(setup.bridge ? setup.bridge : &Threading::Bridge()),
+      bridge_(setup.bridge       ? setup.bridge
+              : setup.controller ? &setup.controller->Bridge()
+                                 : throw std::logic_error("a wizard dialog needs a bridge")),
       templateId_(setup.templateId),
       applicationTitle_(setup.applicationTitle),
       arg1_(setup.arg1),

@@ -44,7 +44,7 @@ struct WizardDialogSetup {
     SaveCallback saveCallback = nullptr;
     void* saveData = nullptr;
     int templateId = kOneStepTemplate;
-    Threading::MessageBridge* bridge = nullptr;  // null: the process-wide bridge
+    Threading::MessageBridge* bridge = nullptr;  // null: the controller's
     std::wstring applicationTitle = kApplicationTitle;
 };
 

@@ -29,6 +29,13 @@ std::vector<uint8_t> Image(const EqResult& r, size_t length, bool erase = false)
     return BuildEqBlock(r, erase, length).value();
 }
 
+// Writes r's block, of the length of the channel's model (224 bytes before one is known).
+bool Write(CUsbProgrammer& ch, const EqResult& r, bool erase = false) {
+    const size_t length =
+        ch.CurrentModel() ? ch.CurrentModel()->flashConfig->EqualiserBlock().length : 224;
+    return WriteEqualiser(ch, Image(r, length, erase));
+}
+
 class Programmer : public SimChannel {
 protected:
     std::vector<uint8_t> Flashed(Sim::SimDevice& d) {
@@ -46,7 +53,7 @@ TEST_F(Programmer, WritesAndVerifiesThePartialRegionBlock) {
     });
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    ASSERT_TRUE(WriteEqualiser(*ch, false, Coefficients()));
+    ASSERT_TRUE(Write(*ch, Coefficients()));
     EXPECT_EQ(ch->Mode(), ChannelMode::BootLoader);
     EXPECT_EQ(Flashed(*dev), Image(Coefficients(), 224));
     auto stored = dev->With([](Sim::SimFirmware& f) { return f.Region(0, 30); });
@@ -65,14 +72,14 @@ TEST_F(Programmer, SecondWriteOfTheSameImageStoresNothing) {
     auto dev = bus->Add(Options(kKT2));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    ASSERT_TRUE(WriteEqualiser(*ch, false, Coefficients()));
+    ASSERT_TRUE(Write(*ch, Coefficients()));
     ch->CloseChannel();
     size_t before = Log(*dev).size();
 
     auto again = Channel();
     ASSERT_TRUE(again->OpenAnyDevice());
     size_t opened = Log(*dev).size();
-    ASSERT_TRUE(WriteEqualiser(*again, false, Coefficients()));
+    ASSERT_TRUE(Write(*again, Coefficients()));
     auto log = Log(*dev);
     std::vector<std::string> write(log.begin() + static_cast<std::ptrdiff_t>(opened), log.end());
     EXPECT_TRUE(Contains(write, "M"));
@@ -87,8 +94,8 @@ TEST_F(Programmer, EraseWritesAWholeRegionOfErasedBytes) {
     auto dev = bus->Add(Options(kKT2));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    ASSERT_TRUE(WriteEqualiser(*ch, false, Coefficients()));
-    ASSERT_TRUE(WriteEqualiser(*ch, true, EraseDefault()));
+    ASSERT_TRUE(Write(*ch, Coefficients()));
+    ASSERT_TRUE(Write(*ch, EraseDefault(), true));
     EXPECT_EQ(Flashed(*dev), std::vector<uint8_t>(512, 0xFF));
     auto log = Log(*dev);
     EXPECT_EQ(Count(log, "u100"), 2u);
@@ -100,7 +107,7 @@ TEST_F(Programmer, RefusedStoreFailsTheWrite) {
     auto dev = bus->Add(Options(kKT1, {"refuse=m"}));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    EXPECT_FALSE(WriteEqualiser(*ch, false, Coefficients()));
+    EXPECT_FALSE(Write(*ch, Coefficients()));
     EXPECT_TRUE(Contains(Log(*dev), "u70"));
 }
 
@@ -108,24 +115,22 @@ TEST_F(Programmer, ChecksumThatDiffersAfterTheStoreFailsTheWrite) {
     auto dev = bus->Add(Options(kKT2, {"bad-store"}));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    EXPECT_FALSE(WriteEqualiser(*ch, false, Coefficients()));
+    EXPECT_FALSE(Write(*ch, Coefficients()));
     EXPECT_EQ(dev->With([](Sim::SimFirmware& f) { return f.StoresDone(); }), 1u);
 }
 
 TEST_F(Programmer, NoModelMeansNoCommand) {
     auto dev = bus->Add(Options(kKT1));
     auto ch = Channel();
-    EXPECT_FALSE(WriteEqualiser(*ch, false, Coefficients()));
+    EXPECT_FALSE(Write(*ch, Coefficients()));
     EXPECT_TRUE(Log(*dev).empty());
 }
 
-TEST_F(Programmer, UnconvertibleCoefficientsFailBeforeTheBootLoader) {
+TEST_F(Programmer, AnImageOfTheWrongLengthFailsBeforeTheBootLoader) {
     auto dev = bus->Add(Options(kKT1));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    EqResult bad = Coefficients();
-    bad.bands[3].c1 = 1.5;
-    EXPECT_FALSE(WriteEqualiser(*ch, false, bad));
+    EXPECT_FALSE(WriteEqualiser(*ch, Image(Coefficients(), 512)));
     EXPECT_FALSE(Contains(Log(*dev), "b"));
 }
 
@@ -151,7 +156,7 @@ TEST_F(Programmer, ProgressIsPostedThroughTheBridge) {
     auto ch = Channel();
     ch->progress = &progress;
     ASSERT_TRUE(ch->OpenAnyDevice());
-    ASSERT_TRUE(WriteEqualiser(*ch, false, Coefficients()));
+    ASSERT_TRUE(Write(*ch, Coefficients()));
     bridge.Drain();
     using P = std::pair<uint32_t, std::intptr_t>;
     EXPECT_EQ(bar.seen, (std::vector<P>{{Threading::PBM_SETRANGE32, 0},
@@ -214,7 +219,7 @@ TEST_P(WriteUnderFault, EndsInBoundedTimeAndNeverClaimsAnUnverifiedWrite) {
         return 0;
     });
     auto start = clock.Elapsed();
-    bool ok = WriteEqualiser(*ch, false, Coefficients());
+    bool ok = Write(*ch, Coefficients());
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(clock.Elapsed() - start);
     EXPECT_LT(took, std::chrono::minutes(2));
     RecordProperty("virtual_ms", std::to_string(took.count()));
@@ -243,7 +248,7 @@ TEST_F(Programmer, WriteWithoutFaultsSucceedsInBoundedTime) {
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     auto start = clock.Elapsed();
-    EXPECT_TRUE(WriteEqualiser(*ch, false, Coefficients()));
+    EXPECT_TRUE(Write(*ch, Coefficients()));
     EXPECT_LT(clock.Elapsed() - start, std::chrono::seconds(10));
 }
 

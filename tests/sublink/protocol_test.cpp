@@ -4,7 +4,6 @@
 
 #include "sim_fixture.h"
 #include "sublink/BaseConfig.h"
-#include "sublink/UsbTrace.h"
 
 using namespace CUsbController;
 using namespace simtest;
@@ -246,14 +245,13 @@ TEST_F(Protocol, TraceShowsCommandsRepliesAndControls) {
     bus->Add(Options(kKT1));
     std::vector<std::string> lines;
     std::mutex m;
-    SetUsbTrace([&](const std::string& l) {
-        std::lock_guard<std::mutex> g(m);
-        lines.push_back(l);
-    });
-    auto ch = Channel();
+    auto ch =
+        std::make_unique<CUsbProgrammer>(UsbEnvironment{bus, &clock, [&](const std::string& l) {
+                                                            std::lock_guard<std::mutex> g(m);
+                                                            lines.push_back(l);
+                                                        }});
     ASSERT_TRUE(ch->OpenAnyDevice());
     ch->CloseChannel();
-    SetUsbTrace(nullptr);
     auto has = [&](const std::string& l) {
         return std::find(lines.begin(), lines.end(), l) != lines.end();
     };

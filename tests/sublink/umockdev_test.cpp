@@ -261,7 +261,7 @@ TEST_F(UmockdevTransport, CensusHandshakeWriteAndUnplugThroughLibusb) {
     ASSERT_TRUE(channel.OpenAnyDevice());
     ASSERT_NE(channel.CurrentModel(), nullptr);
     EXPECT_EQ(channel.CurrentModel()->modelId, 0x113);
-    ASSERT_TRUE(WriteEqualiser(channel, false, Coefficients()));
+    ASSERT_TRUE(WriteEqualiser(channel, BuildEqBlock(Coefficients(), false, 224).value()));
     {
         std::lock_guard<std::mutex> g(sub.lock);
         EXPECT_EQ(sub.firmware.EqualiserImage(), BuildEqBlock(Coefficients(), false, 224).value());

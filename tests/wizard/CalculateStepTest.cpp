@@ -66,7 +66,8 @@ TEST(TargetSettingsLimits, ValuesArePulledToTheControlsRanges) {
 class CalculateStepTest : public WizardTest {};
 
 TEST_F(CalculateStepTest, WithoutMeasurementsTheWizardShowsTheStepFailure) {
-    EXPECT_FALSE(Run(kWizardCalculate, kOptionDetectCrossover, StandardSteps(Answering(true, {}))));
+    EXPECT_FALSE(
+        Run(kWizardCalculate, kOptionDetectCrossover, StandardSteps({}, Answering(true, {}))));
     EXPECT_EQ(prompt.CountOf(L"Error: No measurements have been made.\nCalculate failed."), 1u);
     EXPECT_EQ(document.saves, 0);
 }
@@ -76,7 +77,7 @@ TEST_F(CalculateStepTest, DetectionModeBuildsTargetAndEqualiserAndSaves) {
     document.data.crossover = 0;
     int made = 0;
     ASSERT_TRUE(Run(kWizardCalculate, kOptionDetectCrossover,
-                    StandardSteps(Answering(true, {}, nullptr, &made))));
+                    StandardSteps({}, Answering(true, {}, nullptr, &made))));
     const DocData& d = document.data;
     EXPECT_EQ(made, 0);  // no dialog outside mode 2
     ASSERT_EQ(d.results.size(), 3u);
@@ -92,7 +93,7 @@ TEST_F(CalculateStepTest, DetectionModeBuildsTargetAndEqualiserAndSaves) {
 TEST_F(CalculateStepTest, OtherModesKeepTheDocumentsCrossover) {
     AddMeasurements(document.data);
     document.data.crossover = 205;
-    ASSERT_TRUE(Run(kWizardCalculate, 0, StandardSteps(Answering(true, {}))));
+    ASSERT_TRUE(Run(kWizardCalculate, 0, StandardSteps({}, Answering(true, {}))));
     EXPECT_EQ(document.data.crossover, 205);
     EXPECT_EQ(document.data.results.size(), 3u);
 }
@@ -104,7 +105,7 @@ TEST_F(CalculateStepTest, CancelledDialogIsAUserAbortAndChangesNothing) {
     document.data.fitLower = 17.5;
     document.data.eq.gain = 1.5;
     ASSERT_FALSE(Run(kWizardCalculate, kOptionTargetDialog,
-                     StandardSteps(Answering(false, TargetSettings{250, 5, 40, 30}))));
+                     StandardSteps({}, Answering(false, TargetSettings{250, 5, 40, 30}))));
     EXPECT_EQ(prompt.CountOf(L"User Abort.\nCalculate failed."), 1u);
     const DocData& d = document.data;
     EXPECT_EQ(d.crossover, 180);

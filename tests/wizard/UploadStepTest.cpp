@@ -11,6 +11,7 @@
 #include "support/RecordingProcDialog.h"
 #include "wizard/CalculateStepConsole.h"
 #include "wizard/Steps.h"
+#include "wizard/UploadImage.h"
 
 namespace {
 
@@ -183,11 +184,9 @@ TEST(FoldGain, ShiftNeverGoesNegativeAndTooMuchGainIsRefused) {
 }
 
 TEST(FoldGain, OnlyModels256And257TakeIt) {
-    EXPECT_TRUE(TakesGainInLastBand(256));
-    EXPECT_TRUE(TakesGainInLastBand(257));
-    EXPECT_FALSE(TakesGainInLastBand(255));
-    EXPECT_FALSE(TakesGainInLastBand(258));
-    EXPECT_FALSE(TakesGainInLastBand(kKettrin1));
+    for (const CUsbController::BaseConfig* model : CUsbController::RegisteredModels())
+        EXPECT_EQ(model->gainInLastBand, model->modelId == 256 || model->modelId == 257)
+            << model->ClassName();
 }
 
 // Through the wizard: the step's name in the failure and no save after Erase.
@@ -196,7 +195,7 @@ protected:
     Threading::VirtualClock usbClock{std::chrono::milliseconds(30)};
     std::shared_ptr<Sim::SimBus> bus = std::make_shared<Sim::SimBus>();
     WizardStepTable Steps() {
-        return StandardSteps(ConsoleTargetDialogFactory(), [this] {
+        return StandardSteps({}, ConsoleTargetDialogFactory(), [this] {
             return std::make_unique<CUsbController::CUsbProgrammer>(bus, &usbClock);
         });
     }

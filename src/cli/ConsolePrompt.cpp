@@ -1,4 +1,4 @@
-#include "threading/ConsolePrompt.h"
+#include "cli/ConsolePrompt.h"
 #include "threading/PromptAnswers.h"
 
 #include <unistd.h>

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "correction/TargetBuild.h"
+#include "correction/target_test_synth.h"
 #include "document/DocData.h"
-#include "target_test_synth.h"
+#include "wizard/CalculateFit.h"
 
 namespace {
 

@@ -9,11 +9,10 @@
 #include <string>
 
 #include "correction/EqResult.h"
-#include "correction/Fit.h"
-#include "correction/TargetBuild.h"
+#include "correction/fit_support.h"
 #include "document/DocData.h"
-#include "fit_support.h"
 #include "threading/Errors.h"
+#include "wizard/CalculateFit.h"
 
 using namespace fittest;
 

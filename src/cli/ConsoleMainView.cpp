@@ -1,4 +1,4 @@
-#include "wizard/ConsoleMainView.h"
+#include "cli/ConsoleMainView.h"
 
 ConsoleMainView::ConsoleMainView(CTessalineDoc& document, DocumentAdapter::AskFileName askFileName,
                                  WizardEnvironment environment, Threading::IPrompt& prompt)

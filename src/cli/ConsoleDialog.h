@@ -7,8 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include "cli/ConsolePrompt.h"
 #include "threading/Clock.h"
-#include "threading/ConsolePrompt.h"
 #include "wizard/WizardController.h"
 #include "wizard/WizardDialog.h"
 

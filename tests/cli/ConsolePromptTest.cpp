@@ -1,4 +1,4 @@
-#include "threading/ConsolePrompt.h"
+#include "cli/ConsolePrompt.h"
 
 #include <gtest/gtest.h>
 

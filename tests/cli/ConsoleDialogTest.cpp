@@ -1,4 +1,4 @@
-#include "wizard/ConsoleDialog.h"
+#include "cli/ConsoleDialog.h"
 
 #include <future>
 #include <sstream>
