@@ -11,6 +11,10 @@ for preset in default asan; do
   echo "== $preset: configure and build =="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
+  if [ "$preset" = default ]; then
+    echo "== layering =="
+    python3 scripts/check-layering.py . build/default
+  fi
   echo "== $preset: tests =="
   log=$(mktemp)
   ASAN_OPTIONS=verify_asan_link_order=0 ctest --preset "$preset" -j "$jobs" | tee "$log"

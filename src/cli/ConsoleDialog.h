@@ -21,7 +21,7 @@ public:
                         std::mutex* outputLock = nullptr);
 
     int DoModal() override;
-    Threading::IPrompt& Prompt() override { return prompt_; }
+    Threading::IPrompt& DialogPrompt() override { return prompt_; }
 
     // Async-signal-safe: asks the running dialog's loop to call OnAbort.
     static void RequestAbort() noexcept;

@@ -54,6 +54,10 @@ int MessageBridge::PostToWindow(WindowHandle hwnd, uint32_t message, std::uintpt
     }
 }
 
+int MessageBridge::Post(std::unique_ptr<WND_MSG> record) {
+    return record ? Append(std::move(record)) : 0;
+}
+
 int MessageBridge::PostText(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam,
                             std::wstring text) {
     try {
@@ -78,6 +82,8 @@ size_t MessageBridge::Drain() {
             queue_.pop_front();
         }
         ++taken;
+        if (record->RunCall())
+            continue;
         if (record->hwnd == kNoWindow)
             record->hwnd = windows_.MainWindow();
         // A window that is gone finds nothing: the record is freed without effect.

@@ -22,6 +22,12 @@ struct WND_MSG {
     WND_MSG(WindowHandle h, uint32_t m, std::uintptr_t w, std::intptr_t l)
         : hwnd(h), message(m), wParam(w), lParam(l) {}
     virtual ~WND_MSG() = default;
+    WND_MSG(const WND_MSG&) = delete;
+    WND_MSG& operator=(const WND_MSG&) = delete;
+
+    // A record that is a call to run on the UI thread runs it here and returns true; a window
+    // message returns false and is delivered to its window.
+    virtual bool RunCall() { return false; }
 
     // The text carried by a text message (UM_SET_DISPLAY_STRING), empty otherwise.
     const std::wstring& Text() const;
@@ -56,6 +62,8 @@ public:
     // or after shut-down.
     int PostToWindow(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam,
                      std::intptr_t lParam);
+    // Appends any record (a call record among them); dropped after shut-down.
+    int Post(std::unique_ptr<WND_MSG> record);
     // Appends a message whose lParam is the address of a copy of text owned by the record.
     int PostText(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam, std::wstring text);
 

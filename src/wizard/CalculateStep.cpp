@@ -40,8 +40,13 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
     TargetSettings settings{data.crossover, data.hpOrder, data.hpFreq, data.minEqFreq};
     if (!makeDialog || progress == nullptr)
         throw tsl::wruntime_error(kUserAbortText);
-    std::unique_ptr<ITargetDialog> dialog = makeDialog(*progress, data);
-    if (!dialog || !dialog->DoModal(settings))
+    // The dialog lives and runs on the UI thread while this step waits.
+    bool accepted = false;
+    progress->OnUiThread([&] {
+        std::unique_ptr<ITargetDialog> dialog = makeDialog(*progress, data);
+        accepted = dialog && dialog->DoModal(settings);
+    });
+    if (!accepted)
         throw tsl::wruntime_error(kUserAbortText);
     // Whatever a dialog hands back goes through the controls' limits, so the target never sees
     // a crossover or corner its controls could not have produced.

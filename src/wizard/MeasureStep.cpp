@@ -92,6 +92,36 @@ PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCoun
     };
 }
 
+namespace {
+
+// The check dialog runs modally on the UI thread while the step waits.
+class UiThreadCheckWindow final : public CUsbController::ICheckForUsbSubWindow {
+public:
+    UiThreadCheckWindow(std::unique_ptr<CUsbController::ICheckForUsbSubWindow> inner,
+                        IProcDialog& progress)
+        : inner_(std::move(inner)), progress_(progress) {}
+
+    int DoModal(CUsbController::CCheckForUsbSubDlg& dialog) override {
+        int result = CUsbController::kCheckCancel;
+        if (inner_)
+            progress_.OnUiThread([&] { result = inner_->DoModal(dialog); });
+        return result;
+    }
+    void DrawCaption(const std::wstring& caption) override { inner_->DrawCaption(caption); }
+    void DrawMessage(const std::wstring& text) override { inner_->DrawMessage(text); }
+    void ShowReinstall(bool show) override { inner_->ShowReinstall(show); }
+    void MessageBox(const std::wstring& text, const std::wstring& caption) override {
+        inner_->MessageBox(text, caption);
+    }
+    void EndDialog(int result) override { inner_->EndDialog(result); }
+
+private:
+    std::unique_ptr<CUsbController::ICheckForUsbSubWindow> inner_;
+    IProcDialog& progress_;
+};
+
+}  // namespace
+
 bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
                  const MeasureEnvironment& environment) {
     data.Reset();
@@ -101,7 +131,9 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
     CCustomizeMeasurementProcDlg setup;
     const PreMeasurementDialog& preMeasurement =
         environment.preMeasurement ? environment.preMeasurement : PromptPreMeasurementDialog();
-    if (!preMeasurement(*progress, setup)) {
+    bool accepted = false;
+    progress->OnUiThread([&] { accepted = preMeasurement(*progress, setup); });
+    if (!accepted) {
         ShowStepMessage(progress, kSetupAbortText, MsgButtons::Ok);
         return false;
     }
@@ -125,6 +157,9 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
             return std::make_unique<CUsbController::PromptCheckForUsbSubWindow>(prompt);
         };
     }
+    check.makeWindow = [make = std::move(check.makeWindow), progress] {
+        return std::make_unique<UiThreadCheckWindow>(make(), *progress);
+    };
     const CUsbController::BaseConfig* model = nullptr;
     if (!CUsbController::RunDeviceCheck(play->Channel(), model, check)) {
         ShowStepMessage(progress, kNoSubwooferFoundText, MsgButtons::Ok);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "threading/Prompt.h"
@@ -32,8 +33,14 @@ public:
     virtual void SetPosFromEnd(int32_t n) { SetPos(GetRange() - n); }
     virtual void SetPos(int32_t n) = 0;
 
-    // Modal message boxes owned by the dialog (any thread).
+    // Modal message boxes owned by the dialog (any thread; they run on the UI thread).
     virtual Threading::IPrompt& Prompt() = 0;
+    // Runs fn on the UI thread (a dialog a step opens) and returns once it has returned; false
+    // when it did not run because the wizard is being aborted.
+    virtual bool OnUiThread(const std::function<void()>& fn) {
+        fn();
+        return true;
+    }
 
     int32_t GetRange() const { return range_.load(); }
     int32_t GetPos() const { return position_.load(); }

@@ -33,7 +33,9 @@ WizardDialog::WizardDialog(const WizardDialogSetup& setup)
       arg2_(setup.arg2),
       saveCallback_(setup.saveCallback),
       saveData_(setup.saveData),
-      title_(setup.title) {}
+      title_(setup.title),
+      ui_(*bridge_),
+      uiPrompt_(ui_, [this]() -> Threading::IPrompt& { return DialogPrompt(); }) {}
 
 WizardDialog::~WizardDialog() {
     DetachWindow();
@@ -135,6 +137,7 @@ void WizardDialog::OnStart() {
     DrawEnable(IDC_START, false);
     DrawEnable(IDC_ABORT_STAGE, true);
     SetStatus(kRunningText);
+    ui_.Reset();
     if (controller_ == nullptr) {
         // Nothing to run: report the failure the way a step would.
         bridge_->PostToWindow(GetHwnd(), Threading::Messages().UM_DONE, 0, STEP_FAILED);
@@ -178,6 +181,8 @@ void WizardDialog::OnAbort() {
         return;
     DrawEnable(IDC_ABORT_STAGE, false);
     SetStatus(kAbortingText);
+    // A step waiting to ask the user gets the declining answer instead.
+    ui_.Cancel();
     if (running_.exchange(0) != 0)
         controller_->ClearPendingTasks();
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "threading/MessageBridge.h"
+#include "threading/UiCall.h"
 #include "wizard/ProcDialog.h"
 #include "wizard/WizardStep.h"
 
@@ -67,6 +68,9 @@ public:
     std::wstring GetTitle() const override;
     void SetRange(int32_t n) override;
     void SetPos(int32_t n) override;
+    // Boxes of DialogPrompt(), asked on the UI thread whichever thread asks.
+    Threading::IPrompt& Prompt() final { return uiPrompt_; }
+    bool OnUiThread(const std::function<void()>& fn) override { return ui_.Run(fn); }
 
     // IWindow: UM_DONE, UM_SET_DISPLAY_STRING and the progress-bar messages.
     std::intptr_t OnMessage(const Threading::WND_MSG& message) override;
@@ -89,6 +93,9 @@ public:
     Threading::MessageBridge& Bridge() const { return *bridge_; }
 
 protected:
+    // The front-end's own message boxes; UI thread only.
+    virtual Threading::IPrompt& DialogPrompt() = 0;
+
     // Window existence: registers with the bridge's window registry (UI thread).
     void AttachWindow();
     void DetachWindow();
@@ -126,6 +133,9 @@ private:
     std::atomic<uint32_t> userData_{0};
     std::atomic<int32_t> running_{1};
     std::wstring status_;
+    // Made on the UI thread, with the dialog.
+    Threading::UiCaller ui_;
+    Threading::UiPrompt uiPrompt_;
 };
 
 // Status texts of the dialog.

@@ -12,6 +12,8 @@
 
 #include "correction/EqResult.h"
 #include "document/DocFile.h"
+#include "sim/SimFirmware.h"
+#include "sim/SimState.h"
 
 namespace {
 
@@ -103,6 +105,46 @@ TEST_F(CliUsb, BadOptionsAreReported) {
     CliRun r = Cli("--sim-state " + State() + " devices");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Invalid simulation state file"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// What `block` prints is what an upload leaves in the flash, the gain folding of 256/257 included.
+TEST_F(CliUsb, BlockPrintsExactlyWhatAnUploadWrites) {
+    for (uint16_t model : {256, 257, 275, 276}) {
+        SCOPED_TRACE(model);
+        DocData data;
+        data.modelId = model;
+        data.eq.valid = 1;
+        data.eq.gain = 4.5;
+        data.eq.bands.clear();
+        for (int i = 0; i < 10; ++i)
+            data.eq.bands.push_back({1, 0.25, -0.5 + 0.02 * i, 0.5, 0.45, -0.95, 1});
+        const fs::path doc = dir / ("m" + std::to_string(model) + ".CVD");
+        WriteDocFile(doc, data);
+        const std::string state = (dir / ("m" + std::to_string(model) + ".json")).string();
+        CliRun upload = Cli("--sim-model " + std::to_string(model) + " --sim-state " + state +
+                            " upload " + doc.string());
+        ASSERT_EQ(upload.code, 0) << upload.err;
+        CliRun block = Cli("block " + doc.string());
+        ASSERT_EQ(block.code, 0) << block.err;
+
+        auto loaded = Sim::LoadState(state);
+        ASSERT_TRUE(loaded);
+        Sim::SimOptions options;
+        options.modelId = model;
+        Sim::SimFirmware firmware(options);
+        Sim::ApplyState(*loaded, firmware);
+        std::string flashed;
+        char hex[3];
+        for (uint8_t b : firmware.EqualiserImage()) {
+            std::snprintf(hex, sizeof hex, "%02x", b);
+            flashed += hex;
+        }
+        EXPECT_EQ(block.out, flashed + "\n");
+    }
 }
 
 }  // namespace

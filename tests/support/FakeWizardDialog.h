@@ -34,7 +34,7 @@ public:
                      std::function<void(FakeWizardDialog&)> onIdle = {});
 
     int DoModal() override;
-    Threading::IPrompt& Prompt() override { return prompt_; }
+    Threading::IPrompt& DialogPrompt() override { return prompt_; }
 
     // The user's actions.
     void PressStart() { OnStart(); }

@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Keeps the library layering: no cycle among the project's targets, and no test or fuzz
+executable reaches a platform backend (Qt, libusb, PortAudio, ALSA) unless it tests that backend.
+
+Usage: check-layering.py SOURCE_DIR [BUILD_DIR]
+The target graph comes from CMake's --graphviz output of a configure with the fuzz targets on;
+with BUILD_DIR the built test executables are also checked with ldd. Exits 1 on a violation."""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+# A backend is recognised by these names in the link graph and in ldd's output.
+BACKENDS = {
+    "Qt": (re.compile(r"^Qt6::|libQt6"), re.compile(r"libQt6")),
+    "libusb": (re.compile(r"^tsl_sublink_libusb$|LIBUSB|libusb"), re.compile(r"libusb-1\.0")),
+    "PortAudio/ALSA": (re.compile(r"^tsl_capture_portaudio$|PORTAUDIO|ALSA|libportaudio|libasound"),
+                       re.compile(r"libportaudio|libasound")),
+}
+
+# The executables that test a backend (or are a front-end) and may reach it.
+ALLOWED = {
+    "sublink_libusb_tests": {"libusb"},
+    "sublink_umockdev_tests": {"libusb"},
+    "measure_portaudio_tests": {"PortAudio/ALSA"},
+    "ui_qt_tests": {"Qt"},
+    "app_tests": {"Qt", "libusb", "PortAudio/ALSA"},
+    "quick_tests": {"Qt", "libusb", "PortAudio/ALSA"},
+}
+
+
+def graph(source_dir):
+    with tempfile.TemporaryDirectory() as work:
+        build = os.path.join(work, "build")
+        dot = os.path.join(work, "graph.dot")
+        subprocess.run(["cmake", "-S", source_dir, "-B", build, "-G", "Ninja",
+                        "-DTESSALINE_FUZZ=ON", "-DTESSALINE_WERROR=OFF",
+                        f"--graphviz={dot}"], check=True, stdout=subprocess.DEVNULL)
+        edges = {}
+        with open(dot) as f:
+            for line in f:
+                m = re.search(r"//\s*(\S+) -> (\S+)\s*$", line)
+                if m and m.group(1) != m.group(2):
+                    edges.setdefault(m.group(1), set()).add(m.group(2))
+        return edges
+
+
+def find_cycle(edges, nodes):
+    state = {}
+    stack = []
+
+    def visit(n):
+        state[n] = 1
+        stack.append(n)
+        for m in sorted(edges.get(n, ())):
+            if m not in nodes:
+                continue
+            if state.get(m) == 1:
+                return stack[stack.index(m):] + [m]
+            if m not in state:
+                found = visit(m)
+                if found:
+                    return found
+        stack.pop()
+        state[n] = 2
+        return None
+
+    for n in sorted(nodes):
+        if n not in state:
+            found = visit(n)
+            if found:
+                return found
+    return None
+
+
+# Programs a test only runs (a build-order dependency, not a link).
+PROGRAMS = {"tessaline-cli", "tessaline", "tessaline-bench", "tessaline-gui-bench"}
+
+
+def reach(edges, start):
+    seen, todo = set(), [start]
+    while todo:
+        n = todo.pop()
+        for m in edges.get(n, ()):
+            if m not in seen and m not in PROGRAMS:
+                seen.add(m)
+                todo.append(m)
+    return seen
+
+
+def is_test_or_fuzz(name):
+    return name.endswith("_tests") or name.startswith("fuzz_")
+
+
+def main():
+    source_dir = sys.argv[1]
+    build_dir = sys.argv[2] if len(sys.argv) > 2 else None
+    failures = []
+    edges = graph(source_dir)
+    ours = {n for n in edges if n.startswith("tsl_")} | \
+        {m for targets in edges.values() for m in targets if m.startswith("tsl_")}
+    cycle = find_cycle(edges, ours)
+    if cycle:
+        failures.append("library cycle: " + " -> ".join(cycle))
+
+    executables = sorted(n for n in edges if is_test_or_fuzz(n))
+    for exe in executables:
+        reached = reach(edges, exe)
+        for backend, (in_graph, _) in BACKENDS.items():
+            if backend in ALLOWED.get(exe, set()):
+                continue
+            hits = sorted(n for n in reached if in_graph.search(n))
+            if hits:
+                failures.append(f"{exe} links {backend} through {', '.join(hits)}")
+
+    checked = 0
+    if build_dir:
+        for root, _, files in os.walk(os.path.join(build_dir, "tests")):
+            for f in files:
+                path = os.path.join(root, f)
+                if not is_test_or_fuzz(f) or not os.access(path, os.X_OK):
+                    continue
+                out = subprocess.run(["ldd", path], capture_output=True, text=True).stdout
+                checked += 1
+                for backend, (_, in_ldd) in BACKENDS.items():
+                    if backend not in ALLOWED.get(f, set()) and in_ldd.search(out):
+                        failures.append(f"{f} loads {backend} (ldd)")
+
+    for line in failures:
+        print("layering: " + line)
+    print(f"layering: {len(ours)} libraries, {len(executables)} test and fuzz targets, "
+          f"{checked} executables checked with ldd: "
+          + ("FAILED" if failures else "ok"))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
