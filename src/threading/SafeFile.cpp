@@ -135,15 +135,13 @@ void RemoveStaleTemporaries(const fs::path& folder, FileCalls& calls) {
         return;
     const std::time_t now = std::time(nullptr);
     const auto age = std::chrono::duration_cast<std::chrono::seconds>(kStaleTemporaryAge).count();
-    for (const fs::directory_entry& entry : it) {
-        const std::string name = entry.path().filename().string();
-        if (!IsSafeFileTemporary(name))
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path& entry = it->path();
+        if (!IsSafeFileTemporary(entry.filename().string()))
             continue;
         struct stat st {};
-        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        if (now - st.st_mtime > age)
-            calls.Remove(entry.path().string());
+        if (::lstat(entry.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > age)
+            calls.Remove(entry.string());
     }
 }
 
