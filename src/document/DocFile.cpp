@@ -1,11 +1,5 @@
 #include "document/DocFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <random>
-
 #include "measure/Curve.h"
 
 namespace {
@@ -169,49 +163,14 @@ void ReadDocFile(const std::filesystem::path& path, DocData& data) {
     ReadDocData(ar, data);
 }
 
-namespace {
-
-[[noreturn]] void SaveFailed(const std::filesystem::path& path) {
-    throw CArchiveException(CArchiveException::fileError,
-                            L"The file \"" + path.wstring() + L"\" could not be written.");
-}
-
-bool WriteAll(int fd, const uint8_t* bytes, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, bytes, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
-
-void WriteDocFile(const std::filesystem::path& path, const DocData& data) {
+void WriteDocFile(const std::filesystem::path& path, const DocData& data,
+                  Threading::FileCalls& calls) {
     CArchive ar;
     WriteDocData(ar, data);
     const auto& bytes = ar.Buffer();
-
-    std::random_device random;
-    std::filesystem::path temp = path;
-    temp += ".tmp" + std::to_string(random() & 0xFFFFFF);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        SaveFailed(path);
-    const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    std::error_code ec;
-    if (!written || !closed) {
-        std::filesystem::remove(temp, ec);
-        SaveFailed(path);
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        SaveFailed(path);
+    try {
+        Threading::SafeWriteFile(path, bytes.data(), bytes.size(), calls);
+    } catch (const Threading::SaveError& e) {
+        throw CArchiveException(CArchiveException::fileError, e.wwhat());
     }
 }

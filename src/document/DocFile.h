@@ -7,6 +7,7 @@
 #include "document/DocData.h"
 #include "measure/Archive.h"
 #include "threading/Errors.h"
+#include "threading/SafeFile.h"
 
 inline constexpr int32_t kDocFileVersion = 8;
 inline constexpr wchar_t kBadFileFormatText[] = L"Bad file format";
@@ -28,7 +29,8 @@ void ReadDocData(CArchive& ar, DocData& data);
 // cannot be read).
 void ReadDocFile(const std::filesystem::path& path, DocData& data);
 
-// Writes the document to a temporary file beside `path` and renames it over `path` only once
-// it is complete, so a failed save leaves any previous file intact. Raises CArchiveException
-// with cause fileError on failure.
-void WriteDocFile(const std::filesystem::path& path, const DocData& data);
+// Writes the document safely (Threading::SafeWriteFile): a failed save leaves any previous file
+// intact, the file keeps its mode, a symbolic link is written through, and a read-only file is
+// not replaced. Raises CArchiveException with cause fileError and a text that gives the reason.
+void WriteDocFile(const std::filesystem::path& path, const DocData& data,
+                  Threading::FileCalls& calls = Threading::FileCalls::System());

@@ -33,6 +33,7 @@ const FaultName kNames[] = {
     {"no-descriptor", FaultKind::NoDescriptor, FaultName::None,
      "  the device descriptor cannot be read"},
     {"bulk-only", FaultKind::BulkOnly, FaultName::None, "  no interrupt endpoints"},
+    {"crlf", FaultKind::CrLf, FaultName::None, "  every answer ends with CR LF, not LF alone"},
 };
 
 bool ParseCount(const std::string& s, uint32_t& v) {

@@ -1,6 +1,6 @@
 #pragma once
 // Faults the simulated subwoofer can be told to show, each selected by name with an optional
-// argument: "silent=G0", "refuse=m", "notready=3", "unplug=12", "trickle".
+// argument: "silent=G0", "refuse=m", "notready=3", "unplug=12", "trickle", "crlf".
 
 #include <cstdint>
 #include <optional>
@@ -26,6 +26,7 @@ enum class FaultKind {
     Release,       // =N        reports release number N (hex with 0x, or decimal)
     NoDescriptor,  //           the device descriptor cannot be read
     BulkOnly,      //           the interface has bulk endpoints only
+    CrLf,          //           every answer line ends with CR LF instead of LF
 };
 
 struct Fault {

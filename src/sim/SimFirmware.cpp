@@ -124,6 +124,8 @@ std::vector<uint8_t> SimFirmware::EqualiserImage() const {
 
 void SimFirmware::Reply(const std::string& line) {
     output_.insert(output_.end(), line.begin(), line.end());
+    if (Has(FaultKind::CrLf))
+        output_.push_back('\r');
     output_.push_back('\n');
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "threading/Errors.h"
+#include "threading/SafeFile.h"
 
 namespace Sim {
 
@@ -109,7 +110,7 @@ std::optional<SimState> LoadState(const std::string& path) {
     return s;
 }
 
-void SaveState(const SimState& state, const std::string& path) {
+void SaveState(const SimState& state, const std::string& path, Threading::FileCalls& calls) {
     nlohmann::json j;
     j["model"] = state.modelId;
     j["mode"] = state.mode == SimMode::BootLoader ? "bootloader" : "application";
@@ -117,17 +118,12 @@ void SaveState(const SimState& state, const std::string& path) {
     for (const auto& [key, bytes] : state.flash)
         j["flash"].push_back(
             {{"memory", key.first}, {"region", key.second}, {"bytes", ToHex(bytes)}});
-    std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << j.dump(1) << '\n';
-        if (!out)
-            throw tsl::wruntime_error(tsl::FromUtf8("Cannot write simulation state file " + path));
+    try {
+        Threading::SafeWriteFile(path, j.dump(1) + "\n", calls);
+    } catch (const Threading::SaveError& e) {
+        throw tsl::wruntime_error(L"Cannot write simulation state file " + tsl::FromUtf8(path) +
+                                  L": " + e.Reason() + L".");
     }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec)
-        throw tsl::wruntime_error(tsl::FromUtf8("Cannot write simulation state file " + path));
 }
 
 }  // namespace Sim

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sim/SimFirmware.h"
+#include "threading/SafeFile.h"
 
 namespace Sim {
 
@@ -23,7 +24,9 @@ void ApplyState(const SimState& state, SimFirmware& firmware);
 // Nothing when the file does not exist; throws tsl::wruntime_error for a file that cannot be
 // read or is not a valid state.
 std::optional<SimState> LoadState(const std::string& path);
-// Throws tsl::wruntime_error when the file cannot be written.
-void SaveState(const SimState& state, const std::string& path);
+// Replaces the file safely (Threading::SafeWriteFile). Throws tsl::wruntime_error with the
+// reason when any step fails; the previous file is then kept.
+void SaveState(const SimState& state, const std::string& path,
+               Threading::FileCalls& calls = Threading::FileCalls::System());
 
 }  // namespace Sim

@@ -66,6 +66,13 @@ bool CUsbComm::ParseHex(const std::string& reply, uint32_t& value) {
     return true;
 }
 
+std::string CUsbComm::ReplyText(const std::string& reply) {
+    size_t end = reply.size();
+    while (end > 0 && reply[end - 1] == '\r')
+        --end;
+    return reply.substr(0, end);
+}
+
 // ---- reader thread ----
 
 void CUsbComm::StartReader() {
@@ -332,7 +339,8 @@ bool CUsbComm::IsCurrentModel() {
     return IsUsable() && currentModel_ && ReleaseNumber() == currentModel_->modelId;
 }
 
-int CUsbComm::Identify(const std::string& name, int expectation) {
+int CUsbComm::Identify(const std::string& reply, int expectation) {
+    const std::string name = ReplyText(reply);
     const BaseConfig* entry = currentModel_;
     if (currentModel_) {
         if (name == currentModel_->bootImageName && IsCurrentModel())
@@ -437,7 +445,7 @@ bool CUsbComm::ReadFirmwareVersion(ModelVersion& version) {
     std::string reply;
     if (!Transact("V0", &reply))
         return false;
-    return ParseFirmwareVersion(Widen(reply), currentModel_, version);
+    return ParseFirmwareVersion(Widen(ReplyText(reply)), currentModel_, version);
 }
 
 }  // namespace CUsbController

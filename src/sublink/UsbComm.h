@@ -83,7 +83,7 @@ public:
 
     // Identification and mode.
     bool Handshake(int expectation);
-    int Identify(const std::string& name, int expectation);
+    int Identify(const std::string& reply, int expectation);
     bool IsCurrentModel();
     const BaseConfig* FindModelOfDevice();
     bool SwitchToApplication();
@@ -99,6 +99,9 @@ public:
     bool SelectBlock(const MemoryBlock& block);
     bool QueryChecksum(const MemoryBlock& block, uint32_t& checksum);
     bool LoadBlock(const MemoryBlock& block, uint32_t& checksum);
+    // Retried "M": loads the selected region into the device's working copy. A refusal ("!")
+    // is a failed attempt, so nothing is ever decided on a copy that was not loaded.
+    bool LoadRegion();
     bool UploadBlock(const MemoryBlock& block, const std::vector<uint8_t>& data);
 
     // State.
@@ -118,6 +121,10 @@ public:
     // Formatting helpers of the command language.
     static std::string Hex(uint32_t value);
     static bool ParseHex(const std::string& reply, uint32_t& value);
+    // The name or text a reply carries: without the carriage return that some devices end their
+    // lines with.
+    static std::string ReplyText(const std::string& reply);
+    static bool IsRefusal(const std::string& reply) { return !reply.empty() && reply[0] == '!'; }
     static uint32_t WordAddress(const MemoryBlock& block) { return (block.offset + 1) / 2; }
     static uint32_t WordCount(const MemoryBlock& block) { return (block.length + 1) / 2; }
 

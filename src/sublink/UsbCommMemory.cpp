@@ -106,9 +106,14 @@ bool CUsbComm::QueryChecksum(const MemoryBlock& block, uint32_t& checksum) {
 bool CUsbComm::LoadBlock(const MemoryBlock& block, uint32_t& checksum) {
     if (!SelectBlock(block))
         return false;
-    if (!RetriedTransact("M"))
+    if (!LoadRegion())
         return false;
     return QueryChecksum(block, checksum);
+}
+
+bool CUsbComm::LoadRegion() {
+    std::string reply;
+    return Retried([&] { return Transact("M", &reply) && !IsRefusal(reply); });
 }
 
 bool CUsbComm::UploadBlock(const MemoryBlock& block, const std::vector<uint8_t>& data) {

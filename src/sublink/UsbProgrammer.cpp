@@ -50,14 +50,14 @@ bool WriteBlock(CUsbProgrammer& programmer, const MemoryBlock& block,
     const MemorySelection& c = programmer.Selection();
     bool wholeRegion =
         block.offset == 0 && uint64_t{block.length} == uint64_t{c.wordCount} * c.bytesPerWord;
-    if (!wholeRegion && !programmer.RetriedTransact("M"))
+    if (!wholeRegion && !programmer.LoadRegion())
         return false;
     if (!programmer.UploadBlock(block, bytes))
         return false;
     std::string reply;
     if (!programmer.RetriedTransact("m", &reply))
         return false;
-    if (!reply.empty() && reply[0] == '!')
+    if (CUsbComm::IsRefusal(reply))
         return false;
     return programmer.LoadBlock(block, device) && device == sum;
 }

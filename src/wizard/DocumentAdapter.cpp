@@ -1,16 +1,11 @@
 #include "wizard/DocumentAdapter.h"
 
-#include <system_error>
+#include "threading/SafeFile.h"
 
 namespace {
 
 bool Writable(const std::filesystem::path& path) {
-    std::error_code ec;
-    auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status))
-        return !path.empty();  // a new file
-    return (status.permissions() & std::filesystem::perms::owner_write) !=
-           std::filesystem::perms::none;
+    return !path.empty() && !Threading::IsReadOnlyFile(path);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The document record's reset and move, and the document's new, open and save.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -203,5 +204,82 @@ TEST(TessalineDocument, FailedSaveKeepsThePreviousFile) {
     for ([[maybe_unused]] const auto& item : fs::directory_iterator(dir))
         ++entries;
     EXPECT_EQ(entries, 2u);  // keep.CVD and blocked.CVD: no temporary left behind
+    fs::remove_all(dir);
+}
+
+namespace {
+
+unsigned ModeOf(const fs::path& p) {
+    return static_cast<unsigned>(fs::status(p).permissions()) & 0777u;
+}
+
+// The disk fills up when the file is closed.
+struct FullAtClose : Threading::FileCalls {
+    int Close(int fd) override {
+        FileCalls::Close(fd);
+        return ENOSPC;
+    }
+};
+
+}  // namespace
+
+TEST(TessalineDocument, SaveKeepsTheModeWritesThroughLinksAndRefusesReadOnlyFiles) {
+    const fs::path dir = TempPath("tsl_doc_mode_");
+    fs::create_directories(dir);
+    const fs::path file = dir / "private.CVD";
+    CTessalineDoc doc;
+    ASSERT_TRUE(doc.OnSaveDocument(file));
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    Fill(doc.Data());
+    ASSERT_TRUE(doc.OnSaveDocument(file));
+    EXPECT_EQ(ModeOf(file), 0600u);
+
+    fs::create_symlink("private.CVD", dir / "link.CVD");
+    doc.Data().crossover = 120;
+    ASSERT_TRUE(doc.OnSaveDocument(dir / "link.CVD"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.CVD"));
+    DocData read;
+    ReadDocFile(file, read);
+    EXPECT_EQ(read.crossover, 120);
+
+    fs::permissions(file, fs::perms::owner_read);
+    doc.Data().crossover = 50;
+    try {
+        doc.OnSaveDocument(file);
+        ADD_FAILURE() << "a read-only document was replaced";
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.wwhat(), L"The file \"" + file.wstring() +
+                                 L"\" could not be written: the file is read-only.");
+    }
+    ReadDocFile(file, read);
+    EXPECT_EQ(read.crossover, 120);
+    fs::remove_all(dir);
+}
+
+TEST(TessalineDocument, LongNamesSaveStaleTemporariesGoAndFailuresSayWhy) {
+    const fs::path dir = TempPath("tsl_doc_name_");
+    fs::create_directories(dir);
+    const fs::path stale = dir / ".tsl0k1l2m3n.tmp";  // left by a save that was killed
+    std::ofstream(stale) << "partial";
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    const fs::path file = dir / (std::string(251, 'L') + ".CVD");
+    DocData data;
+    Fill(data);
+    WriteDocFile(file, data);
+    EXPECT_FALSE(fs::exists(stale));
+
+    FullAtClose full;
+    data.crossover = 33;
+    try {
+        WriteDocFile(file, data, full);
+        ADD_FAILURE() << "a failed close was not reported";
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.cause(), CArchiveException::fileError);
+        EXPECT_NE(e.wwhat().find(L": no space left on the device."), std::wstring::npos);
+    }
+    DocData read;
+    ReadDocFile(file, read);
+    EXPECT_EQ(read.crossover, 90);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     fs::remove_all(dir);
 }

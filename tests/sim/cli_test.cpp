@@ -64,6 +64,19 @@ TEST_F(CliUsb, UploadThenSkippedSecondUploadThenErase) {
     EXPECT_EQ(erase.out, "Your subwoofers EQ has successfully been erased\n");
 }
 
+TEST_F(CliUsb, CrLfSubwooferIsUploadedAndReallyErasedAfterARefusedLoad) {
+    std::string doc = Document(275);
+    CliRun up = Cli("--sim-fault crlf --sim-state " + State() + " upload " + doc);
+    ASSERT_EQ(up.code, 0) << up.err;
+    EXPECT_EQ(up.out, kUploaded);
+    CliRun erase = Cli("--sim-fault crlf --sim-fault refuse=M:1 --sim-state " + State() + " erase");
+    ASSERT_EQ(erase.code, 0) << erase.err;
+    // The flash is erased, so the same upload is written again rather than skipped.
+    CliRun again = Cli("--trace --sim-state " + State() + " upload " + doc);
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_NE(again.err.find("usb> u70 +224 bytes\n"), std::string::npos);
+}
+
 TEST_F(CliUsb, UploadToAnotherModelFails) {
     CliRun r = Cli("--simulate --sim-model 276 upload " + Document(275));
     EXPECT_EQ(r.code, 2);

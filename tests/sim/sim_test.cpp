@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -131,6 +132,32 @@ TEST_F(SimStateFile, RoundTripsModelModeAndFlash) {
     EXPECT_EQ(g.Mode(), SimMode::BootLoader);
     EXPECT_EQ(g.Region(0, 112), region);
     EXPECT_EQ(g.Region(0, 111), std::vector<uint8_t>(512, 0xFF));
+}
+
+// The disk fills up when the file is closed.
+struct FullAtClose : Threading::FileCalls {
+    int Close(int fd) override {
+        FileCalls::Close(fd);
+        return ENOSPC;
+    }
+};
+
+TEST_F(SimStateFile, SaveFailingAtCloseKeepsTheOldStateAndFails) {
+    SimFirmware f;
+    f.SetMode(SimMode::BootLoader);
+    SaveState(CaptureState(f), path);
+    f.SetMode(SimMode::Application);
+    FullAtClose full;
+    try {
+        SaveState(CaptureState(f), path, full);
+        ADD_FAILURE() << "a failed close was not reported";
+    } catch (const tsl::wruntime_error& e) {
+        EXPECT_EQ(e.wwhat(), L"Cannot write simulation state file " + tsl::FromUtf8(path) +
+                                 L": no space left on the device.");
+    }
+    auto kept = LoadState(path);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->mode, SimMode::BootLoader);
 }
 
 TEST_F(SimStateFile, MissingFileIsNoState) {

@@ -30,7 +30,7 @@ DriverSupport Driver(bool loaded) {
                          }};
 }
 
-class DiscoveryTest : public SimChannel {
+class DiscoveryTest : public LineEndChannel {
 protected:
     std::unique_ptr<CUsbProgrammer> channel = Channel();
     OpenAnyAvailableDeviceCallback open{L"Tessaline", channel.get()};
@@ -41,8 +41,8 @@ protected:
     }
 };
 
-TEST_F(DiscoveryTest, WithoutTheDriverTheMessageHasNoCensusLines) {
-    bus->Add(Options(275));
+TEST_P(DiscoveryTest, WithoutTheDriverTheMessageHasNoCensusLines) {
+    Add(Options(275));
     auto dialog = Dialog(false);
     EXPECT_FALSE(dialog.Check());
     EXPECT_EQ(dialog.State(), kStateNoDriver);
@@ -50,9 +50,9 @@ TEST_F(DiscoveryTest, WithoutTheDriverTheMessageHasNoCensusLines) {
     EXPECT_TRUE(dialog.ReinstallVisible());
 }
 
-TEST_F(DiscoveryTest, BusyAndUnrecognisedDevicesAreCountedAndExplained) {
-    bus->Add(Options(275, {"busy"}));
-    bus->Add(Options(0x1FF));
+TEST_P(DiscoveryTest, BusyAndUnrecognisedDevicesAreCountedAndExplained) {
+    Add(Options(275, {"busy"}));
+    Add(Options(0x1FF));
     auto dialog = Dialog();
     EXPECT_FALSE(dialog.Check());
     EXPECT_EQ(dialog.State(), kStateNoDevice);
@@ -71,8 +71,8 @@ TEST_F(DiscoveryTest, BusyAndUnrecognisedDevicesAreCountedAndExplained) {
                   L"should close all other running applications and try again.");
 }
 
-TEST_F(DiscoveryTest, ARecognisedSubwooferThatDoesNotAnswerIsNamed) {
-    bus->Add(Options(275, {"silent=V2"}));
+TEST_P(DiscoveryTest, ARecognisedSubwooferThatDoesNotAnswerIsNamed) {
+    Add(Options(275, {"silent=V2"}));
     auto dialog = Dialog();
     EXPECT_FALSE(dialog.Check());
     EXPECT_EQ(dialog.State(), kStateNotOpened);
@@ -84,8 +84,8 @@ TEST_F(DiscoveryTest, ARecognisedSubwooferThatDoesNotAnswerIsNamed) {
               L"AC power to the device):\r\n\tKT1\r\n");
 }
 
-TEST_F(DiscoveryTest, AnUnreadableVersionCountsAsZeroAgainstTheMinimum) {
-    bus->Add(Options(0x114));  // minimum 1.02; its version reply does not parse
+TEST_P(DiscoveryTest, AnUnreadableVersionCountsAsZeroAgainstTheMinimum) {
+    Add(Options(0x114));  // minimum 1.02; its version reply does not parse
     auto dialog = Dialog();
     EXPECT_FALSE(dialog.Check());
     EXPECT_EQ(dialog.State(), kStateNotOpened);
@@ -94,8 +94,8 @@ TEST_F(DiscoveryTest, AnUnreadableVersionCountsAsZeroAgainstTheMinimum) {
               std::wstring::npos);
 }
 
-TEST_F(DiscoveryTest, APassedCheckLeavesTheSubwooferOpenInApplicationCode) {
-    auto device = bus->Add(Options(275, {}, Sim::SimMode::BootLoader));
+TEST_P(DiscoveryTest, APassedCheckLeavesTheSubwooferOpenInApplicationCode) {
+    auto device = Add(Options(275, {}, Sim::SimMode::BootLoader));
     auto dialog = Dialog();
     ASSERT_TRUE(dialog.Check());
     EXPECT_EQ(dialog.State(), kStatePassed);
@@ -119,7 +119,7 @@ TEST(DiscoveryCallbackTest, WithoutAChannelEverythingFails) {
 }
 
 // The device check as the measurement runs it, with the dialog on message boxes.
-class DeviceCheckTest : public SimChannel {
+class DeviceCheckTest : public LineEndChannel {
 protected:
     testing_support::ScriptedPrompt prompt;
     UsbSubPlayDevice play{false, bus, &clock};
@@ -132,8 +132,8 @@ protected:
     }
 };
 
-TEST_F(DeviceCheckTest, PassesSilentlyAndTheFollowingOpenSendsNothing) {
-    auto device = bus->Add(Options(275));
+TEST_P(DeviceCheckTest, PassesSilentlyAndTheFollowingOpenSendsNothing) {
+    auto device = Add(Options(275));
     const BaseConfig* model = nullptr;
     ASSERT_TRUE(RunDeviceCheck(play.Channel(), model, CheckSetup()));
     ASSERT_NE(model, nullptr);
@@ -145,10 +145,10 @@ TEST_F(DeviceCheckTest, PassesSilentlyAndTheFollowingOpenSendsNothing) {
     EXPECT_EQ(Log(*device).size(), commands);
 }
 
-TEST_F(DeviceCheckTest, RetryAfterPluggingInClosesTheDialogWithOk) {
+TEST_P(DeviceCheckTest, RetryAfterPluggingInClosesTheDialogWithOk) {
     prompt.OnAsk([this](const testing_support::PromptCall&) {
         if (bus->Devices().empty())
-            bus->Add(Options(275));
+            Add(Options(275));
     });
     prompt.QueueAnswer(Threading::MsgResult::Retry);
     const BaseConfig* model = nullptr;
@@ -161,7 +161,7 @@ TEST_F(DeviceCheckTest, RetryAfterPluggingInClosesTheDialogWithOk) {
     EXPECT_TRUE(play.Channel().IsUsable());
 }
 
-TEST_F(DeviceCheckTest, CancelGivesUp) {
+TEST_P(DeviceCheckTest, CancelGivesUp) {
     prompt.QueueAnswer(Threading::MsgResult::Retry);
     prompt.QueueAnswer(Threading::MsgResult::Cancel);
     const BaseConfig* model = nullptr;
@@ -169,6 +169,9 @@ TEST_F(DeviceCheckTest, CancelGivesUp) {
     EXPECT_EQ(prompt.Calls().size(), 2u);
     EXPECT_EQ(model, nullptr);
 }
+
+INSTANTIATE_LINE_ENDS(DiscoveryTest);
+INSTANTIATE_LINE_ENDS(DeviceCheckTest);
 
 TEST(DriverInstallerTest, KeepsTheTextsOfAMissingInstaller) {
     std::wstring message;

@@ -10,14 +10,14 @@ namespace {
 using namespace simtest;
 using CUsbController::UsbSubPlayDevice;
 
-class PlayDeviceTest : public SimChannel {
+class PlayDeviceTest : public LineEndChannel {
 protected:
     std::unique_ptr<UsbSubPlayDevice> Device(bool quick = false) {
         return std::make_unique<UsbSubPlayDevice>(quick, bus, &clock);
     }
 };
 
-TEST_F(PlayDeviceTest, HandsOutTheSweepSpectrumBeforeAnythingIsOpen) {
+TEST_P(PlayDeviceTest, HandsOutTheSweepSpectrumBeforeAnythingIsOpen) {
     auto play = Device();
     CurvePtr reference;
     ASSERT_TRUE(play->Result(reference));
@@ -27,8 +27,8 @@ TEST_F(PlayDeviceTest, HandsOutTheSweepSpectrumBeforeAnythingIsOpen) {
     EXPECT_FALSE(play->Channel().IsOpen());
 }
 
-TEST_F(PlayDeviceTest, OpenWaitsForTheSubwooferOnceThenSendsNothing) {
-    auto device = bus->Add(Options(275));
+TEST_P(PlayDeviceTest, OpenWaitsForTheSubwooferOnceThenSendsNothing) {
+    auto device = Add(Options(275));
     auto play = Device();
     ASSERT_TRUE(play->Open());
     EXPECT_GE(Elapsed(), 4000ms);
@@ -41,7 +41,7 @@ TEST_F(PlayDeviceTest, OpenWaitsForTheSubwooferOnceThenSendsNothing) {
     EXPECT_EQ(Elapsed(), before);
 }
 
-TEST_F(PlayDeviceTest, OpenWithoutASubwooferFails) {
+TEST_P(PlayDeviceTest, OpenWithoutASubwooferFails) {
     auto play = Device();
     EXPECT_FALSE(play->Open());
     EXPECT_EQ(play->LastError(),
@@ -50,8 +50,8 @@ TEST_F(PlayDeviceTest, OpenWithoutASubwooferFails) {
     EXPECT_FALSE(play->Channel().IsOpen());
 }
 
-TEST_F(PlayDeviceTest, OpenAfterTheSubwooferWasPluggedInAgainReopensAndWaits) {
-    auto first = bus->Add(Options(275));
+TEST_P(PlayDeviceTest, OpenAfterTheSubwooferWasPluggedInAgainReopensAndWaits) {
+    auto first = Add(Options(275));
     auto play = Device();
     ASSERT_TRUE(play->Open());
     first->Unplug();
@@ -60,7 +60,7 @@ TEST_F(PlayDeviceTest, OpenAfterTheSubwooferWasPluggedInAgainReopensAndWaits) {
         play->Channel().ReadReply(CUsbController::CUsbComm::kReplyWait);
     ASSERT_TRUE(play->Channel().IsLost());
 
-    auto second = bus->Add(Options(275));
+    auto second = Add(Options(275));
     const auto before = Elapsed();
     ASSERT_TRUE(play->Open());
     EXPECT_GE(Elapsed() - before, 4000ms);
@@ -68,8 +68,8 @@ TEST_F(PlayDeviceTest, OpenAfterTheSubwooferWasPluggedInAgainReopensAndWaits) {
     EXPECT_FALSE(Log(*second).empty());
 }
 
-TEST_F(PlayDeviceTest, OpenFailsWhenApplicationCodeDoesNotStart) {
-    bus->Add(Options(275, {"silent=B"}, Sim::SimMode::BootLoader));
+TEST_P(PlayDeviceTest, OpenFailsWhenApplicationCodeDoesNotStart) {
+    Add(Options(275, {"silent=B"}, Sim::SimMode::BootLoader));
     auto play = Device();
     EXPECT_FALSE(play->Open());
     EXPECT_EQ(play->LastError(),
@@ -77,8 +77,8 @@ TEST_F(PlayDeviceTest, OpenFailsWhenApplicationCodeDoesNotStart) {
               L"correctly.");
 }
 
-TEST_F(PlayDeviceTest, StartPlaysTheToneOfTheModeAndSettles) {
-    auto device = bus->Add(Options(275));
+TEST_P(PlayDeviceTest, StartPlaysTheToneOfTheModeAndSettles) {
+    auto device = Add(Options(275));
     for (bool quick : {false, true}) {
         auto play = Device(quick);
         ASSERT_TRUE(play->Open());
@@ -92,10 +92,10 @@ TEST_F(PlayDeviceTest, StartPlaysTheToneOfTheModeAndSettles) {
     }
 }
 
-TEST_F(PlayDeviceTest, TheTwoSlowModelsSettleForAtLeast4100Ms) {
+TEST_P(PlayDeviceTest, TheTwoSlowModelsSettleForAtLeast4100Ms) {
     for (uint16_t model : {uint16_t{264}, uint16_t{262}}) {
         bus = std::make_shared<Sim::SimBus>();
-        bus->Add(Options(model));
+        Add(Options(model));
         auto play = Device();
         ASSERT_TRUE(play->Open());
         const auto before = Elapsed();
@@ -104,8 +104,8 @@ TEST_F(PlayDeviceTest, TheTwoSlowModelsSettleForAtLeast4100Ms) {
     }
 }
 
-TEST_F(PlayDeviceTest, ARefusedToneAsksForTslSupport) {
-    bus->Add(Options(275, {"refuse=t3"}));
+TEST_P(PlayDeviceTest, ARefusedToneAsksForTslSupport) {
+    Add(Options(275, {"refuse=t3"}));
     auto play = Device();
     ASSERT_TRUE(play->Open());
     EXPECT_FALSE(play->Start());
@@ -113,8 +113,8 @@ TEST_F(PlayDeviceTest, ARefusedToneAsksForTslSupport) {
               L"Usb sub failed to play test tone.\nDoes your subwoofer support TSL?");
 }
 
-TEST_F(PlayDeviceTest, AnUnansweredToneFails) {
-    bus->Add(Options(275, {"silent=t3"}));
+TEST_P(PlayDeviceTest, AnUnansweredToneFails) {
+    Add(Options(275, {"silent=t3"}));
     auto play = Device();
     ASSERT_TRUE(play->Open());
     EXPECT_FALSE(play->Start());
@@ -122,7 +122,7 @@ TEST_F(PlayDeviceTest, AnUnansweredToneFails) {
     EXPECT_TRUE(play->Channel().IsOpen());
 }
 
-TEST_F(PlayDeviceTest, StopSendsTheStopCommandTwiceOrThreeTimes) {
+TEST_P(PlayDeviceTest, StopSendsTheStopCommandTwiceOrThreeTimes) {
     struct Case {
         std::vector<std::string> faults;
         size_t stops;
@@ -131,12 +131,14 @@ TEST_F(PlayDeviceTest, StopSendsTheStopCommandTwiceOrThreeTimes) {
     for (const Case& c : {Case{{}, 2, true}, Case{{"silent=t4:1"}, 2, true},
                           Case{{"silent=t4:2"}, 3, true}, Case{{"silent=t4"}, 3, false}}) {
         bus = std::make_shared<Sim::SimBus>();
-        auto device = bus->Add(Options(275, c.faults));
+        auto device = Add(Options(275, c.faults));
         auto play = Device();
         ASSERT_TRUE(play->Open());
         EXPECT_EQ(play->Stop(), c.result);
         EXPECT_EQ(Count(Log(*device), "t4"), c.stops) << c.faults.size();
     }
 }
+
+INSTANTIATE_LINE_ENDS(PlayDeviceTest);
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 constexpr uint16_t kKT1 = 275;  // 56F8014 layout
 constexpr uint16_t kKT2 = 276;  // 56F8037 layout
 
-class Protocol : public SimChannel {};
+class Protocol : public LineEndChannel {};
 
 TEST(ProtocolNumbers, HexadecimalRepliesAndCommands) {
     uint32_t v = 0;
@@ -25,14 +25,17 @@ TEST(ProtocolNumbers, HexadecimalRepliesAndCommands) {
     EXPECT_EQ(v, 0x12345678u);
     EXPECT_FALSE(CUsbComm::ParseHex("!", v));
     EXPECT_FALSE(CUsbComm::ParseHex("", v));
+    // Names and version texts end before a carriage return; numbers read as they are.
+    EXPECT_EQ(CUsbComm::ReplyText("v1.02\r"), "v1.02");
+    EXPECT_EQ(CUsbComm::ReplyText("KT1"), "KT1");
     EXPECT_EQ(CUsbComm::Hex(10), "A");
     EXPECT_EQ(CUsbComm::Hex(0), "0");
     EXPECT_EQ(CUsbComm::WordCount({5, 0, 0, 0}), 3u);
     EXPECT_EQ(CUsbComm::WordAddress({224, 0, 30, 256}), 128u);
 }
 
-TEST_F(Protocol, OpensAndIdentifiesTheModel) {
-    auto dev = bus->Add(Options(kKT1));
+TEST_P(Protocol, OpensAndIdentifiesTheModel) {
+    auto dev = Add(Options(kKT1));
     auto ch = Channel();
     std::vector<std::wstring> names;
     ASSERT_TRUE(ch->OpenAnyDevice(&names));
@@ -46,43 +49,58 @@ TEST_F(Protocol, OpensAndIdentifiesTheModel) {
     EXPECT_EQ(ch->CurrentModel()->modelId, kKT1);
 }
 
-TEST_F(Protocol, SplitRepliesAreJoinedAndJoinedRepliesSplit) {
-    auto dev = bus->Add(Options(kKT1, {}, Sim::SimMode::BootLoader));
+TEST_P(Protocol, SplitRepliesAreJoinedAndJoinedRepliesSplit) {
+    auto dev = Add(Options(kKT1, {}, Sim::SimMode::BootLoader));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
-    // "platI_boot\n" is longer than one 8-byte packet.
+    // "platI_boot" and its line end are longer than one 8-byte packet.
     std::string reply;
     ASSERT_TRUE(ch->Transact("V0", &reply));
-    EXPECT_EQ(reply, "platI_boot");
+    EXPECT_EQ(reply, "platI_boot" + CR());  // a reply keeps its carriage return
 
     dev->HoldOutput(true);
     ASSERT_TRUE(ch->SendCommand("G0"));
     ASSERT_TRUE(ch->SendCommand("G3"));
-    dev->HoldOutput(false);  // "2\n100\n" leaves in one packet
+    dev->HoldOutput(false);  // "2", "100" and their line ends leave in one packet
     ASSERT_TRUE(ch->ReadReply(CUsbComm::kReplyWait, &reply));
-    EXPECT_EQ(reply, "2");
+    EXPECT_EQ(reply, "2" + CR());
     ASSERT_TRUE(ch->ReadReply(CUsbComm::kReplyWait, &reply));
-    EXPECT_EQ(reply, "100");
+    EXPECT_EQ(reply, "100" + CR());
 }
 
-TEST_F(Protocol, TrickledRepliesStillHandshake) {
-    bus->Add(Options(kKT1, {"trickle"}));
+TEST_P(Protocol, TheRunningProgramIsIdentifiedWhateverTheLineEnd) {
+    auto dev = Add(Options(kKT1, {}, Sim::SimMode::BootLoader));
+    auto ch = Channel();
+    ASSERT_TRUE(ch->OpenAnyDevice());
+    EXPECT_TRUE(ch->Handshake(kExpectBootLoader));
+    EXPECT_FALSE(ch->Handshake(kExpectApplication));
+    ASSERT_TRUE(ch->QueryMemoryCount());
+    EXPECT_EQ(ch->Selection().memoryCount, 2u);
+    ASSERT_TRUE(ch->SwitchToApplication());
+    EXPECT_TRUE(ch->Handshake(kExpectApplication));
+    EXPECT_FALSE(ch->Handshake(kExpectBootLoader));
+    ASSERT_TRUE(ch->SwitchToBootLoader());
+    EXPECT_EQ(dev->With([](Sim::SimFirmware& f) { return f.Mode(); }), Sim::SimMode::BootLoader);
+}
+
+TEST_P(Protocol, TrickledRepliesStillHandshake) {
+    Add(Options(kKT1, {"trickle"}));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     EXPECT_TRUE(ch->SwitchToBootLoader());
     EXPECT_EQ(ch->Mode(), ChannelMode::BootLoader);
 }
 
-TEST_F(Protocol, RefusedQueryFailsAfterFourAttempts) {
-    auto dev = bus->Add(Options(kKT1, {"refuse=G0"}, Sim::SimMode::BootLoader));
+TEST_P(Protocol, RefusedQueryFailsAfterFourAttempts) {
+    auto dev = Add(Options(kKT1, {"refuse=G0"}, Sim::SimMode::BootLoader));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     EXPECT_FALSE(ch->QueryMemoryCount());
     EXPECT_EQ(Count(Log(*dev), "G0"), 4u);
 }
 
-TEST_F(Protocol, RetriedCommandRecoversFromOneMissingAnswer) {
-    auto dev = bus->Add(Options(kKT1, {"silent=G0:1"}, Sim::SimMode::BootLoader));
+TEST_P(Protocol, RetriedCommandRecoversFromOneMissingAnswer) {
+    auto dev = Add(Options(kKT1, {"silent=G0:1"}, Sim::SimMode::BootLoader));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     EXPECT_TRUE(ch->QueryMemoryCount());
@@ -90,8 +108,8 @@ TEST_F(Protocol, RetriedCommandRecoversFromOneMissingAnswer) {
     EXPECT_EQ(Count(Log(*dev), "G0"), 2u);
 }
 
-TEST_F(Protocol, VerifyMismatchLeavesTheSelectionAsItWas) {
-    auto dev = bus->Add(Options(kKT1, {"wrong=H"}, Sim::SimMode::BootLoader));
+TEST_P(Protocol, VerifyMismatchLeavesTheSelectionAsItWas) {
+    auto dev = Add(Options(kKT1, {"wrong=H"}, Sim::SimMode::BootLoader));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     ASSERT_TRUE(ch->QueryMemoryCount());
@@ -101,10 +119,10 @@ TEST_F(Protocol, VerifyMismatchLeavesTheSelectionAsItWas) {
     EXPECT_EQ(Count(Log(*dev), "H"), 4u);
 }
 
-TEST_F(Protocol, MemoryBeyondTheCountIsNotSelected) {
+TEST_P(Protocol, MemoryBeyondTheCountIsNotSelected) {
     auto o = Options(kKT1, {}, Sim::SimMode::BootLoader);
     o.memoryCount = 3;
-    auto dev = bus->Add(o);
+    auto dev = Add(o);
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     EXPECT_FALSE(ch->SelectMemory(3));
@@ -112,10 +130,10 @@ TEST_F(Protocol, MemoryBeyondTheCountIsNotSelected) {
     EXPECT_EQ(ch->Selection().memoryCount, 3u);
 }
 
-TEST_F(Protocol, NarrowWordsRejectTheLayout) {
+TEST_P(Protocol, NarrowWordsRejectTheLayout) {
     auto o = Options(kKT1, {}, Sim::SimMode::BootLoader);
     o.bitsPerWord = 4;
-    bus->Add(o);
+    Add(o);
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     ASSERT_TRUE(ch->SelectMemory(0));
@@ -123,8 +141,8 @@ TEST_F(Protocol, NarrowWordsRejectTheLayout) {
     EXPECT_EQ(ch->Selection().bytesPerWord, MemorySelection::kUnset);
 }
 
-TEST_F(Protocol, WholeRegionChecksumUsesTheBareCommand) {
-    auto dev = bus->Add(Options(kKT2, {}, Sim::SimMode::BootLoader));
+TEST_P(Protocol, WholeRegionChecksumUsesTheBareCommand) {
+    auto dev = Add(Options(kKT2, {}, Sim::SimMode::BootLoader));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     uint32_t sum = 0;
@@ -139,8 +157,8 @@ TEST_F(Protocol, WholeRegionChecksumUsesTheBareCommand) {
     EXPECT_TRUE(Contains(log, "a80"));
 }
 
-TEST_F(Protocol, OddBlockLengthCoversTheLastByte) {
-    auto dev = bus->Add(Options(kKT1, {}, Sim::SimMode::BootLoader));
+TEST_P(Protocol, OddBlockLengthCoversTheLastByte) {
+    auto dev = Add(Options(kKT1, {}, Sim::SimMode::BootLoader));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     ch->UploadBlock({5, 0, 2, 0}, {1, 2, 3, 4, 5});
@@ -149,15 +167,15 @@ TEST_F(Protocol, OddBlockLengthCoversTheLastByte) {
     EXPECT_TRUE(Contains(log, "D3"));
 }
 
-TEST_F(Protocol, EchoedProbeMeansNotReady) {
-    auto dev = bus->Add(Options(kKT1, {"notready-echo=2"}));
+TEST_P(Protocol, EchoedProbeMeansNotReady) {
+    auto dev = Add(Options(kKT1, {"notready-echo=2"}));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     EXPECT_EQ(Count(Log(*dev), "V2"), 3u);
 }
 
-TEST_F(Protocol, FourBusyProbesFailTheHandshake) {
-    auto dev = bus->Add(Options(kKT1, {"notready=100"}));
+TEST_P(Protocol, FourBusyProbesFailTheHandshake) {
+    auto dev = Add(Options(kKT1, {"notready=100"}));
     auto ch = Channel();
     EXPECT_FALSE(ch->OpenAnyDevice());
     // Two attempts (control values 0x0080, then 0x0280) of four probes each.
@@ -165,19 +183,19 @@ TEST_F(Protocol, FourBusyProbesFailTheHandshake) {
     EXPECT_FALSE(ch->IsOpen());
 }
 
-TEST_F(Protocol, BusyDeviceThenGoodDevice) {
-    bus->Add(Options(kKT1, {"busy"}));
-    auto good = bus->Add(Options(kKT2));
+TEST_P(Protocol, BusyDeviceThenGoodDevice) {
+    Add(Options(kKT1, {"busy"}));
+    auto good = Add(Options(kKT2));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     EXPECT_EQ(ch->CurrentModel()->modelId, kKT2);
     EXPECT_TRUE(Contains(Log(*good), "V0"));
 }
 
-TEST_F(Protocol, CensusCountsWithoutCommands) {
-    auto a = bus->Add(Options(kKT1, {"busy"}));
-    auto b = bus->Add(Options(kKT1, {"release=0x11A"}));
-    auto c = bus->Add(Options(kKT2));
+TEST_P(Protocol, CensusCountsWithoutCommands) {
+    auto a = Add(Options(kKT1, {"busy"}));
+    auto b = Add(Options(kKT1, {"release=0x11A"}));
+    auto c = Add(Options(kKT2));
     auto ch = Channel();
     unsigned total, busy, unrecognised, recognised;
     EXPECT_TRUE(ch->CensusDevices(total, busy, unrecognised, recognised));
@@ -190,14 +208,14 @@ TEST_F(Protocol, CensusCountsWithoutCommands) {
     EXPECT_FALSE(ch->IsOpen());
 }
 
-TEST_F(Protocol, UnrecognisedReleaseNumberIsNotOpened) {
-    bus->Add(Options(kKT1, {"release=0x11A"}));
+TEST_P(Protocol, UnrecognisedReleaseNumberIsNotOpened) {
+    Add(Options(kKT1, {"release=0x11A"}));
     auto ch = Channel();
     EXPECT_FALSE(ch->OpenAnyDevice());
 }
 
-TEST_F(Protocol, ModeSwitchesAreRememberedAndSkipped) {
-    auto dev = bus->Add(Options(kKT1));
+TEST_P(Protocol, ModeSwitchesAreRememberedAndSkipped) {
+    auto dev = Add(Options(kKT1));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     ASSERT_TRUE(ch->SwitchToBootLoader());
@@ -209,8 +227,8 @@ TEST_F(Protocol, ModeSwitchesAreRememberedAndSkipped) {
     EXPECT_EQ(Log(*dev).size(), before);
 }
 
-TEST_F(Protocol, FailedSwitchRestoresTheMode) {
-    bus->Add(Options(kKT1, {"silent=B"}));
+TEST_P(Protocol, FailedSwitchRestoresTheMode) {
+    Add(Options(kKT1, {"silent=B"}));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     ASSERT_TRUE(ch->SwitchToBootLoader());
@@ -218,8 +236,8 @@ TEST_F(Protocol, FailedSwitchRestoresTheMode) {
     EXPECT_EQ(ch->Mode(), ChannelMode::BootLoader);
 }
 
-TEST_F(Protocol, LostDeviceFailsEveryCommandAtOnce) {
-    auto dev = bus->Add(Options(kKT1));
+TEST_P(Protocol, LostDeviceFailsEveryCommandAtOnce) {
+    auto dev = Add(Options(kKT1));
     auto ch = Channel();
     ASSERT_TRUE(ch->OpenAnyDevice());
     dev->Unplug();
@@ -234,15 +252,15 @@ TEST_F(Protocol, LostDeviceFailsEveryCommandAtOnce) {
     EXPECT_EQ(clock.Elapsed(), t);
 }
 
-TEST_F(Protocol, EndlessSenderDoesNotHoldTheChannel) {
-    bus->Add(Options(kKT1, {"babble"}));
+TEST_P(Protocol, EndlessSenderDoesNotHoldTheChannel) {
+    Add(Options(kKT1, {"babble"}));
     auto ch = Channel();
     EXPECT_FALSE(ch->OpenAnyDevice());
     EXPECT_FALSE(ch->IsOpen());
 }
 
-TEST_F(Protocol, TraceShowsCommandsRepliesAndControls) {
-    bus->Add(Options(kKT1));
+TEST_P(Protocol, TraceShowsCommandsRepliesAndControls) {
+    Add(Options(kKT1));
     std::vector<std::string> lines;
     std::mutex m;
     auto ch =
@@ -257,9 +275,11 @@ TEST_F(Protocol, TraceShowsCommandsRepliesAndControls) {
     };
     EXPECT_TRUE(has("usb ctl 0x0080"));
     EXPECT_TRUE(has("usb> V2"));
-    EXPECT_TRUE(has("usb< KT1"));
+    EXPECT_TRUE(has("usb< KT1" + CR()));
     EXPECT_TRUE(has("usb> "));
     EXPECT_EQ(lines.back(), "usb ctl 0x0000");
 }
+
+INSTANTIATE_LINE_ENDS(Protocol);
 
 }  // namespace

@@ -37,6 +37,16 @@ protected:
     // The grace is how long a wait lingers in real time before virtual time jumps to its end.
     Threading::VirtualClock clock{std::chrono::milliseconds(30)};
     std::shared_ptr<Sim::SimBus> bus = std::make_shared<Sim::SimBus>();
+    // What the subwoofers added with Add end their reply lines with: "\n" or "\r\n".
+    std::string lineEnd = "\n";
+
+    std::shared_ptr<Sim::SimDevice> Add(Sim::SimOptions options) {
+        if (lineEnd == "\r\n")
+            options.faults.push_back(F("crlf"));
+        return bus->Add(std::move(options));
+    }
+    // What a raw reply carries before its line feed besides the text.
+    std::string CR() const { return lineEnd == "\r\n" ? "\r" : ""; }
 
     std::unique_ptr<CUsbController::CUsbProgrammer> Channel() {
         return std::make_unique<CUsbController::CUsbProgrammer>(bus, &clock);
@@ -55,5 +65,18 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(clock.Elapsed());
     }
 };
+
+// A suite run against subwoofers of both line endings.
+class LineEndChannel : public SimChannel, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override { lineEnd = GetParam(); }
+};
+
+inline std::string LineEndName(const ::testing::TestParamInfo<std::string>& info) {
+    return info.param == "\r\n" ? "CRLF" : "LF";
+}
+
+#define INSTANTIATE_LINE_ENDS(suite) \
+    INSTANTIATE_TEST_SUITE_P(LineEnds, suite, ::testing::Values("\n", "\r\n"), simtest::LineEndName)
 
 }  // namespace simtest
