@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "ui/graph/CurveReduce.h"
 
@@ -53,6 +54,16 @@ TEST(CurveReduce, LongCurveCostsAtMostFourPointsPerColumnAndKeepsASpike) {
         top = std::min(top, p.y);
     }
     EXPECT_EQ(top, m.YToPixel(15.0));
+    // Every drawn pixel is the map's own pixel of some point (columns found without the
+    // logarithm agree with the map).
+    std::set<std::pair<int, int>> mapped;
+    for (int i = 0; i < n; ++i) {
+        const PixelPoint p = m.ToPixel(x[i], y[i]);
+        mapped.insert({p.x, p.y});
+    }
+    for (const PixelPoint& p : d.lines[0]) {
+        ASSERT_TRUE(mapped.count({p.x, p.y})) << p.x << "," << p.y;
+    }
 }
 
 TEST(CurveReduce, NothingForMismatchedCountsOrPointsOutsideTheRange) {

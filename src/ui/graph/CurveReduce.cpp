@@ -69,6 +69,31 @@ private:
     PixelPoint first_, high_, low_, last_;
 };
 
+// The pixel column of x, without the logarithm while x stays between a value known to map to
+// the current column and the start of the next column. The map's pixel is monotonic in x, and
+// the next column's start is taken a millionth of a pixel early, so the result is the map's own.
+class ColumnFinder {
+public:
+    explicit ColumnFinder(const CGraphMap& map) : map_(map), increasing_(map.X1() > map.X0()) {}
+
+    int Column(double x) {
+        if (increasing_ && x >= known_ && x < nextStart_) {
+            return column_;
+        }
+        column_ = map_.XToPixel(x);
+        known_ = x;
+        nextStart_ = map_.FractionalPixelToX(column_ + 1 - 1e-6);
+        return column_;
+    }
+
+private:
+    const CGraphMap& map_;
+    bool increasing_;
+    int column_ = 0;
+    double known_ = 1.0;
+    double nextStart_ = 0.0;  // empty interval until the first point
+};
+
 }  // namespace
 
 void ReduceCurve(const CGraphMap& map, std::span<const double> x, std::span<const double> y,
@@ -79,12 +104,13 @@ void ReduceCurve(const CGraphMap& map, std::span<const double> x, std::span<cons
     const double x0 = map.X0();
     const double x1 = map.X1();
     ColumnReducer reducer(sink, buffer);
+    ColumnFinder columns(map);
     for (std::size_t i = 0; i < x.size(); ++i) {
         // Written so that NaN is skipped too.
         if (!(x[i] >= x0 && x[i] <= x1)) {
             continue;
         }
-        reducer.Add(map.ToPixel(x[i], y[i]));
+        reducer.Add({columns.Column(x[i]), map.YToPixel(y[i])});
     }
     reducer.Finish();
 }

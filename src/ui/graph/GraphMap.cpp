@@ -91,6 +91,13 @@ double CGraphMap::PixelToX(int px) const {
 double CGraphMap::PixelToY(int py) const {
     return AxisWorld(y_, py, false);
 }
+double CGraphMap::FractionalPixelToX(double px) const {
+    if (x_.length == 0) {
+        return AxisInverse(x_, x_.lo);
+    }
+    return AxisInverse(x_, x_.lo + (px - x_.origin) * (x_.hi - x_.lo) / x_.length);
+}
+
 int CGraphMap::XToPixelUnclamped(double x) const {
     return AxisPixel(x_, x, false);
 }

@@ -24,6 +24,8 @@ public:
     // Pixel to world.
     double PixelToX(int px) const;
     double PixelToY(int py) const;
+    // The world x at a fractional pixel position (no limiting).
+    double FractionalPixelToX(double px) const;
     // World to pixel without limiting the value to the range.
     int XToPixelUnclamped(double x) const;
     int YToPixelUnclamped(double y) const;
