@@ -87,6 +87,27 @@ TEST(Spin, TypingOutOfRangeShowsBadValueAndSetsTheBound) {
     EXPECT_TRUE(d.spin->Validate());
 }
 
+TEST(Spin, OkRightAfterABadValueIsRefusedAndReportedOnce) {
+    SpinDialog d;
+    int positions = 5;
+    d.spin->Attach(1001, &positions, {5, 10, 1});
+    d.spin->Edit()->selectAll();
+    QTest::keyClicks(d.spin->Edit(), QStringLiteral("4"));
+    d.ok->setFocus();  // pressing OK takes the focus first
+    EXPECT_FALSE(d.spin->Validate());
+    EXPECT_EQ(positions, 5);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.boxes.size(), 1u);
+    // Leaving with a bad value while the window closes shows nothing.
+    d.spin->Edit()->selectAll();
+    QTest::keyClicks(d.spin->Edit(), QStringLiteral("99"));
+    d.other->setFocus();
+    d.dialog.reject();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.boxes.size(), 1u);
+    EXPECT_EQ(positions, 10);
+}
+
 TEST(Spin, EnterMovesTheFocusToTheDialogInsteadOfClosingIt) {
     SpinDialog d;
     int positions = 5;

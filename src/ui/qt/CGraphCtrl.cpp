@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -115,6 +117,12 @@ void CGraphCtrl::paintEvent(QPaintEvent*) {
             QRectF(r.left / dpr, r.top / dpr, (r.right - r.left) / dpr, (r.bottom - r.top) / dpr));
     } else if (hovering_) {
         graph_.DrawReadout(painter, hover_);
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(1, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
 }
 

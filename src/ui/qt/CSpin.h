@@ -28,7 +28,16 @@ public:
     V Value() const { return state_.Value(); }
     const SpinState<V>& State() const { return state_; }
 
-    bool Validate() override { return Commit(); }
+    // Also reports a bad value that a focus change committed but not yet shown.
+    bool Validate() override {
+        const bool good = state_.Commit(Edit()->text().toStdWString());
+        Refresh();
+        if (!good || BadValuePending()) {
+            ShowBadValue();
+            return false;
+        }
+        return true;
+    }
 
 protected:
     CSpin(QWidget* parent, bool textOnly) : CSpinBase(parent, textOnly) {}
@@ -61,13 +70,12 @@ protected:
         ShowPosition(state_.Position(), state_.MaxPosition());
     }
 
-    bool Commit() {
+    void Commit() {
         const bool good = state_.Commit(Edit()->text().toStdWString());
         Refresh();
         if (!good) {
             ReportBadValue();
         }
-        return good;
     }
 
     SpinState<V> state_;

@@ -40,27 +40,33 @@ void CSpinBase::ShowPosition(int position, int maxPosition) {
 }
 
 void CSpinBase::ReportBadValue() {
+    badPending_ = true;
     QPointer<CSpinBase> self(this);
     QMetaObject::invokeMethod(
         this,
         [self] {
-            if (!self) {
-                return;
-            }
-            const QString text = QString::fromLatin1(kBadValueText);
-            const QString caption = QString::fromLatin1(kBadValueCaption);
-            QWidget* owner = self->parentWidget() != nullptr ? self->parentWidget() : self.data();
-            if (self->messageBox_) {
-                self->messageBox_(owner, text, caption);
-            } else {
-                QMessageBox::critical(owner, caption, text);
-            }
-            if (self) {
-                self->edit_->setFocus(Qt::OtherFocusReason);
-                self->edit_->selectAll();
+            if (self && self->badPending_ && self->isVisible()) {
+                self->ShowBadValue();
             }
         },
         Qt::QueuedConnection);
+}
+
+void CSpinBase::ShowBadValue() {
+    badPending_ = false;
+    const QString text = QString::fromLatin1(kBadValueText);
+    const QString caption = QString::fromLatin1(kBadValueCaption);
+    QWidget* owner = parentWidget() != nullptr ? parentWidget() : this;
+    QPointer<CSpinBase> self(this);
+    if (messageBox_) {
+        messageBox_(owner, text, caption);
+    } else {
+        QMessageBox::critical(owner, caption, text);
+    }
+    if (self) {
+        edit_->setFocus(Qt::OtherFocusReason);
+        edit_->selectAll();
+    }
 }
 
 }  // namespace CustomControls

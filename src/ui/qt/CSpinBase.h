@@ -45,14 +45,18 @@ protected:
 
     void ShowText(const QString& text);
     void ShowPosition(int position, int maxPosition);
-    // After the event that caused it: the message box, then the focus back into the edit with
-    // its whole text selected.
+    // "Bad value" after the event that caused it (a focus change is not interrupted by a modal
+    // box), unless the window has closed meanwhile or Validate showed it first.
     void ReportBadValue();
+    // The message box now, then the focus back into the edit with its whole text selected.
+    void ShowBadValue();
+    bool BadValuePending() const { return badPending_; }
 
 private:
     CSpinEditBox* edit_;
     CUpDown* upDown_;
     MessageBoxHook messageBox_;
+    bool badPending_ = false;
 };
 
 }  // namespace CustomControls

@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <algorithm>
 
 namespace CustomControls {
 

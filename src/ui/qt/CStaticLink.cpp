@@ -15,7 +15,6 @@ CStaticLink::CStaticLink(const QString& text, QWidget* parent) : QLabel(text, pa
     f.setUnderline(true);
     setFont(f);
     setAutoFillBackground(false);
-    setAttribute(Qt::WA_TranslucentBackground);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
     setTextFormat(Qt::PlainText);

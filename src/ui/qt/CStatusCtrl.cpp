@@ -2,6 +2,7 @@
 
 #include <qdrawutil.h>
 #include <QPainter>
+#include <algorithm>
 
 namespace CustomControls {
 
