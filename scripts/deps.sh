@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libusb-1.0-0-dev umockdev libumockdev-dev
   portaudio19-dev libasound2-dev
+  qt6-base-dev libgl-dev
 )
 missing=()
 for p in "${packages[@]}"; do

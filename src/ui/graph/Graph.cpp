@@ -1,0 +1,211 @@
+#include "ui/graph/Graph.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace Graphing {
+
+namespace {
+
+constexpr int kLeftMarginChars = 10;
+constexpr int kRightMarginChars = 5;
+constexpr int kTopMarginLines = 2;
+constexpr int kBottomMarginLines = 3;
+
+std::wstring Readout(const char* format, double v) {
+    char text[kReadoutChars + 1];
+    std::snprintf(text, sizeof text, format, v);
+    return std::wstring(text, text + std::strlen(text));
+}
+
+LabelKind XLabelKind(Domain domain) {
+    return domain == Domain::Time ? LabelKind::Time : LabelKind::Frequency;
+}
+
+}  // namespace
+
+CGraph::CGraph(Domain domain, XScale xScale, YMode yMode)
+    : domain_(domain),
+      xScale_(xScale),
+      yMode_(yMode),
+      map_(MakeMap(xScale == XScale::Log, yMode == YMode::LogMagnitude)),
+      limits_(DefaultLimits(domain, yMode == YMode::LogMagnitude)) {
+    const bool time = domain == Domain::Time;
+    title_ = time ? L"Time Domain" : L"Frequency Domain";
+    axisLabel_ = time ? L"Time (ms)" : L"Frequency (Hz)";
+    initial_.x0 = time ? 0.0 : 20.0;
+    initial_.x1 = time ? 0.25 : 1000.0;
+    if (yMode == YMode::LogMagnitude) {
+        initial_.y0 = 1.0;
+        initial_.y1 = 10.0;
+    } else if (xScale == XScale::Log) {
+        initial_.y0 = -50.0;
+        initial_.y1 = 0.0;
+    } else {
+        initial_.y0 = -1.0;
+        initial_.y1 = 1.0;
+    }
+    SetRanges(initial_);
+}
+
+void CGraph::Layout(int width, int height, int charWidth, int textHeight) {
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    charWidth_ = std::max(charWidth, 1);
+    textHeight_ = std::max(textHeight, 1);
+    const int left = kLeftMarginChars * charWidth_;
+    const int plotWidth = std::max(width_ - left - kRightMarginChars * charWidth_, 1);
+    const int plotHeight =
+        std::max(height_ - (kTopMarginLines + kBottomMarginLines) * textHeight_, 1);
+    map_->SetRect(left, kTopMarginLines * textHeight_ + plotHeight, plotWidth, plotHeight);
+    UpdateTicks();
+}
+
+PixelPoint CGraph::PlotCentre() const {
+    return {map_->Left() + map_->Width() / 2, map_->Bottom() - map_->Height() / 2};
+}
+
+void CGraph::SetRanges(double x0, double x1, double y0, double y1) {
+    map_->SetRanges(x0, x1, y0, y1);
+    UpdateTicks();
+}
+
+void CGraph::UpdateTicks() {
+    const CGraphMap& m = *map_;
+    auto step = [](bool log, double lo, double hi) {
+        // The epsilon keeps a five-decade range limited through exp() at five.
+        return log && lo > 0.0 && std::log10(hi / lo) >= 1.0
+                   ? std::floor(std::log10(hi / lo) + 1e-9)
+                   : GridStep(lo, hi);
+    };
+    xStep_ = step(m.LogX(), m.X0(), m.X1());
+    yStep_ = step(m.LogY(), m.Y0(), m.Y1());
+    xTicks_ = AxisTicks(m, true, XLabelKind(domain_));
+    yTicks_ = AxisTicks(m, false, LabelKind::Plain);
+}
+
+void CGraph::DrawFrame(IGraphPainter& painter) const {
+    const PixelRect r = map_->Rect();
+    const int h = textHeight_;
+    painter.Fill({0, 0, width_, height_}, Background());
+    for (const Tick& t : xTicks_) {
+        const int mark = t.major ? h / 2 : h / 3;
+        painter.Line({t.pixel, r.top}, {t.pixel, r.bottom},
+                     t.major ? LineKind::MajorGrid : LineKind::MinorGrid);
+        painter.Line({t.pixel, r.bottom}, {t.pixel, r.bottom + mark}, LineKind::Mark);
+        painter.Line({t.pixel, r.top}, {t.pixel, r.top - mark}, LineKind::Mark);
+        if (!t.label.empty()) {
+            painter.Text({t.pixel, r.bottom + h / 2}, TextAnchor::TopCenter, t.label,
+                         TextKind::Label);
+        }
+    }
+    for (const Tick& t : yTicks_) {
+        const int mark = t.major ? h / 2 : h / 3;
+        painter.Line({r.left, t.pixel}, {r.right, t.pixel},
+                     t.major ? LineKind::MajorGrid : LineKind::MinorGrid);
+        painter.Line({r.left - mark, t.pixel}, {r.left, t.pixel}, LineKind::Mark);
+        painter.Line({r.right, t.pixel}, {r.right + mark, t.pixel}, LineKind::Mark);
+        if (!t.label.empty()) {
+            painter.Text({r.left - h / 2 - charWidth_ / 2, t.pixel}, TextAnchor::RightCenter,
+                         t.label, TextKind::Label);
+        }
+    }
+    painter.Line({r.left, r.top}, {r.right, r.top}, LineKind::Frame);
+    painter.Line({r.right, r.top}, {r.right, r.bottom}, LineKind::Frame);
+    painter.Line({r.right, r.bottom}, {r.left, r.bottom}, LineKind::Frame);
+    painter.Line({r.left, r.bottom}, {r.left, r.top}, LineKind::Frame);
+    const int cx = (r.left + r.right) / 2;
+    painter.Text({cx, r.bottom + h * 7 / 4}, TextAnchor::TopCenter, axisLabel_,
+                 TextKind::AxisTitle);
+    painter.Text({cx, r.top - h}, TextAnchor::Center, title_, TextKind::Title);
+}
+
+void CGraph::DrawCurves(IGraphPainter& painter) const {
+    if (source_ != nullptr) {
+        const std::vector<DrawEntry> curves = source_->CurvesToDraw(*this);
+        DrawCurves(painter, curves);
+    }
+}
+
+void CGraph::DrawCurves(IGraphPainter& painter, std::span<const DrawEntry> curves) const {
+    for (const DrawEntry& c : curves) {
+        ReduceCurve(
+            *map_, c.x, c.y,
+            [&](std::span<const PixelPoint> points) { painter.Polyline(points, c.pen); }, scratch_);
+    }
+}
+
+void CGraph::DrawReadout(IGraphPainter& painter, PixelPoint p) const {
+    if (!map_->Contains(p)) {
+        return;
+    }
+    const PixelRect r = map_->Rect();
+    painter.Text({r.right, r.top - textHeight_}, TextAnchor::RightCenter,
+                 XReadout(p.x) + L"   " + YReadout(p.y), TextKind::Readout);
+}
+
+std::wstring CGraph::XReadout(int px) const {
+    const double x = map_->PixelToXClamped(px);
+    return domain_ == Domain::Time ? Readout("%.2f ms", x * 1000.0) : Readout("%.2f Hz", x);
+}
+
+std::wstring CGraph::YReadout(int py) const {
+    const double y = map_->PixelToYClamped(py);
+    if (phase_) {
+        return Readout(domain_ == Domain::Frequency ? "%.2f Rad" : "%.2f", y);
+    }
+    return Readout(yMode_ == YMode::Level ? "%.2f dB" : "%.2f", y);
+}
+
+bool CGraph::Zoom(PixelPoint cursor, bool zoomIn) {
+    if (dragging_) {
+        return false;
+    }
+    SetRanges(ZoomStep(*map_, cursor, zoomIn, limits_));
+    return true;
+}
+
+void CGraph::Rescale() {
+    std::vector<DrawEntry> curves;
+    if (source_ != nullptr) {
+        curves = source_->CurvesToDraw(*this);
+    }
+    SetRanges(AutoScale(*map_, curves, limits_, initial_));
+}
+
+void CGraph::BeginRubberBand(PixelPoint p) {
+    anchor_ = corner_ = map_->ClampPixel(p);
+    dragging_ = true;
+}
+
+void CGraph::DragRubberBand(PixelPoint p) {
+    if (dragging_) {
+        corner_ = map_->ClampPixel(p);
+    }
+}
+
+bool CGraph::EndRubberBand(PixelPoint p) {
+    if (!dragging_) {
+        return false;
+    }
+    corner_ = map_->ClampPixel(p);
+    dragging_ = false;
+    if (corner_.x == anchor_.x || corner_.y == anchor_.y) {
+        return false;
+    }
+    const double xa = map_->PixelToX(anchor_.x);
+    const double xb = map_->PixelToX(corner_.x);
+    const double ya = map_->PixelToY(anchor_.y);
+    const double yb = map_->PixelToY(corner_.y);
+    SetRanges(std::min(xa, xb), std::max(xa, xb), std::min(ya, yb), std::max(ya, yb));
+    return true;
+}
+
+PixelRect CGraph::RubberBand() const {
+    return {std::min(anchor_.x, corner_.x), std::min(anchor_.y, corner_.y),
+            std::max(anchor_.x, corner_.x), std::max(anchor_.y, corner_.y)};
+}
+
+}  // namespace Graphing

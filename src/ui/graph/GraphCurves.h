@@ -1,0 +1,49 @@
+#pragma once
+// How the owner of a graph supplies its curves: on every paint the graph asks its curve source
+// for draw entries (x values, y values, pen). The spans must stay valid until the paint ends.
+
+#include <span>
+#include <vector>
+
+#include "ui/graph/GraphTypes.h"
+
+namespace Graphing {
+
+class CGraph;
+
+struct DrawEntry {
+    std::span<const double> x;
+    std::span<const double> y;
+    Pen pen;
+};
+
+class CGraphCtrlCurves {
+public:
+    virtual ~CGraphCtrlCurves() = default;
+    // The curves to draw on graph, in drawing order.
+    virtual std::vector<DrawEntry> CurvesToDraw(const CGraph& graph) = 0;
+};
+
+// A curve held by value.
+struct GraphCurve {
+    std::vector<double> x;
+    std::vector<double> y;
+    Pen pen;
+};
+
+// A curve source that owns its curves; for owners that hand over copies.
+class CurveList : public CGraphCtrlCurves {
+public:
+    std::vector<GraphCurve> curves;
+
+    std::vector<DrawEntry> CurvesToDraw(const CGraph&) override {
+        std::vector<DrawEntry> entries;
+        entries.reserve(curves.size());
+        for (const GraphCurve& c : curves) {
+            entries.push_back({c.x, c.y, c.pen});
+        }
+        return entries;
+    }
+};
+
+}  // namespace Graphing
