@@ -63,6 +63,13 @@ void WrapPhasePositive(CCurve& curve);  // phase in [0, 2pi)
 void WrapPhase(CCurve& curve);          // phase in (-pi, pi]
 void UnwrapPhase(CCurve& curve);
 
+// Reading without converting: the magnitude, level and phase of point i whatever the curve's
+// representation (level: kZeroLevelDb below kMinMagnitude). For code that only reads, such as
+// painting, while the curve stays as it is.
+double MagnitudeAt(const CCurve& curve, int i);
+double LevelDbAt(const CCurve& curve, int i);
+double PhaseAt(const CCurve& curve, int i);
+
 // Axis searches. Both return 0 for an empty axis.
 int UpperIndex(const CIndexVector& axis, double x);
 int FloorIndex(const CIndexVector& axis, double x);

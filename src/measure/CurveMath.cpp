@@ -299,3 +299,30 @@ bool IsSimilar(CCurve& a, CCurve& b, double lo, double hi) {
     }
     return true;
 }
+
+double MagnitudeAt(const CCurve& curve, int i) {
+    const double a = curve.First()[i];
+    const double b = curve.Second()[i];
+    switch (curve.Format()) {
+        case DataFormat::Cartesian:
+            return std::hypot(a, b);
+        case DataFormat::MagPhase:
+            return a;
+        case DataFormat::DbPhase:
+            return a <= kZeroLevelDb ? 0.0 : std::pow(10.0, a / 20.0);
+    }
+    return 0.0;
+}
+
+double LevelDbAt(const CCurve& curve, int i) {
+    if (curve.Format() == DataFormat::DbPhase)
+        return curve.First()[i];
+    const double m = MagnitudeAt(curve, i);
+    return m < kMinMagnitude ? kZeroLevelDb : 20.0 * std::log10(m);
+}
+
+double PhaseAt(const CCurve& curve, int i) {
+    if (curve.Format() == DataFormat::Cartesian)
+        return std::atan2(curve.Second()[i], curve.First()[i]);
+    return curve.Second()[i];
+}

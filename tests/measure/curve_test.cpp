@@ -46,6 +46,30 @@ TEST(Representation, ConversionsBetweenFormats) {
     EXPECT_NEAR(c.First()[0], 10.0, 1e-12);
 }
 
+TEST(Representation, ReadingInAnyFormatAgreesWithConvertingAndChangesNothing) {
+    const CCurve db =
+        MakeCurve({1, 2, 3}, {20.0, -800.0, -6.0}, {kPi / 2, 0.0, 1.0}, DataFormat::DbPhase);
+    for (DataFormat format : {DataFormat::DbPhase, DataFormat::MagPhase, DataFormat::Cartesian}) {
+        CCurve c = db;
+        if (format == DataFormat::MagPhase)
+            ToMagPhase(c);
+        if (format == DataFormat::Cartesian)
+            ToCartesian(c);
+        const CCurve before = c;
+        CCurve converted = c;
+        ToDbPhase(converted);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(LevelDbAt(c, i), converted.First()[i], 1e-9);
+            EXPECT_NEAR(MagnitudeAt(c, i), std::pow(10.0, converted.First()[i] / 20.0), 1e-12);
+            if (i != 1) {
+                EXPECT_NEAR(PhaseAt(c, i), converted.Second()[i], 1e-12);
+            }
+        }
+        EXPECT_EQ(c.Format(), format);
+        EXPECT_EQ(c.First()[0], before.First()[0]);
+    }
+}
+
 TEST(Representation, ZeroValues) {
     CCurve c = MakeCurve({1, 2}, {0.0, -0.0}, {0.0, 0.0}, DataFormat::Cartesian);
     ToMagPhase(c);
