@@ -107,12 +107,23 @@ void Check(const Entry (&table)[N], const char* name, const Digest& actual, doub
     ASSERT_EQ(actual.count, want.count) << name;
     ASSERT_EQ(actual.samples.size(), want.samples.size()) << name;
     double worst = 0.0;
-    for (size_t i = 0; i < want.samples.size(); ++i)
-        worst = std::max(worst, Difference(actual.samples[i], want.samples[i], curve && i % 2));
+    size_t worstAt = 0;
+    for (size_t i = 0; i < want.samples.size(); ++i) {
+        const double d = Difference(actual.samples[i], want.samples[i], curve && i % 2);
+        if (d > worst) {
+            worst = d;
+            worstAt = i;
+        }
+    }
     if (tolerance < 0.0)
         EXPECT_EQ(actual.hash, want.hash) << name << ": largest sampled difference " << worst;
     else
         EXPECT_LE(worst, tolerance) << name;
+    if (actual.hash != want.hash)
+        std::printf(
+            "%s: bits differ from the frozen digest, largest sampled difference %g at sample %zu "
+            "(%g)\n",
+            name, worst, worstAt, want.samples[worstAt]);
 }
 
 }  // namespace frozen
