@@ -8,7 +8,9 @@
 
 #include "../tests/correction/fit_support.h"
 #include "../tests/correction/target_test_synth.h"
+#include "bench_util.h"
 #include "document/DocData.h"
+#include "sim_scene.h"
 #include "wizard/CalculateFit.h"
 
 namespace {
@@ -34,6 +36,7 @@ void FiveMeasurements(DocData& doc) {
 
 // The Calculate step's work: target with crossover and high-pass detection, then the fit.
 void BM_BuildTargetAndFit(benchmark::State& state) {
+    const bench::SingleCore core;
     DocData doc;
     for (auto _ : state) {
         state.PauseTiming();
@@ -45,10 +48,11 @@ void BM_BuildTargetAndFit(benchmark::State& state) {
         benchmark::DoNotOptimize(doc.eq);
     }
 }
-BENCHMARK(BM_BuildTargetAndFit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildTargetAndFit)->Unit(benchmark::kMillisecond)->Apply(bench::Repeated<9>);
 
 // The detection part alone.
 void BM_BuildTargetDetect(benchmark::State& state) {
+    const bench::SingleCore core;
     DocData doc;
     for (auto _ : state) {
         state.PauseTiming();
@@ -59,10 +63,11 @@ void BM_BuildTargetDetect(benchmark::State& state) {
         benchmark::DoNotOptimize(level);
     }
 }
-BENCHMARK(BM_BuildTargetDetect)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildTargetDetect)->Unit(benchmark::kMillisecond)->Apply(bench::Repeated<9>);
 
 // The fit alone, from the same averaged measurement and target.
 void BM_FitEqualizer(benchmark::State& state) {
+    const bench::SingleCore core;
     DocData doc;
     FiveMeasurements(doc);
     double level = 0.0;
@@ -77,7 +82,29 @@ void BM_FitEqualizer(benchmark::State& state) {
         benchmark::DoNotOptimize(doc.eq);
     }
 }
-BENCHMARK(BM_FitEqualizer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FitEqualizer)->Unit(benchmark::kMillisecond)->Apply(bench::Repeated<9>);
+
+// The Calculate step on the simulator's built-in room: five measured positions.
+void BM_BuildTargetAndFitSimulatedRoom(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    const bench::SingleCore core;
+    DocData doc;
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.Reset();
+        doc.modelId = scene.modelId;
+        for (const CurvePtr& m : scene.measurements)
+            doc.measurements.push_back(Clone(*m));
+        state.ResumeTiming();
+        double level = 0.0;
+        BuildTarget(doc, 1, level);
+        FitEqualizer(doc, level);
+        benchmark::DoNotOptimize(doc.eq);
+    }
+}
+BENCHMARK(BM_BuildTargetAndFitSimulatedRoom)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeated<9>);
 
 }  // namespace
 
@@ -88,6 +115,7 @@ namespace {
 // The high-pass grid search on one smoothed measurement (state.range(0) = 0) or on a raw
 // linear 2049-point response (1).
 void BM_DetectHighPass(benchmark::State& state) {
+    const bench::SingleCore core;
     std::vector<double> axis = target_test::LogAxis();
     if (state.range(0) == 1) {
         axis.clear();

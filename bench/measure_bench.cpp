@@ -1,16 +1,24 @@
-// Measurement benchmarks. Each benchmark registers itself; add new ones below the existing
-// sections.
+// Measurement benchmarks, one core each (see bench_util.h). Each benchmark registers itself;
+// add new ones below the existing sections.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <map>
+#include <memory>
 #include <numbers>
 #include <random>
+#include <utility>
 #include <vector>
 
+#include "bench_util.h"
+#include "measure/CorrectionManager.h"
 #include "measure/Curve.h"
 #include "measure/Impulse.h"
 #include "measure/Transform.h"
+#include "sim_scene.h"
 
 #ifdef TESSALINE_HAVE_FFTW
 #include <fftw3.h>
@@ -29,76 +37,141 @@ void RandomArrays(int n, std::vector<double>& re, std::vector<double>& im) {
     }
 }
 
-// Seconds per forward transform, measured outside the benchmark loop for the ratio counter.
-template <typename F>
-double SecondsPerCall(F&& call) {
-    const auto start = std::chrono::steady_clock::now();
-    int calls = 0;
-    double elapsed = 0;
-    do {
-        call();
-        ++calls;
-        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    } while (elapsed < 0.1);
-    return elapsed / calls;
+// ---------------------------------------------------------------------------------------------
+// TransformInPlace against FFTW, both timed in this process by thread CPU time.
+
+// Arrays on a 64-byte boundary, as FFTW's own allocator and the curve transforms give them.
+struct AlignedArray {
+    explicit AlignedArray(int n)
+        : data(static_cast<double*>(std::aligned_alloc(64, sizeof(double) * n))) {}
+    ~AlignedArray() { std::free(data); }
+    AlignedArray(const AlignedArray&) = delete;
+    AlignedArray& operator=(const AlignedArray&) = delete;
+    double* data;
+};
+
+// Rounds of alternating batches; per round the ratio of our time to theirs. Returns the median
+// ratio and the ratio of the fastest batches.
+template <typename Ours, typename Theirs>
+std::pair<double, double> CompareCpu(Ours&& ours, Theirs&& theirs, int callsPerBatch) {
+    constexpr int kRounds = 15;
+    std::vector<double> ratios, mine, other;
+    auto batch = [&](auto& call) {
+        const double start = bench::ThreadCpuSeconds();
+        for (int i = 0; i < callsPerBatch; ++i)
+            call();
+        return bench::ThreadCpuSeconds() - start;
+    };
+    for (int r = 0; r < kRounds; ++r) {
+        double a, b;
+        if (r % 2 == 0) {
+            a = batch(ours);
+            b = batch(theirs);
+        } else {
+            b = batch(theirs);
+            a = batch(ours);
+        }
+        mine.push_back(a);
+        other.push_back(b);
+        ratios.push_back(a / b);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    return {ratios[kRounds / 2], *std::min_element(mine.begin(), mine.end()) /
+                                     *std::min_element(other.begin(), other.end())};
 }
 
-// ---------------------------------------------------------------------------------------------
-// TransformInPlace
-
 #ifdef TESSALINE_HAVE_FFTW
-// An FFTW plan for a complex transform out of two separate arrays (split format).
+// An FFTW plan for a complex transform out of two separate arrays (split format), MEASURE.
 struct FftwSplit {
-    explicit FftwSplit(int n)
-        : re(fftw_alloc_real(n)),
-          im(fftw_alloc_real(n)),
-          outRe(fftw_alloc_real(n)),
-          outIm(fftw_alloc_real(n)) {
+    explicit FftwSplit(int n) : re(n), im(n), outRe(n), outIm(n) {
         fftw_iodim dim{n, 1, 1};
-        plan = fftw_plan_guru_split_dft(1, &dim, 0, nullptr, re, im, outRe, outIm, FFTW_MEASURE);
+        plan = fftw_plan_guru_split_dft(1, &dim, 0, nullptr, re.data, im.data, outRe.data,
+                                        outIm.data, FFTW_MEASURE);
         std::vector<double> r, i;
         RandomArrays(n, r, i);
-        std::copy(r.begin(), r.end(), re);
-        std::copy(i.begin(), i.end(), im);
+        std::copy(r.begin(), r.end(), re.data);
+        std::copy(i.begin(), i.end(), im.data);
     }
-    ~FftwSplit() {
-        fftw_destroy_plan(plan);
-        fftw_free(re);
-        fftw_free(im);
-        fftw_free(outRe);
-        fftw_free(outIm);
-    }
-    void Run() { fftw_execute_split_dft(plan, re, im, outRe, outIm); }
+    ~FftwSplit() { fftw_destroy_plan(plan); }
+    void Run() { fftw_execute_split_dft(plan, re.data, im.data, outRe.data, outIm.data); }
 
-    double* re;
-    double* im;
-    double* outRe;
-    double* outIm;
+    AlignedArray re, im, outRe, outIm;
+    fftw_plan plan;
+};
+
+// FFTW's best plan for interleaved complex data (PATIENT, out of place). Planning takes seconds,
+// so one plan per size serves the whole process.
+struct FftwInterleaved {
+    explicit FftwInterleaved(int n)
+        : in(fftw_alloc_complex(static_cast<std::size_t>(n))),
+          out(fftw_alloc_complex(static_cast<std::size_t>(n))) {
+        plan = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_PATIENT);
+        std::vector<double> r, i;
+        RandomArrays(n, r, i);
+        for (int k = 0; k < n; ++k) {
+            in[k][0] = r[static_cast<std::size_t>(k)];
+            in[k][1] = i[static_cast<std::size_t>(k)];
+        }
+    }
+    void Run() { fftw_execute(plan); }
+
+    static FftwInterleaved& Get(int n) {
+        static std::map<int, std::unique_ptr<FftwInterleaved>> plans;
+        auto& p = plans[n];
+        if (!p)
+            p = std::make_unique<FftwInterleaved>(n);
+        return *p;
+    }
+
+    fftw_complex* in;
+    fftw_complex* out;
     fftw_plan plan;
 };
 #endif
 
 void BM_TransformInPlace(benchmark::State& state) {
+    const bench::SingleCore core;
     const int n = static_cast<int>(state.range(0));
-    std::vector<double> re, im;
-    RandomArrays(n, re, im);
-    TransformInPlace(fft::kForward, n, re.data(), im.data());  // grows the twiddle table
+    std::vector<double> r, i;
+    RandomArrays(n, r, i);
+    AlignedArray re(n), im(n);
+    std::copy(r.begin(), r.end(), re.data);
+    std::copy(i.begin(), i.end(), im.data);
+    // Forward transforms; the input comes back every 64 calls, long before values overflow.
+    auto ours = [&, calls = 0]() mutable {
+        if (++calls % 64 == 0) {
+            std::copy(r.begin(), r.end(), re.data);
+            std::copy(i.begin(), i.end(), im.data);
+        }
+        TransformInPlace(fft::kForward, n, re.data, im.data);
+    };
+    ours();  // grows the twiddle table
     for (auto _ : state) {
-        TransformInPlace(fft::kForward, n, re.data(), im.data());
-        benchmark::DoNotOptimize(re.data());
+        ours();
+        benchmark::DoNotOptimize(re.data);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * n);
 #ifdef TESSALINE_HAVE_FFTW
-    // Ours against FFTW's measured plan at the same size; below 2 is the target.
-    FftwSplit fftw(n);
-    const double theirs = SecondsPerCall([&] { fftw.Run(); });
-    const double ours =
-        SecondsPerCall([&] { TransformInPlace(fft::kForward, n, re.data(), im.data()); });
-    state.counters["vs_fftw"] = ours / theirs;
+    const int calls = std::max(1, (1 << 21) / n);
+    FftwSplit split(n);
+    const auto [splitMedian, splitBest] = CompareCpu(
+        ours, [&] { split.Run(); }, calls);
+    FftwInterleaved& interleaved = FftwInterleaved::Get(n);
+    const auto [patientMedian, patientBest] = CompareCpu(
+        ours, [&] { interleaved.Run(); }, calls);
+    state.counters["vs_split_measure"] = splitMedian;
+    state.counters["vs_split_measure_min"] = splitBest;
+    state.counters["vs_patient"] = patientMedian;
+    state.counters["vs_patient_min"] = patientBest;
 #endif
 }
-BENCHMARK(BM_TransformInPlace)->Arg(16384)->Arg(32768)->Arg(65536)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TransformInPlace)
+    ->Arg(16384)
+    ->Arg(32768)
+    ->Arg(65536)
+    ->Unit(benchmark::kMicrosecond)
+    ->Apply(bench::Repeated<5>);
 
 #ifdef TESSALINE_HAVE_FFTW
 void BM_FftwSplitMeasure(benchmark::State& state) {
@@ -106,12 +179,33 @@ void BM_FftwSplitMeasure(benchmark::State& state) {
     FftwSplit fftw(n);
     for (auto _ : state) {
         fftw.Run();
-        benchmark::DoNotOptimize(fftw.outRe);
+        benchmark::DoNotOptimize(fftw.outRe.data);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_FftwSplitMeasure)->Arg(16384)->Arg(32768)->Arg(65536)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FftwSplitMeasure)
+    ->Arg(16384)
+    ->Arg(32768)
+    ->Arg(65536)
+    ->Unit(benchmark::kMicrosecond)
+    ->Apply(bench::Repeated<5>);
+
+void BM_FftwInterleavedPatient(benchmark::State& state) {
+    FftwInterleaved& fftw = FftwInterleaved::Get(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        fftw.Run();
+        benchmark::DoNotOptimize(fftw.out);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FftwInterleavedPatient)
+    ->Arg(16384)
+    ->Arg(32768)
+    ->Arg(65536)
+    ->Unit(benchmark::kMicrosecond)
+    ->Apply(bench::Repeated<5>);
 #endif
 
 // ---------------------------------------------------------------------------------------------
@@ -133,6 +227,7 @@ CCurve SmoothInput() {
 }
 
 void BM_Smooth(benchmark::State& state) {
+    const bench::SingleCore core;
     const CCurve input = SmoothInput();
     for (auto _ : state) {
         state.PauseTiming();
@@ -142,7 +237,7 @@ void BM_Smooth(benchmark::State& state) {
         benchmark::DoNotOptimize(c.First());
     }
 }
-BENCHMARK(BM_Smooth)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Smooth)->Unit(benchmark::kMicrosecond)->Apply(bench::Repeated<15>);
 
 }  // namespace
 
@@ -173,6 +268,7 @@ std::vector<double> SweepCapture() {
 }
 
 void BM_MeasureResponse(benchmark::State& state) {
+    const bench::SingleCore core;
     const std::vector<double> capture = SweepCapture();
     const auto correction = std::make_shared<AudioSampler::NoMicrophoneCorrection>(
         Fft(*SweepReference(kSweepLength, kSweepRate)));
@@ -190,6 +286,21 @@ void BM_MeasureResponse(benchmark::State& state) {
         benchmark::DoNotOptimize(response.get());
     }
 }
-BENCHMARK(BM_MeasureResponse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MeasureResponse)->Unit(benchmark::kMillisecond)->Apply(bench::Repeated<9>);
+
+// A capture of the simulator's built-in room, corrected by the simulated microphone's
+// calibration file, as the Measure step analyses it.
+void BM_MeasureResponseCalibrated(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    const bench::SingleCore core;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ImpulseContext context = scene.Context(0);
+        state.ResumeTiming();
+        const CurvePtr response = MeasureResponse(context);
+        benchmark::DoNotOptimize(response.get());
+    }
+}
+BENCHMARK(BM_MeasureResponseCalibrated)->Unit(benchmark::kMillisecond)->Apply(bench::Repeated<9>);
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "cli/UsbSession.h"
 #include "threading/Errors.h"
+#include "threading/WaitPolicy.h"
 
 namespace cli {
 
@@ -33,6 +34,7 @@ void PrintLine(const std::string& text) {
 }  // namespace cli
 
 int main(int argc, char** argv) {
+    Threading::UsePassiveWaitPolicy(argv);
     CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
     app.require_subcommand(1);
     cli::GlobalOptions globals;

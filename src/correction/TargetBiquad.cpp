@@ -1,4 +1,5 @@
 #include "correction/TargetBiquad.h"
+#include "measure/ParallelLoops.h"
 
 #include <cmath>
 #include <complex>
@@ -44,7 +45,7 @@ void BiquadResponse(const BiquadCoeffs& h, CCurve& curve) {
     const double* f = curve.X();
     double* re = curve.First();
     double* im = curve.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
         const Complex v = Response(h, f[i]);
         re[i] = v.real();
@@ -58,7 +59,7 @@ void ButterworthHighPassDb(double fc, int order, CCurve& curve) {
     const double* f = curve.X();
     double* db = curve.First();
     double* phase = curve.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
         db[i] =
             f[i] > 0.0 ? -10.0 * std::log10(1.0 + std::pow(fc / f[i], 2.0 * order)) : kZeroLevelDb;

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "measure/CurveDetail.h"
+#include "measure/ParallelLoops.h"
 
 namespace {
 
@@ -33,6 +34,12 @@ inline ValuePair PolarOf(DataFormat format, double first, double second) {
     }
     const double m = std::hypot(first, second);
     return {m, m == 0.0 ? 0.0 : std::atan2(second, first)};
+}
+
+// fmod(phase, 2pi) without the call for a phase within one turn of 0, where fmod is exact and
+// gives the phase itself.
+inline double RemainderTurn(double phase) {
+    return std::fabs(phase) < kTwoPi ? phase : std::fmod(phase, kTwoPi);
 }
 
 }  // namespace
@@ -91,7 +98,7 @@ void ToCartesian(CCurve& curve) {
     double* a = curve.First();
     double* b = curve.Second();
     const bool db = from == DataFormat::DbPhase;
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
         const double m = db ? DbToMagnitude(a[i]) : a[i];
         const double phi = b[i];
@@ -110,12 +117,12 @@ void ToMagPhase(CCurve& curve) {
     double* a = curve.First();
     double* b = curve.Second();
     if (from == DataFormat::DbPhase) {
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
         for (int i = 0; i < n; ++i) {
             a[i] = DbToMagnitude(a[i]);
         }
     } else {
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
         for (int i = 0; i < n; ++i) {
             const ValuePair p = PolarOf(DataFormat::Cartesian, a[i], b[i]);
             a[i] = p.first;
@@ -132,7 +139,7 @@ void ToDbPhase(CCurve& curve) {
     ToMagPhase(curve);
     const int n = curve.Count();
     double* a = curve.First();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
         a[i] = MagnitudeToDb(a[i]);
     }
@@ -143,9 +150,9 @@ void WrapPhasePositive(CCurve& curve) {
     ToMagPhase(curve);
     const int n = curve.Count();
     double* phi = curve.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
-        double p = std::fmod(phi[i], kTwoPi);
+        double p = RemainderTurn(phi[i]);
         if (p < 0.0) {
             p += kTwoPi;
         }
@@ -158,9 +165,9 @@ void WrapPhase(CCurve& curve) {
     ToMagPhase(curve);
     const int n = curve.Count();
     double* phi = curve.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
-        double p = std::fmod(phi[i], kTwoPi);
+        double p = RemainderTurn(phi[i]);
         if (p > std::numbers::pi) {
             p -= kTwoPi;
         } else if (p <= -std::numbers::pi) {
@@ -367,11 +374,11 @@ CurvePtr FromSamples(const double* samples, int n, double sampleRate) {
     if (samples == nullptr || n < 0) {
         n = 0;
     }
-    auto c = std::make_shared<CCurve>(n, AxisKind::Time, DataFormat::Cartesian);
+    auto c = curve_detail::UnfilledCurve(n, AxisKind::Time, DataFormat::Cartesian);
     double* t = c->X();
     double* re = c->First();
     double* im = c->Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         t[i] = i / sampleRate;
         re[i] = samples[i];
@@ -410,7 +417,7 @@ double RemoveMean(double* values, int n) {
         sum += values[i];
     }
     const double mean = sum / n;
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         values[i] -= mean;
     }

@@ -15,4 +15,11 @@ inline CCurve& ResampledOrSelf(const std::shared_ptr<CCurve>& resampled, CCurve&
     return resampled ? *resampled : source;
 }
 
+// A curve of n points whose values are left unset, for a caller that fills every point.
+std::shared_ptr<CCurve> UnfilledCurve(int n, AxisKind kind, DataFormat format);
+
+// What Fft returns for n time samples spaced dt: re and im (null for zeros) are the samples.
+// nullptr under the same conditions as Fft.
+std::shared_ptr<CCurve> SpectrumOf(const double* re, const double* im, int n, double dt);
+
 }  // namespace curve_detail

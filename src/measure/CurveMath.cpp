@@ -7,6 +7,7 @@
 
 #include "measure/Curve.h"
 #include "measure/CurveDetail.h"
+#include "measure/ParallelLoops.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void Multiply(CCurve& a, CCurve& b) {
     double* ap = a.Second();
     const double* rm = r.First();
     const double* rp = r.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         am[i] *= rm[i];
         ap[i] += rp[i];
@@ -56,7 +57,7 @@ void Divide(CCurve& a, CCurve& b) {
     }
     const double* rm = r.First();
     const double* rp = r.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         if (rm[i] >= kMinMagnitude) {
             am[i] /= rm[i];
@@ -88,7 +89,7 @@ void AccumulatePower(CCurve& acc, CCurve& x) {
     double* phase = acc.Second();
     const double* rm = r.First();
     const double* rp = r.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinTranscendental)
     for (int i = 0; i < n; ++i) {
         const double p = power[i];
         const double w = rm[i] * rm[i];
@@ -107,7 +108,7 @@ void Scale(CCurve& curve, double re, double im) {
     const int n = curve.Count();
     double* a = curve.First();
     double* b = curve.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         a[i] *= m;
         b[i] += phi;
@@ -118,7 +119,7 @@ void SqrtMagnitude(CCurve& curve) {
     ToMagPhase(curve);
     const int n = curve.Count();
     double* a = curve.First();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         a[i] = std::sqrt(a[i]);
     }
@@ -128,7 +129,7 @@ void SquareMagnitude(CCurve& curve) {
     ToMagPhase(curve);
     const int n = curve.Count();
     double* a = curve.First();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (n >= parallel::kMinArithmetic)
     for (int i = 0; i < n; ++i) {
         a[i] *= a[i];
     }

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "measure/Curve.h"
+#include "measure/CurveDetail.h"
+#include "measure/ParallelLoops.h"
 
 namespace {
 
@@ -21,15 +23,24 @@ std::int64_t PowerOfTwoAtLeast(std::int64_t n) {
     return p;
 }
 
+// Work arrays start on a cache line: the transform's vector loads then never straddle two lines.
+constexpr std::align_val_t kWorkAlignment{64};
+
+struct AlignedDelete {
+    void operator()(double* p) const noexcept { ::operator delete[](p, kWorkAlignment); }
+};
+using WorkArray = std::unique_ptr<double[], AlignedDelete>;
+
 struct WorkArrays {
-    std::unique_ptr<double[]> re;
-    std::unique_ptr<double[]> im;
+    WorkArray re;
+    WorkArray im;
 };
 
 bool Allocate(WorkArrays& w, std::int64_t n) {
     try {
-        w.re.reset(new double[static_cast<std::size_t>(n)]);
-        w.im.reset(new double[static_cast<std::size_t>(n)]);
+        const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(n);
+        w.re.reset(static_cast<double*>(::operator new[](bytes, kWorkAlignment)));
+        w.im.reset(static_cast<double*>(::operator new[](bytes, kWorkAlignment)));
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -42,7 +53,7 @@ CurvePtr GridTimes(int count, double df, CCurve& curve) {
     double* x = grid->X();
     double* m = grid->First();
     double* phi = grid->Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (count >= parallel::kMinArithmetic)
     for (int k = 0; k < count; ++k) {
         x[k] = k * df;
         m[k] = 1.0;
@@ -96,6 +107,61 @@ CurvePtr UniformGridOf(CCurve& curve, bool& failed) {
 
 }  // namespace
 
+namespace curve_detail {
+
+std::shared_ptr<CCurve> UnfilledCurve(int n, AxisKind kind, DataFormat format) {
+    auto c = std::make_shared<CCurve>();
+    c->axis.kind = kind;
+    c->data.format = format;
+    c->axis.values = DbleVect::Uninitialized(n);
+    c->data.first = DbleVect::Uninitialized(n);
+    c->data.second = DbleVect::Uninitialized(n);
+    return c;
+}
+
+std::shared_ptr<CCurve> SpectrumOf(const double* cr, const double* ci, int n, double dt) {
+    const std::int64_t size = PowerOfTwoAtLeast(n);
+    if (n < 2 || dt == 0.0 || !std::isfinite(dt) || size == 0) {
+        return nullptr;
+    }
+    const int N = static_cast<int>(size);
+    WorkArrays w;
+    if (!Allocate(w, N)) {
+        return nullptr;
+    }
+    double* re = w.re.get();
+    double* im = w.im.get();
+#pragma omp parallel for schedule(static) if (N >= parallel::kMinArithmetic)
+    for (int i = 0; i < N; ++i) {
+        re[i] = i < n ? cr[i] : 0.0;
+        im[i] = i < n && ci != nullptr ? ci[i] : 0.0;
+    }
+    if (TransformInPlace(fft::kForward, N, re, im) != 0) {
+        return nullptr;
+    }
+    const int count = N / 2 + 1;
+    CurvePtr out;
+    try {
+        out = UnfilledCurve(count, AxisKind::Frequency, DataFormat::Cartesian);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    const double df = 1.0 / (N * dt);
+    const double scale = 2.0 / N;
+    double* x = out->X();
+    double* orr = out->First();
+    double* oi = out->Second();
+#pragma omp parallel for schedule(static) if (count >= parallel::kMinArithmetic)
+    for (int k = 0; k < count; ++k) {
+        x[k] = k * df;
+        orr[k] = re[k] * scale;
+        oi[k] = im[k] * scale;
+    }
+    return out;
+}
+
+}  // namespace curve_detail
+
 CurvePtr ToUniformGrid(const CurvePtr& curve) {
     if (!curve) {
         return curve;
@@ -116,48 +182,8 @@ CurvePtr Fft(CCurve& curve) {
     if (n < 2) {
         return nullptr;
     }
-    const double dt = curve.X()[1] - curve.X()[0];
-    const std::int64_t size = PowerOfTwoAtLeast(n);
-    if (dt == 0.0 || !std::isfinite(dt) || size == 0) {
-        return nullptr;
-    }
-    const int N = static_cast<int>(size);
-    WorkArrays w;
-    if (!Allocate(w, N)) {
-        return nullptr;
-    }
     ToCartesian(curve);
-    double* re = w.re.get();
-    double* im = w.im.get();
-    const double* cr = curve.First();
-    const double* ci = curve.Second();
-#pragma omp parallel for schedule(static)
-    for (int i = 0; i < N; ++i) {
-        re[i] = i < n ? cr[i] : 0.0;
-        im[i] = i < n ? ci[i] : 0.0;
-    }
-    if (TransformInPlace(fft::kForward, N, re, im) != 0) {
-        return nullptr;
-    }
-    const int count = N / 2 + 1;
-    CurvePtr out;
-    try {
-        out = std::make_shared<CCurve>(count, AxisKind::Frequency, DataFormat::Cartesian);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    const double df = 1.0 / (N * dt);
-    const double scale = 2.0 / N;
-    double* x = out->X();
-    double* orr = out->First();
-    double* oi = out->Second();
-#pragma omp parallel for schedule(static)
-    for (int k = 0; k < count; ++k) {
-        x[k] = k * df;
-        orr[k] = re[k] * scale;
-        oi[k] = im[k] * scale;
-    }
-    return out;
+    return curve_detail::SpectrumOf(curve.First(), curve.Second(), n, curve.X()[1] - curve.X()[0]);
 }
 
 CurvePtr InverseFft(CCurve& curve) {
@@ -188,7 +214,7 @@ CurvePtr InverseFft(CCurve& curve) {
     double* im = w.im.get();
     const double* gr = g.First();
     const double* gi = g.Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (N >= parallel::kMinArithmetic)
     for (int k = 0; k < N; ++k) {
         if (k < n) {
             re[k] = gr[k];
@@ -204,7 +230,7 @@ CurvePtr InverseFft(CCurve& curve) {
     }
     CurvePtr out;
     try {
-        out = std::make_shared<CCurve>(N, AxisKind::Time, DataFormat::Cartesian);
+        out = curve_detail::UnfilledCurve(N, AxisKind::Time, DataFormat::Cartesian);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -213,7 +239,7 @@ CurvePtr InverseFft(CCurve& curve) {
     double* t = out->X();
     double* orr = out->First();
     double* oi = out->Second();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (N >= parallel::kMinArithmetic)
     for (int i = 0; i < N; ++i) {
         t[i] = i * dt;
         orr[i] = re[i] * scale;

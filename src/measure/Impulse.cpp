@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "measure/CurveDetail.h"
 #include "threading/Errors.h"
 
 namespace {
@@ -72,6 +73,36 @@ CurvePtr Transform(CCurve& curve) {
     return result;
 }
 
+// The spectrum of n samples, as Fft of FromSamples(x, n, sampleRate) gives it.
+CurvePtr SampleSpectrum(const double* x, int n, double sampleRate) {
+    CurvePtr result = curve_detail::SpectrumOf(x, nullptr, n, 1.0 / sampleRate);
+    if (!result)
+        throw std::bad_alloc();
+    return result;
+}
+
+// BandRms of a Cartesian spectrum, converting only the points in the band.
+double CartesianBandRms(const CCurve& curve, double lo, double hi) {
+    const int n = curve.Count();
+    const double* x = curve.X();
+    const double* re = curve.First();
+    const double* im = curve.Second();
+    int first = 0;
+    while (first < n && !(x[first] >= lo))
+        ++first;
+    int last = n - 1;
+    while (last >= 0 && !(x[last] <= hi))
+        --last;
+    if (first >= n || last < first)
+        return 0.0;
+    double sum = 0.0;
+    for (int k = first; k <= last; ++k) {
+        const double m = std::hypot(re[k], im[k]);
+        sum += m * m;
+    }
+    return std::sqrt(sum / (last - first + 1));
+}
+
 int Samples(double sampleRate, double seconds) {
     return static_cast<int>(std::lround(sampleRate * seconds));
 }
@@ -85,10 +116,11 @@ class CompensatedSum {
 public:
     void Add(double v) {
         const double t = sum_ + v;
-        if (std::abs(sum_) >= std::abs(v))
-            compensation_ += (sum_ - t) + v;
-        else
-            compensation_ += (v - t) + sum_;
+        // Selects rather than branches: the larger term changes unpredictably.
+        const bool sumLarger = std::abs(sum_) >= std::abs(v);
+        const double larger = sumLarger ? sum_ : v;
+        const double smaller = sumLarger ? v : sum_;
+        compensation_ += (larger - t) + smaller;
         sum_ = t;
     }
     double Value() const { return sum_ + compensation_; }
@@ -105,23 +137,22 @@ int WindowExtreme(const double* x, int n, int w, Extreme extreme) {
     for (int i = 0; i < n; ++i)
         mean += x[i];
     mean /= n;
+    auto square = [&](int i) {
+        const double d = x[i] - mean;
+        return d * d;
+    };
 
-    std::vector<double> ring(static_cast<std::size_t>(w));
     CompensatedSum sum;
-    for (int j = 0; j < w; ++j) {
-        const double d = x[n - w + j] - mean;
-        ring[static_cast<std::size_t>(j)] = d * d;
-        sum.Add(d * d);
-    }
-    std::size_t oldest = 0;
+    for (int j = n - w; j < n; ++j)
+        sum.Add(square(j));
+    // The sample leaving the window is recomputed rather than kept in a ring: same value, no
+    // modulo. It is w samples back, wrapping to the end of the buffer for the first w.
     int best = 0;
     double bestSum = 0.0;
     for (int i = 0; i < n; ++i) {
-        const double d = x[i] - mean;
-        sum.Add(-ring[oldest]);
-        sum.Add(d * d);
-        ring[oldest] = d * d;
-        oldest = (oldest + 1) % ring.size();
+        const int leaving = i < w ? i + n - w : i - w;
+        sum.Add(-square(leaving));
+        sum.Add(square(i));
         const double value = sum.Value();
         const bool better = extreme == Extreme::Smallest ? value < bestSum : value > bestSum;
         if (i == 0 || better) {
@@ -130,6 +161,47 @@ int WindowExtreme(const double* x, int n, int w, Extreme extreme) {
         }
     }
     return best;
+}
+
+// Samples a cascade of `stages` first-order low-passes with pole b needs, from rest, before it
+// has forgotten its start: the cascade's impulse response, at most C(L + stages - 1, stages - 1)
+// b^L after L samples, is then below 1e-30. 0 when no such length up to limit exists.
+int SettlingLength(double b, int stages, int limit) {
+    if (!(b > 0.0 && b < 1.0))
+        return 0;
+    for (int length = 64; length <= limit; length += 64) {
+        const double logTail = std::lgamma(length + stages) - std::lgamma(length + 1.0) -
+                               std::lgamma(static_cast<double>(stages)) + length * std::log(b);
+        if (logTail < std::log(1e-30))
+            return length;
+    }
+    return 0;
+}
+
+// Stages passes of PeriodicLowPass in one sweep. A pass starts from the state that running it
+// over its whole (periodic) input leaves; as the filters forget their start geometrically, the
+// cascade run from rest over the last samples of the buffer reaches those states to within
+// rounding, and the passes then run together, each stage feeding the next sample by sample.
+template <int Stages>
+bool PeriodicLowPassCascade(double* x, int n, double sampleRate, double corner) {
+    const double b = std::exp(-kTwoPi * corner / sampleRate);
+    const double a = 1.0 - b;
+    const int settle = SettlingLength(b, Stages, n / 2);
+    if (settle == 0)
+        return false;
+    double y[Stages] = {};
+    auto step = [&](double v) {
+        for (int s = 0; s < Stages; ++s) {
+            y[s] = a * v + b * y[s];
+            v = y[s];
+        }
+        return v;
+    };
+    for (int i = n - settle; i < n; ++i)
+        step(x[i]);
+    for (int i = 0; i < n; ++i)
+        x[i] = step(x[i]);
+    return true;
 }
 
 // Rotates left by an offset brought into [0, n).
@@ -146,10 +218,10 @@ void RotateSecond(CCurve& curve, int offset) {
 }
 
 double ImpulseSnrDb(const CCurve& impulse, int n, double sampleRate, double lo, double hi) {
-    const CurvePtr signal = FromSamples(impulse.First(), n / 4, sampleRate);
-    const CurvePtr noise = FromSamples(impulse.First() + n / 2, n - n / 2, sampleRate);
-    const double signalRms = BandRms(*Transform(*signal), lo, hi);
-    const double noiseRms = BandRms(*Transform(*noise), lo, hi);
+    const double signalRms =
+        CartesianBandRms(*SampleSpectrum(impulse.First(), n / 4, sampleRate), lo, hi);
+    const double noiseRms =
+        CartesianBandRms(*SampleSpectrum(impulse.First() + n / 2, n - n / 2, sampleRate), lo, hi);
     double ratio = 0.0;
     if (noiseRms > 0.0)
         ratio = signalRms / noiseRms;
@@ -266,7 +338,8 @@ std::pair<CurvePtr, CurvePtr> ExtractResponses(ImpulseContext& context) {
     CCurveWriter* writer = context.writer;
 
     RemoveMean(x, 3 * n);
-    if (block.subwooferMode)
+    if (block.subwooferMode &&
+        !PeriodicLowPassCascade<kSubwooferLowPassPasses>(x, 3 * n, fs, kSubwooferLowPassHz))
         for (int pass = 0; pass < kSubwooferLowPassPasses; ++pass)
             PeriodicLowPass(x, 3 * n, fs, kSubwooferLowPassHz);
 
@@ -280,8 +353,7 @@ std::pair<CurvePtr, CurvePtr> ExtractResponses(ImpulseContext& context) {
     const CurvePtr reference = context.correction ? context.correction->Reference() : nullptr;
     CurvePtr impulses[2];
     for (int j = 0; j < 2; ++j) {
-        const CurvePtr period = FromSamples(x + offset + j * n, n, fs);
-        const CurvePtr spectrum = Transform(*period);
+        const CurvePtr spectrum = SampleSpectrum(x + offset + j * n, n, fs);
         if (reference)
             Divide(*spectrum, *reference);
         impulses[j] = InverseFft(*spectrum);
@@ -320,8 +392,7 @@ CurvePtr MeasureResponse(ImpulseContext& context) {
         throw std::invalid_argument("MeasureResponse: no capture block");
     CheckCaptureBlock(*context.capture);
     auto [first, second] = ExtractResponses(context);
-    CurvePtr result = Clone(*first);
-    for (const CurvePtr& response : {first, second, result}) {
+    for (const CurvePtr& response : {first, second}) {
         if (context.correction)
             context.correction->Apply(*response);
         if (context.smoothing) {
@@ -329,6 +400,9 @@ CurvePtr MeasureResponse(ImpulseContext& context) {
             Smooth(*response, s.fraction, s.pointsPerOctave, s.lowest, s.highest, s.normalise);
         }
     }
+    // The result is the first response corrected and smoothed: a copy made now equals one made
+    // before and put through the same steps.
+    CurvePtr result = Clone(*first);
     if (!IsSimilar(*second, *first, context.bandLow, context.bandHigh))
         FailDisagreement(context.capture->subwooferMode);
     return result;

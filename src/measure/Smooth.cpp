@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "measure/Curve.h"
+#include "measure/ParallelLoops.h"
 
 namespace {
 
@@ -31,16 +32,27 @@ constexpr std::array<double, 31> kThirdOctaves = {
 struct Weighting {
     std::vector<double> ratio;   // R[k]
     std::vector<double> weight;  // W[k]
+    bool ascending = false;      // R strictly ascending
     bool bandwidthScaled = false;
     double bandwidthScale = 1.0;  // B
 };
+
+// std::round (halves away from zero) without the library call for the small values here.
+inline double RoundHalfAway(double v) {
+    if (!(std::fabs(v) < 0x1p52)) {
+        return std::round(v);
+    }
+    const auto whole = static_cast<long long>(v);
+    const double fraction = v - static_cast<double>(whole);
+    return static_cast<double>(whole + (fraction >= 0.5 ? 1 : fraction <= -0.5 ? -1 : 0));
+}
 
 inline double NearTo(double phase, double reference) {
     const double d = phase - reference;
     if (d >= -std::numbers::pi && d <= std::numbers::pi) {
         return phase;  // the usual case, without a division
     }
-    const double turns = std::round(d / kTwoPi);
+    const double turns = RoundHalfAway(d / kTwoPi);
     return std::isfinite(turns) ? phase - kTwoPi * turns : phase;
 }
 
@@ -86,10 +98,12 @@ bool BuildWeighting(double fraction, Weighting& w) {
             w.weight[k] = (1.0 + u) * std::exp(-u);
         }
     }
+    w.ascending = true;
     for (int k = 0; k < kTableSize; ++k) {
         if (!std::isfinite(w.ratio[k]) || !std::isfinite(w.weight[k])) {
             return false;
         }
+        w.ascending = w.ascending && (k == 0 || w.ratio[k] > w.ratio[k - 1]);
     }
     return true;
 }
@@ -180,106 +194,279 @@ bool OutputFrequencies(const CCurve& curve, double pointsPerOctave, double lowes
     return true;
 }
 
+// Power and phase in [0, 2pi) of every input point, read from the representation the curve is
+// in (a magnitude and phase are not sent through Cartesian form and back).
+void PowerAndPhase(const CCurve& curve, std::vector<double>& pw, std::vector<double>& phi) {
+    const int n = curve.Count();
+    const double* first = curve.First();
+    const double* second = curve.Second();
+    pw.resize(n);
+    phi.resize(n);
+    for (int i = 0; i < n; ++i) {
+        double p = 0.0;
+        if (curve.Format() == DataFormat::Cartesian) {
+            pw[i] = first[i] * first[i] + second[i] * second[i];
+            if (pw[i] != 0.0) {
+                p = std::atan2(second[i], first[i]);
+            }
+        } else {
+            const double m =
+                curve.Format() == DataFormat::DbPhase ? std::pow(10.0, first[i] / 20.0) : first[i];
+            pw[i] = m * m;
+            if (pw[i] != 0.0) {
+                p = m < 0.0 ? second[i] + std::numbers::pi : second[i];
+                p = std::fabs(p) < kTwoPi ? p : std::fmod(p, kTwoPi);
+            }
+        }
+        if (p < 0.0) {
+            p += kTwoPi;
+        }
+        phi[i] = p >= kTwoPi ? 0.0 : p;
+    }
+}
+
+// Whether the weighting table entry R > a / f, with the quotient rounded as a division rounds it.
+// The product f * R decides unless it lies within 1e-14 of a; only then is the division done.
+inline bool RatioBelow(double tableRatio, double a, double f) {
+    const double t = f * tableRatio;
+    if (t > 1e-290 && t < 1e290) {
+        if (a < t * (1.0 - 1e-14)) {
+            return true;
+        }
+        if (a > t * (1.0 + 1e-14)) {
+            return false;
+        }
+    }
+    return tableRatio > a / f;
+}
+
+// The first table index from k whose ratio exceeds a / f, or the last index: the linear search.
+inline int NextAboveLinear(const double* R, int k, double a, double f) {
+    while (k < kTableSize - 1 && !RatioBelow(R[k], a, f)) {
+        ++k;
+    }
+    return k;
+}
+
+// The same on an ascending table, by doubling steps and then halving: a window of few points
+// crosses the whole table in a few large steps.
+inline int NextAboveSearch(const double* R, int k, double a, double f) {
+    constexpr int last = kTableSize - 1;
+    if (k >= last || RatioBelow(R[k], a, f)) {
+        return k;
+    }
+    int below = k;  // R[below] <= a / f
+    int above = last;
+    for (int step = 1; below + step < last; step *= 2) {
+        if (RatioBelow(R[below + step], a, f)) {
+            above = below + step;
+            break;
+        }
+        below += step;
+    }
+    while (above - below > 1) {
+        const int mid = below + (above - below) / 2;
+        if (RatioBelow(R[mid], a, f)) {
+            above = mid;
+        } else {
+            below = mid;
+        }
+    }
+    return above;
+}
+
+inline int NextAbove(const double* R, int k, double a, double f) {
+    if (k < kTableSize - 1 && RatioBelow(R[k], a, f)) {
+        return k;
+    }
+    if (k + 1 < kTableSize - 1 && RatioBelow(R[k + 1], a, f)) {
+        return k + 1;
+    }
+    return NextAboveSearch(R, k, a, f);
+}
+
+// NearTo(phase, sum / weight) for weight > 0, which moves the phase by round((phase - mean) / 2pi)
+// whole turns when it lies more than pi from the mean. Neighbouring points usually need the same
+// turns as the point before (or one more or less), so those candidates are tried first through
+// products; a candidate well within pi of the mean is the one NearTo picks. Only otherwise is the
+// mean divided out. turns is updated to the turns taken.
+inline double NearMean(double phase, double sum, double weight, double& turns) {
+    if (std::fabs(sum) < 1e3 * weight) {
+        const double bound = std::numbers::pi * weight * (1.0 - 1e-12);
+        for (const double m : {turns, turns + 1.0, turns - 1.0}) {
+            const double candidate = m == 0.0 ? phase : phase - kTwoPi * m;
+            if (std::fabs(candidate * weight - sum) <= bound) {
+                turns = m;
+                return candidate;
+            }
+        }
+    }
+    const double d = phase - sum / weight;
+    if (d >= -std::numbers::pi && d <= std::numbers::pi) {
+        turns = 0.0;
+        return phase;
+    }
+    const double t = RoundHalfAway(d / kTwoPi);
+    if (!std::isfinite(t)) {
+        turns = 0.0;
+        return phase;
+    }
+    turns = t;
+    return phase - kTwoPi * t;
+}
+
+// One output point from the input points first..last (at least three) on a frequency axis: the
+// weighted power and the power-weighted phase, every phase moved by whole turns to within pi of
+// the running mean. The running mean is compared through products, and divided out only when a
+// phase lies near half a turn from it.
+void WeightedPoint(const Weighting& w, const double* a, const double* pw, const double* phi,
+                   int first, int last, double f, int normalise, double& m, double& phase) {
+    const double* R = w.ratio.data();
+    const double* W = w.weight.data();
+    double sumW = 0.0, sumWP = 0.0, sumWPPhi = 0.0;
+    double turns = 0.0;
+    int k = 0;
+    for (int j = first; j <= last; ++j) {
+        // The ratio a / f grows with j on an ascending axis, so the table search resumes;
+        // otherwise it starts again where the ratio fell.
+        if (j > first && !(a[j] >= a[j - 1]) && !(a[j] / f >= a[j - 1] / f)) {
+            k = 0;
+        }
+        k = w.ascending ? NextAbove(R, k, a[j], f) : NextAboveLinear(R, k, a[j], f);
+        const double weight = W[k];
+        const double wp = weight * pw[j];
+        double p = phi[j];
+        if (j != first) {
+            p = sumWP > 0.0 ? NearMean(p, sumWPPhi, sumWP, turns) : NearTo(p, phi[first]);
+        }
+        sumW += weight;
+        sumWP += wp;
+        sumWPPhi += wp * p;
+    }
+    double power = sumWP;
+    if (normalise != 0) {
+        power = sumW > 0.0 ? sumWP / sumW : 0.0;
+    }
+    m = std::sqrt(power);
+    phase = sumWP > 0.0 ? sumWPPhi / sumWP : 0.0;
+}
+
+// As WeightedPoint on the bandwidth-scaled axis (a - f) / u + 1.
+void ScaledPoint(const Weighting& w, const double* a, const double* pw, const double* phi,
+                 int first, int last, double f, double u, int normalise, double& m, double& phase) {
+    const double* R = w.ratio.data();
+    const double* W = w.weight.data();
+    double sumW = 0.0, sumWP = 0.0, sumWPPhi = 0.0;
+    int k = 0;
+    double previous = -HUGE_VAL;
+    for (int j = first; j <= last; ++j) {
+        const double r = (a[j] - f) / u + 1.0;
+        if (!(r >= previous)) {
+            k = 0;
+        }
+        previous = r;
+        while (k < kTableSize - 1 && !(R[k] > r)) {
+            ++k;
+        }
+        const double weight = W[k];
+        const double wp = weight * pw[j];
+        const double ref = sumWP > 0.0 ? sumWPPhi / sumWP : phi[first];
+        const double p = j == first ? phi[j] : NearTo(phi[j], ref);
+        sumW += weight;
+        sumWP += wp;
+        sumWPPhi += wp * p;
+    }
+    double power = sumWP;
+    if (normalise != 0) {
+        power = sumW > 0.0 ? sumWP / sumW : 0.0;
+    }
+    m = std::sqrt(power);
+    phase = sumWP > 0.0 ? sumWPPhi / sumWP : 0.0;
+}
+
+// The smoothing proper; false when the curve is to stay as it is.
+bool SmoothInto(CCurve& curve, double fraction, double pointsPerOctave, double lowest,
+                double highest, int normalise) {
+    const int n = curve.Count();
+    if (n < 3 || !std::isfinite(fraction) || fraction == 0.0 || std::isnan(pointsPerOctave)) {
+        return false;  // too few points for the three-point interpolation, or no width
+    }
+    Weighting w;
+    if (!BuildWeighting(fraction, w)) {
+        return false;
+    }
+    std::vector<double> freqs;
+    if (!OutputFrequencies(curve, pointsPerOctave, lowest, highest, freqs) || freqs.empty()) {
+        return false;
+    }
+    const double* a = curve.X();
+    std::vector<double> pw, phi;
+    PowerAndPhase(curve, pw, phi);
+
+    const int outCount = static_cast<int>(freqs.size());
+    std::vector<double> outM(outCount), outP(outCount);
+    const double* R = w.ratio.data();
+    for (int o = 0; o < outCount; ++o) {
+        const double f = freqs[o];
+        double lo = f * R[0], hi = f * R[kTableSize - 1];
+        double u = 1.0;
+        if (w.bandwidthScaled) {
+            u = 24.7 * (4.37 * f / 1000.0 + 1.0) / w.bandwidthScale;
+            lo = f + (R[0] - 1.0) * u;
+            hi = f + (R[kTableSize - 1] - 1.0) * u;
+        }
+        const int first = FirstAtOrAbove(a, n, lo);
+        const int last = LastAtOrBelow(a, n, hi);
+        if (last - first + 1 <= 2) {
+            InterpolateThree(a, pw.data(), phi.data(), n, f, outM[o], outP[o]);
+        } else if (w.bandwidthScaled) {
+            ScaledPoint(w, a, pw.data(), phi.data(), first, last, f, u, normalise, outM[o],
+                        outP[o]);
+        } else {
+            WeightedPoint(w, a, pw.data(), phi.data(), first, last, f, normalise, outM[o], outP[o]);
+        }
+    }
+    if (freqs[0] == 0.0) {
+        const double m0 = std::sqrt(pw[0]);
+        outM[0] = outCount > 1 ? std::min(m0, outM[1]) : m0;
+    }
+
+    // Magnitude and phase in (-pi, pi]; a zero magnitude has phase 0.
+    CCurve result(outCount, curve.Kind(), DataFormat::MagPhase);
+    double* x = result.X();
+    double* rm = result.First();
+    double* rp = result.Second();
+#pragma omp parallel for schedule(static) if (outCount >= parallel::kMinArithmetic)
+    for (int o = 0; o < outCount; ++o) {
+        x[o] = freqs[o];
+        rm[o] = outM[o];
+        double p = std::fabs(outP[o]) < kTwoPi ? outP[o] : std::fmod(outP[o], kTwoPi);
+        if (p > std::numbers::pi) {
+            p -= kTwoPi;
+        } else if (p <= -std::numbers::pi) {
+            p += kTwoPi;
+        }
+        rp[o] = outM[o] == 0.0 ? 0.0 : p;
+    }
+    curve.axis.values = std::move(result.axis.values);
+    curve.data.first = std::move(result.data.first);
+    curve.data.second = std::move(result.data.second);
+    curve.data.format = DataFormat::MagPhase;
+    return true;
+}
+
 }  // namespace
 
 void Smooth(CCurve& curve, double fraction, double pointsPerOctave, double lowest, double highest,
             int normalise) {
-    ToCartesian(curve);
-    const int n = curve.Count();
-    if (n < 3 || !std::isfinite(fraction) || fraction == 0.0 || std::isnan(pointsPerOctave)) {
-        return;  // too few points for the three-point interpolation, or no width
-    }
+    bool smoothed = false;
     try {
-        Weighting w;
-        if (!BuildWeighting(fraction, w)) {
-            return;
-        }
-        std::vector<double> freqs;
-        if (!OutputFrequencies(curve, pointsPerOctave, lowest, highest, freqs) || freqs.empty()) {
-            return;
-        }
-        const double* a = curve.X();
-        const double* re = curve.First();
-        const double* im = curve.Second();
-        std::vector<double> pw(n), phi(n);
-        for (int i = 0; i < n; ++i) {
-            pw[i] = re[i] * re[i] + im[i] * im[i];
-            double p = pw[i] == 0.0 ? 0.0 : std::fmod(std::atan2(im[i], re[i]), kTwoPi);
-            if (p < 0.0) {
-                p += kTwoPi;
-            }
-            phi[i] = p >= kTwoPi ? 0.0 : p;
-        }
-
-        const int outCount = static_cast<int>(freqs.size());
-        std::vector<double> outM(outCount), outP(outCount);
-        const double* R = w.ratio.data();
-        const double* W = w.weight.data();
-        for (int o = 0; o < outCount; ++o) {
-            const double f = freqs[o];
-            double lo = f * R[0], hi = f * R[kTableSize - 1];
-            double u = 1.0;
-            if (w.bandwidthScaled) {
-                u = 24.7 * (4.37 * f / 1000.0 + 1.0) / w.bandwidthScale;
-                lo = f + (R[0] - 1.0) * u;
-                hi = f + (R[kTableSize - 1] - 1.0) * u;
-            }
-            const int first = FirstAtOrAbove(a, n, lo);
-            const int last = LastAtOrBelow(a, n, hi);
-            if (last - first + 1 <= 2) {
-                InterpolateThree(a, pw.data(), phi.data(), n, f, outM[o], outP[o]);
-                continue;
-            }
-            double sumW = 0.0, sumWP = 0.0, sumWPPhi = 0.0;
-            int k = 0;
-            double previous = -HUGE_VAL;
-            for (int j = first; j <= last; ++j) {
-                const double r = w.bandwidthScaled ? (a[j] - f) / u + 1.0 : a[j] / f;
-                // The ratio grows with j on an ascending axis, so the table search resumes.
-                if (!(r >= previous)) {
-                    k = 0;
-                }
-                previous = r;
-                while (k < kTableSize - 1 && !(R[k] > r)) {
-                    ++k;
-                }
-                const double weight = W[k];
-                const double wp = weight * pw[j];
-                const double ref = sumWP > 0.0 ? sumWPPhi / sumWP : phi[first];
-                const double p = j == first ? phi[j] : NearTo(phi[j], ref);
-                sumW += weight;
-                sumWP += wp;
-                sumWPPhi += wp * p;
-            }
-            double power = sumWP;
-            if (normalise != 0) {
-                power = sumW > 0.0 ? sumWP / sumW : 0.0;
-            }
-            outM[o] = std::sqrt(power);
-            outP[o] = sumWP > 0.0 ? sumWPPhi / sumWP : 0.0;
-        }
-        if (freqs[0] == 0.0) {
-            const double m0 = std::sqrt(pw[0]);
-            outM[0] = outCount > 1 ? std::min(m0, outM[1]) : m0;
-        }
-
-        CCurve result(outCount, curve.Kind(), DataFormat::Cartesian);
-        double* x = result.X();
-        double* rr = result.First();
-        double* ri = result.Second();
-#pragma omp parallel for schedule(static)
-        for (int o = 0; o < outCount; ++o) {
-            x[o] = freqs[o];
-            rr[o] = outM[o] * std::cos(outP[o]);
-            ri[o] = outM[o] * std::sin(outP[o]);
-        }
-        curve.axis.values = std::move(result.axis.values);
-        curve.data.first = std::move(result.data.first);
-        curve.data.second = std::move(result.data.second);
-        curve.data.format = DataFormat::Cartesian;
+        smoothed = SmoothInto(curve, fraction, pointsPerOctave, lowest, highest, normalise);
     } catch (const std::bad_alloc&) {
-        return;  // the curve stays as it was
+        smoothed = false;  // the curve stays as it was
     }
-    ToMagPhase(curve);
-    WrapPhase(curve);
+    // A curve that is not smoothed is left Cartesian, as the smoothing would have read it.
+    if (!smoothed) {
+        ToCartesian(curve);
+    }
 }

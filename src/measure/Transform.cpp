@@ -2,6 +2,7 @@
 // radix-2 leaves, giving bit-reversed output that a final permutation puts in order.
 
 #include "measure/Transform.h"
+#include "measure/ParallelLoops.h"
 
 #include <bit>
 #include <cmath>
@@ -24,7 +25,7 @@ public:
     explicit TwiddleTable(int size) : size_(size), quarter_(size / 4 + 1), rows_(2 * size) {
         const int q = size / 4;
         double* sine = quarter_.data();
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (q >= parallel::kMinTranscendental)
         for (int j = 0; j <= q; ++j) {
             sine[j] = std::sin(2.0 * std::numbers::pi * j / size);
         }
@@ -33,7 +34,7 @@ public:
         }
         // The largest size first, read from the quarter wave by symmetry.
         double* top = rows_.data() + Base(size);
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (q >= parallel::kMinArithmetic)
         for (int k = 0; k < q; ++k) {
             top[k] = Cos(k);
             top[q + k] = Sin(k);
@@ -45,7 +46,7 @@ public:
             const int qs = s / 4;
             const int stride = size / s;
             double* row = rows_.data() + Base(s);
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (qs >= parallel::kMinArithmetic)
             for (int k = 0; k < qs; ++k) {
                 for (int part = 0; part < 4; ++part) {
                     row[part * qs + k] = top[part * q + k * stride];

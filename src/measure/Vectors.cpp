@@ -10,9 +10,12 @@ const CRuntimeClass kDbleVectClass{"DbleVect", 1};
 const CRuntimeClass kIndexVectorClass{"CIndexVector", 1};
 const CRuntimeClass kComplexVectorClass{"CComplexVector", 1};
 
-std::unique_ptr<double[]> Allocate(std::int64_t n) {
+std::unique_ptr<double[]> Allocate(std::int64_t n, bool zeroed = true) {
     if (n >= DbleVect::kMaxCount) {
         throw std::bad_alloc();
+    }
+    if (!zeroed) {
+        return std::unique_ptr<double[]>(new double[static_cast<std::size_t>(n)]);
     }
     return std::unique_ptr<double[]>(new double[static_cast<std::size_t>(n)]());
 }
@@ -30,9 +33,18 @@ DbleVect::DbleVect(int n) {
     }
 }
 
+DbleVect DbleVect::Uninitialized(int n) {
+    DbleVect v;
+    if (n > 0) {
+        v.data_ = Allocate(n, false);
+        v.count_ = v.capacity_ = n;
+    }
+    return v;
+}
+
 DbleVect::DbleVect(const DbleVect& other) : CSerializable() {
     if (other.count_ > 0) {
-        data_ = Allocate(other.count_);
+        data_ = Allocate(other.count_, false);
         std::memcpy(data_.get(), other.data_.get(), sizeof(double) * other.count_);
         count_ = capacity_ = other.count_;
     }

@@ -20,6 +20,9 @@ public:
     DbleVect() = default;
     // n elements, zero-filled; n <= 0 gives an empty vector.
     explicit DbleVect(int n);
+    // n elements left unset, for a vector the caller fills completely at once (no page of it is
+    // written twice).
+    static DbleVect Uninitialized(int n);
     DbleVect(const DbleVect& other);
     DbleVect& operator=(const DbleVect& other);
     DbleVect(DbleVect&& other) noexcept;
