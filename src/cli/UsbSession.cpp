@@ -24,12 +24,13 @@ std::string FaultList() {
 std::unique_ptr<Sim::SimScene> MakeScene(const GlobalOptions& g) {
     Sim::SceneOptions options;
     if (g.simModel < 0 || g.simModel > 0xFFFF)
-        throw CliFailure("--sim-model must be a 16-bit model identifier");
+        throw UsageError("--sim-model must be a model identifier from 0 to 65535: " +
+                         std::to_string(g.simModel));
     options.modelId = static_cast<uint16_t>(g.simModel);
     for (const auto& text : g.simFaults) {
         auto fault = Sim::ParseFault(text);
         if (!fault)
-            throw CliFailure("Unknown or malformed simulated fault: " + text);
+            throw UsageError("Unknown or malformed simulated fault: " + text);
         options.faults.push_back(*fault);
     }
     options.stateFile = g.simState;
@@ -41,12 +42,12 @@ std::shared_ptr<CUsbController::IUsbBus> MakeUsbBus(const GlobalOptions& g) {
     for (const auto& text : g.usbIds) {
         auto id = CUsbController::ParseUsbId(text);
         if (!id)
-            throw CliFailure("--usb-id must be VVVV:PPPP in hexadecimal: " + text);
+            throw UsageError("--usb-id must be VVVV:PPPP in hexadecimal: " + text);
         ids.push_back(*id);
     }
     if (const char* env = std::getenv("TESSALINE_USB_IDS"))
         if (!CUsbController::ParseUsbIdList(env, ids))
-            throw CliFailure(std::string("TESSALINE_USB_IDS must be VVVV:PPPP,...: ") + env);
+            throw UsageError(std::string("TESSALINE_USB_IDS must be VVVV:PPPP,...: ") + env);
     return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
 }
 
