@@ -1,6 +1,12 @@
 #include "cli/UsbSession.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -53,6 +59,30 @@ std::shared_ptr<CUsbController::IUsbBus> MakeUsbBus(const GlobalOptions& g) {
 
 }  // namespace
 
+Session::StateLock::StateLock(const std::string& stateFile) {
+    // A lock file beside the state: the state itself is replaced by each save.
+    const std::string path = stateFile + ".lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw CliFailure("Cannot lock the simulation state: '" + path +
+                         "' could not be opened: " + std::strerror(errno));
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        if (error == EWOULDBLOCK)
+            throw CliFailure("The simulation state '" + stateFile +
+                             "' is in use by another command; run this one when it has ended");
+        throw CliFailure("Cannot lock the simulation state '" + path +
+                         "': " + std::strerror(error));
+    }
+}
+
+Session::StateLock::~StateLock() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
 Session::Session(const GlobalOptions& g) {
     if (g.trace) {
         auto lock = std::make_shared<std::mutex>();
@@ -61,9 +91,11 @@ Session::Session(const GlobalOptions& g) {
             std::cerr << line << '\n';
         };
     }
-    if (g.simulate)
+    if (g.simulate) {
+        if (!g.simState.empty())
+            stateLock_ = std::make_unique<StateLock>(g.simState);
         scene_ = MakeScene(g);
-    else
+    } else
         bus_ = MakeUsbBus(g);
 }
 
