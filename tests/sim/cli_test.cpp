@@ -122,7 +122,8 @@ TEST_F(CliUsb, BadOptionValuesAreUsageErrorsAndBadStateFilesFail) {
         {"--sim-fault nonsense devices", "Unknown or malformed simulated fault: nonsense"},
         {"--usb-id garbage devices", "--usb-id must be VVVV:PPPP in hexadecimal: garbage"},
         {"--simulate --sim-model -1 devices", "--sim-model must be a model identifier from 0"},
-        {"devices --sim-model 70000 --simulate", "--sim-model must be a model identifier from 0"}};
+        {"devices --sim-model 70000 --simulate", "--sim-model must be a model identifier from 0"},
+        {"analyse capture.wav --band 350:20", "invalid --band '350:20'"}};
     for (const auto& [args, text] : usage) {
         CliRun r = Cli(args);
         EXPECT_EQ(r.code, 1) << args;
