@@ -71,9 +71,10 @@ void ConsoleMainView::Recover() {
         try {
             WriteDocFile(place, document_.Data());
             recovered_ = place;
-            prompt_.MessageBox(
-                L"The results were saved to \"" + tsl::FromUtf8(place.string()) + L"\" instead.",
-                kApplicationTitle, Threading::MsgButtons::Ok, Threading::MsgIcon::Warning);
+            prompt_.MessageBox(L"The results were saved to \"" + tsl::FromUtf8(place.string()) +
+                                   L"\" instead of \"" + tsl::FromUtf8(wanted.string()) + L"\".",
+                               kApplicationTitle, Threading::MsgButtons::Ok,
+                               Threading::MsgIcon::Warning);
             return;
         } catch (const std::exception&) {
             // Try the next place.

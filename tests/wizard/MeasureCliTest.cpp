@@ -201,10 +201,14 @@ TEST_F(MeasureCli, AFailedSaveFailsTheCommandAndKeepsTheMeasurements) {
     ::setenv("TMPDIR", tmp.c_str(), 1);
     const std::string lost = (dir / "missing" / "x.ktsl").string();
     CliRun measured = CliTest::Cli("--simulate measure --yes --positions 5 --out " + lost);
+    const std::string state = (dir / "sub.json").string();
+    CliRun run = Cli("--simulate --sim-state " + state + " run --yes --out " +
+                     (dir / "gone" / "y.ktsl").string());
     if (oldTmp)
         ::setenv("TMPDIR", savedTmp.c_str(), 1);
     else
         ::unsetenv("TMPDIR");
+
     EXPECT_EQ(measured.code, 2) << measured.err;
     EXPECT_TRUE(fs::is_directory(tmp / ("tessaline-sim-microphone-" + std::to_string(::getuid()))));
     EXPECT_NE(measured.err.find("The file \"" + lost + "\" could not be written"),
@@ -216,16 +220,13 @@ TEST_F(MeasureCli, AFailedSaveFailsTheCommandAndKeepsTheMeasurements) {
         if (entry.path().filename().string().rfind("x.recovered-", 0) == 0)
             kept.push_back(entry.path());
     ASSERT_EQ(kept.size(), 1u);
-    EXPECT_NE(measured.err.find("The results were saved to \"" + kept[0].string() + "\" instead."),
+    EXPECT_NE(measured.err.find("The results were saved to \"" + kept[0].string() +
+                                "\" instead of \"" + lost + "\"."),
               std::string::npos);
     DocData data;
     ReadDocFile(kept[0], data);
     EXPECT_EQ(data.measurements.size(), 5u);
 
-    const std::string state = (dir / "sub.json").string();
-    const fs::path ro = dir / "gone";
-    CliRun run =
-        Cli("--simulate --sim-state " + state + " run --yes --out " + (ro / "y.ktsl").string());
     EXPECT_EQ(run.code, 2) << run.err;
     EXPECT_EQ(run.out.find("Document written"), std::string::npos);
     EXPECT_EQ(run.err.find("== Calculate =="), std::string::npos);
