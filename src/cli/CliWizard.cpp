@@ -1,8 +1,11 @@
 #include "cli/CliWizard.h"
 
+#include <unistd.h>
+
 #include <ostream>
 
 #include "cli/ConsoleDialog.h"
+#include "cli/ConsoleMainView.h"
 #include "cli/ConsolePrompt.h"
 #include "document/DocFile.h"
 #include "threading/Clock.h"
@@ -62,16 +65,13 @@ void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t optio
     CommandPrompt prompt;
     std::ostream discard(nullptr);
     environment.makeDialog =
-        ConsoleDialogFactory(prompt, discard, false, Threading::RealClock::Instance());
+        ConsoleDialogFactory(prompt, discard, false, Threading::RealClock::Instance(), nullptr,
+                             ::isatty(STDIN_FILENO) != 0);
     std::wstring failure;
     if (!RunWizard(kind, nullptr, document, options, environment, &failure))
-        throw tsl::wruntime_error(failure.empty() ? StepFailedText(kind, options, table) : failure);
+        throw tsl::wruntime_error(failure.empty() ? ::StepFailedText(kind, options, table)
+                                                  : failure);
     document.CheckSaved();
-}
-
-std::wstring StepFailedText(int kind, uint32_t options, const WizardStepTable& table) {
-    std::vector<WizardStep> steps = StepsForKind(kind, options, table);
-    return (steps.empty() ? std::wstring(L"Wizard") : steps.front().name) + L" failed.";
 }
 
 }  // namespace cli

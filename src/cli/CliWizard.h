@@ -37,7 +37,4 @@ private:
 void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
                       CommandDocument& document, const WizardStepTable& table);
 
-// "<step> failed." for the wizard of kind.
-std::wstring StepFailedText(int kind, uint32_t options, const WizardStepTable& table);
-
 }  // namespace cli
