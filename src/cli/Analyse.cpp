@@ -8,6 +8,7 @@
 #include "cli/Wav.h"
 #include "measure/CorrectionManager.h"
 #include "measure/Impulse.h"
+#include "threading/Errors.h"
 
 namespace cli {
 
@@ -46,7 +47,14 @@ std::shared_ptr<AudioSampler::CorrectionParam> Correction(const AnalyseOptions& 
 
 CurvePtr Measure(const std::string& path, const AnalyseOptions& options) {
     // Longer files are not read: their length alone fails the measurement.
-    MonoRecording recording = ReadMonoRecording(path, 3 * std::int64_t{kSweepLength});
+    const std::int64_t needed = 3 * std::int64_t{kSweepLength};
+    MonoRecording recording = ReadMonoRecording(path, needed);
+    if (recording.frames != needed)
+        throw tsl::wruntime_error(L"Incorrect sample size: '" + tsl::FromUtf8(path) + L"' holds " +
+                                  std::to_wstring(recording.frames) +
+                                  L" samples, the analysis needs exactly " +
+                                  std::to_wstring(needed) + L" (three sweep periods of " +
+                                  std::to_wstring(kSweepLength) + L"; --quick needs two)");
     CheckFinite(path, recording.samples);
     ImpulseContext context;
     context.bandLow = options.bandLow;
@@ -89,7 +97,7 @@ CurvePtr MeasureQuick(const std::string& path, const AnalyseOptions& options) {
 
 void ParseBand(const std::string& text, AnalyseOptions& options) {
     const auto fail = [&text] {
-        throw CliFailure("invalid --band '" + text + "': expected LO:HI in Hz with 0 <= LO < HI");
+        throw UsageError("invalid --band '" + text + "': expected LO:HI in Hz with 0 <= LO < HI");
     };
     const std::size_t colon = text.find(':');
     if (colon == std::string::npos)

@@ -22,7 +22,7 @@ struct ResponsePoint {
     double phaseRad;
 };
 
-// Parses "LO:HI" (Hz, 0 <= LO < HI). Raises CliFailure.
+// Parses "LO:HI" (Hz, 0 <= LO < HI). Raises UsageError.
 void ParseBand(const std::string& text, AnalyseOptions& options);
 
 // Bad input (unreadable file, not mono, too short for the quick path or another rate there)

@@ -34,6 +34,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A malformed or out-of-range option value: printed as one line, exit 1 as for any usage error.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // A command adds its subcommand to the app and sets its callback. The callback throws
 // tsl::wruntime_error (or CliFailure) on failure; main maps that to stderr and exit 2.
 using CommandSetup = std::function<void(CLI::App& app, GlobalOptions& globals)>;

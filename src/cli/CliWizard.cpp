@@ -1,10 +1,11 @@
 #include "cli/CliWizard.h"
 
-#include <memory>
-#include <mutex>
+#include <unistd.h>
+
 #include <ostream>
 
 #include "cli/ConsoleDialog.h"
+#include "cli/ConsoleMainView.h"
 #include "cli/ConsolePrompt.h"
 #include "document/DocFile.h"
 #include "threading/Clock.h"
@@ -36,24 +37,6 @@ private:
     }
 };
 
-// Keeps the text of the exception a step raises.
-struct FailureRecord {
-    std::mutex lock;
-    std::optional<std::wstring> text;
-};
-
-StepFunction Recording(StepFunction step, std::shared_ptr<FailureRecord> record) {
-    return [step = std::move(step), record](IProcDialog* p, void* a1, void* a2) -> bool {
-        try {
-            return step(p, a1, a2);
-        } catch (const std::exception& e) {
-            std::lock_guard<std::mutex> g(record->lock);
-            record->text = tsl::ExceptionText(e);
-            throw;
-        }
-    };
-}
-
 }  // namespace
 
 bool CommandDocument::DoFileSave() {
@@ -76,26 +59,18 @@ void CommandDocument::CheckSaved() const {
 
 void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
                       CommandDocument& document, const WizardStepTable& table) {
-    auto record = std::make_shared<FailureRecord>();
     WizardEnvironment environment;
     environment.bridge = &bridge;
     environment.steps = table;
-    environment.steps.measure = Recording(table.measure, record);
-    environment.steps.calculate = Recording(table.calculate, record);
-    environment.steps.upload = Recording(table.upload, record);
     CommandPrompt prompt;
     std::ostream discard(nullptr);
     environment.makeDialog =
-        ConsoleDialogFactory(prompt, discard, false, Threading::RealClock::Instance());
-    const bool ok = RunWizard(kind, nullptr, document, options, environment);
-    if (!ok) {
-        std::lock_guard<std::mutex> g(record->lock);
-        if (record->text)
-            throw tsl::wruntime_error(*record->text);
-        std::vector<WizardStep> steps = StepsForKind(kind, options, table);
-        std::wstring name = steps.empty() ? L"Wizard" : steps.front().name;
-        throw tsl::wruntime_error(name + L" failed.");
-    }
+        ConsoleDialogFactory(prompt, discard, false, Threading::RealClock::Instance(), nullptr,
+                             ::isatty(STDIN_FILENO) != 0);
+    std::wstring failure;
+    if (!RunWizard(kind, nullptr, document, options, environment, &failure))
+        throw tsl::wruntime_error(failure.empty() ? ::StepFailedText(kind, options, table)
+                                                  : failure);
     document.CheckSaved();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "wizard/RunWizard.h"
 
@@ -30,8 +31,9 @@ private:
 };
 
 // Runs the wizard of kind over the document with table's steps. Throws tsl::wruntime_error
-// with the step's own text (or "<step> failed." when it failed without one) when the wizard
-// does not succeed, and a save failure as it was raised.
+// with the message the wizard showed ("<text>\n<step> failed.", or "<step> failed." when the
+// step failed without raising) when the wizard does not succeed, and a save failure as it was
+// raised.
 void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
                       CommandDocument& document, const WizardStepTable& table);
 

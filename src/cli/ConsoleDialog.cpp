@@ -8,11 +8,9 @@
 #include <iostream>
 
 #include "threading/Errors.h"
+#include "threading/RegisteredMessages.h"
 
 namespace {
-
-std::atomic<bool> g_abortRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
     ConsoleWizardDialog::RequestAbort();
@@ -39,6 +37,18 @@ private:
     bool installed_ = false;
 };
 
+// Answers the abort question with Yes: the abort confirmed without asking.
+class ConfirmingPrompt final : public Threading::IPrompt {
+public:
+    Threading::MsgResult MessageBox(const std::wstring&, const std::wstring&, Threading::MsgButtons,
+                                    Threading::MsgIcon) override {
+        return Threading::MsgResult::Yes;
+    }
+    std::optional<size_t> Choose(const std::wstring&, const std::vector<std::wstring>&) override {
+        return std::nullopt;
+    }
+};
+
 std::string Line(const std::wstring& text) {
     std::wstring clean;
     for (wchar_t c : text)
@@ -51,30 +61,67 @@ std::string Line(const std::wstring& text) {
 
 ConsoleWizardDialog::ConsoleWizardDialog(const WizardDialogSetup& setup, Threading::IPrompt& prompt,
                                          std::ostream& out, bool terminal, Threading::IClock& clock,
-                                         std::mutex* outputLock)
+                                         std::mutex* outputLock, bool askBeforeAbort)
     : WizardDialog(setup),
       prompt_(prompt),
       out_(out),
       terminal_(terminal),
       clock_(clock),
-      outputLock_(outputLock) {}
+      outputLock_(outputLock),
+      askBeforeAbort_(askBeforeAbort) {}
 
 void ConsoleWizardDialog::RequestAbort() noexcept {
-    g_abortRequested.store(true);
+    Threading::consoleInterrupts.fetch_add(1);
+}
+
+Threading::IPrompt& ConsoleWizardDialog::DialogPrompt() {
+    static ConfirmingPrompt confirming;
+    return confirming_ ? static_cast<Threading::IPrompt&>(confirming) : prompt_;
+}
+
+void ConsoleWizardDialog::HandleInterrupts(int base) {
+    const int pressed = Threading::consoleInterrupts.load() - base;
+    if (pressed <= handled_ || aborted_)
+        return;
+    handled_ = pressed;
+    if (askBeforeAbort_ && !asked_ && pressed == 1) {
+        asked_ = true;
+        OnAbort();
+        // A Ctrl-C during the question confirms the abort.
+        handled_ = Threading::consoleInterrupts.load() - base;
+        if (IsRunning() && handled_ < 2)
+            return;
+    }
+    if (IsRunning()) {
+        confirming_ = true;
+        OnAbort();
+        confirming_ = false;
+    }
+    aborted_ = !IsRunning();
+}
+
+std::intptr_t ConsoleWizardDialog::OnMessage(const Threading::WND_MSG& message) {
+    // After an abort the step's end closes the dialog cancelled, without saving its result.
+    if (aborted_ && message.message == Threading::Messages().UM_DONE) {
+        EndDialog(IDCANCEL);
+        return 0;
+    }
+    return WizardDialog::OnMessage(message);
 }
 
 int ConsoleWizardDialog::DoModal() {
     ended_ = false;
     result_ = IDCANCEL;
-    g_abortRequested.store(false);
+    aborted_ = asked_ = false;
+    handled_ = 0;
+    const int base = Threading::consoleInterrupts.load();
     Bridge().Start();
     AttachWindow();
     {
         InterruptScope interrupts;
         OnInitDialog();
         while (!ended_) {
-            if (g_abortRequested.exchange(false))
-                OnAbort();
+            HandleInterrupts(base);
             Bridge().WaitForMessage(clock_, std::chrono::milliseconds(50));
             Bridge().Drain();
         }
@@ -155,16 +202,19 @@ void ConsoleWizardDialog::EndDialog(int result) {
 }
 
 DialogFactory ConsoleDialogFactory(Threading::IPrompt& prompt, std::ostream& out, bool terminal,
-                                   Threading::IClock& clock, std::mutex* outputLock) {
-    return [&prompt, &out, terminal, &clock,
-            outputLock](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
+                                   Threading::IClock& clock, std::mutex* outputLock,
+                                   bool askBeforeAbort) {
+    return [&prompt, &out, terminal, &clock, outputLock,
+            askBeforeAbort](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
         return std::make_unique<ConsoleWizardDialog>(setup, prompt, out, terminal, clock,
-                                                     outputLock);
+                                                     outputLock, askBeforeAbort);
     };
 }
 
 DialogFactory StandardConsoleDialogFactory(Threading::PresetAnswer preset) {
     Threading::ConsolePrompt& prompt = Threading::ConsolePrompt::Standard(preset);
-    return ConsoleDialogFactory(prompt, std::cerr, ::isatty(STDERR_FILENO) != 0,
-                                Threading::RealClock::Instance(), &prompt.TerminalLock());
+    return ConsoleDialogFactory(
+        prompt, std::cerr, ::isatty(STDERR_FILENO) != 0, Threading::RealClock::Instance(),
+        &prompt.TerminalLock(),
+        preset == Threading::PresetAnswer::None && ::isatty(STDIN_FILENO) != 0);
 }

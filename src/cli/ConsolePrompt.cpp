@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cwctype>
 #include <iostream>
 #include <string>
@@ -84,6 +85,13 @@ std::wstring Trimmed(const std::string& line) {
     return w.substr(b, e - b);
 }
 
+// After a read that Ctrl-C interrupted, the input can be read again.
+void ClearInterruptedRead(std::istream& in) {
+    in.clear();
+    if (&in == &std::cin)
+        std::clearerr(stdin);
+}
+
 [[noreturn]] void NoTerminal(const std::wstring& question) {
     throw tsl::wruntime_error(L"Cannot ask \"" + question +
                               L"\": standard input is not a terminal. Answer with --yes or --no.");
@@ -130,6 +138,7 @@ MsgResult ConsolePrompt::MessageBox(const std::wstring& text, const std::wstring
     }
     if (!interactive_)
         NoTerminal(text);
+    const int interrupts = consoleInterrupts.load();
     for (;;) {
         std::string menu;
         for (const auto& c : choices)
@@ -137,8 +146,14 @@ MsgResult ConsolePrompt::MessageBox(const std::wstring& text, const std::wstring
                     tsl::ToUtf8(std::wstring(c.label).substr(1)) + " ";
         out_ << menu << "> " << std::flush;
         std::string line;
-        if (!std::getline(in_, line))
+        if (!std::getline(in_, line)) {
+            if (consoleInterrupts.load() != interrupts) {
+                ClearInterruptedRead(in_);
+                out_ << '\n' << std::flush;
+                return DecliningResult(buttons);
+            }
             throw tsl::wruntime_error(L"No answer to \"" + text + L"\": end of input.");
+        }
         std::wstring answer = Trimmed(line);
         if (answer.empty())
             continue;
@@ -167,11 +182,18 @@ std::optional<size_t> ConsolePrompt::Choose(const std::wstring& prompt,
     }
     if (!interactive_)
         NoTerminal(prompt);
+    const int interrupts = consoleInterrupts.load();
     for (;;) {
         out_ << "number (empty line cancels)> " << std::flush;
         std::string line;
-        if (!std::getline(in_, line))
+        if (!std::getline(in_, line)) {
+            if (consoleInterrupts.load() != interrupts) {
+                ClearInterruptedRead(in_);
+                out_ << '\n' << std::flush;
+                return std::nullopt;
+            }
             throw tsl::wruntime_error(L"No answer to \"" + prompt + L"\": end of input.");
+        }
         std::wstring answer = Trimmed(line);
         if (answer.empty())
             return std::nullopt;
@@ -186,6 +208,56 @@ std::optional<size_t> ConsolePrompt::Choose(const std::wstring& prompt,
         }
         if (digits && n >= 1 && n <= choices.size())
             return n - 1;
+        out_ << "Please type a number from 1 to " << choices.size() << ".\n";
+    }
+}
+
+std::optional<long> ConsolePrompt::AskNumber(const std::wstring& prompt, long lowest,
+                                             long highest) {
+    std::lock_guard<std::mutex> g(terminal_);
+    out_ << '\n' << TerminalText(prompt) << '\n';
+    if (preset_ == PresetAnswer::Yes) {
+        out_ << "-> " << lowest << '\n' << std::flush;
+        return lowest;
+    }
+    if (preset_ == PresetAnswer::No) {
+        out_ << "-> cancelled\n" << std::flush;
+        return std::nullopt;
+    }
+    if (!interactive_)
+        NoTerminal(prompt);
+    const int interrupts = consoleInterrupts.load();
+    const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
+    for (;;) {
+        out_ << range << " (empty line cancels)> " << std::flush;
+        std::string line;
+        if (!std::getline(in_, line)) {
+            if (consoleInterrupts.load() != interrupts) {
+                ClearInterruptedRead(in_);
+                out_ << '\n' << std::flush;
+                return std::nullopt;
+            }
+            throw tsl::wruntime_error(L"No answer to \"" + prompt + L"\": end of input.");
+        }
+        const std::wstring answer = Trimmed(line);
+        if (answer.empty())
+            return std::nullopt;
+        long n = 0;
+        bool digits = answer.size() <= 9;
+        for (wchar_t c : answer) {
+            if (c < L'0' || c > L'9') {
+                digits = false;
+                break;
+            }
+            n = n * 10 + (c - L'0');
+        }
+        if (!digits)
+            out_ << '"' << tsl::ToUtf8(answer) << "\" is not a whole number; type one from "
+                 << range << ".\n";
+        else if (n < lowest || n > highest)
+            out_ << n << " is out of range; type a number from " << range << ".\n";
+        else
+            return n;
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // Message boxes on the terminal. Questions are answered from a preset (--yes / --no) or read
 // from the input; without a preset and without a terminal a question fails with a clear text
-// instead of blocking or guessing.
+// instead of blocking or guessing. A question whose reading Ctrl-C interrupts gets the declining
+// answer.
 
+#include <atomic>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
@@ -13,6 +15,10 @@
 namespace Threading {
 
 enum class PresetAnswer { None, Yes, No };
+
+// Ctrl-C presses since the program started; bumped by the console's SIGINT handler.
+inline std::atomic<int> consoleInterrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 class ConsolePrompt : public IPrompt {
 public:
@@ -26,6 +32,9 @@ public:
                          MsgIcon icon) override;
     std::optional<size_t> Choose(const std::wstring& prompt,
                                  const std::vector<std::wstring>& choices) override;
+    // A whole number from lowest to highest typed in itself; an empty line cancels. --yes
+    // answers lowest, --no cancels. An answer that is refused is asked again with the reason.
+    std::optional<long> AskNumber(const std::wstring& prompt, long lowest, long highest);
 
     // A preset answers the same question this many times in a row, then declines it.
     static constexpr int kMaxPresetRepeats = 3;

@@ -1,5 +1,7 @@
 #include "cli/DocJson.h"
 
+#include "cli/Cli.h"
+#include "document/DocFile.h"
 #include "measure/Curve.h"
 #include "threading/Errors.h"
 
@@ -54,6 +56,18 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
             {"eq", EqJson(d.eq)},
             {"results", CurvesJson(d.results)},
             {"measurements", CurvesJson(d.measurements)}};
+}
+
+void NamingFile(const std::string& path, const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const std::exception& e) {
+        throw CliFailure("'" + path + "': " + tsl::ToUtf8(tsl::ExceptionText(e)));
+    }
+}
+
+void ReadDocument(const std::string& path, DocData& data) {
+    NamingFile(path, [&] { ReadDocFile(path, data); });
 }
 
 }  // namespace cli

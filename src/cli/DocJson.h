@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "document/DocData.h"
 
@@ -17,5 +19,11 @@ nlohmann::ordered_json CurvesJson(const CurveList& list);
 nlohmann::ordered_json EqJson(const EqResult& eq);
 // Every field of the document.
 nlohmann::ordered_json DocJson(int32_t version, const DocData& d);
+
+// Runs read (which reads the document at path) and raises its failure as a CliFailure that
+// names the file.
+void NamingFile(const std::string& path, const std::function<void()>& read);
+// ReadDocFile whose failure names the file.
+void ReadDocument(const std::string& path, DocData& data);
 
 }  // namespace cli

@@ -25,7 +25,9 @@ void AddMeasureOptions(CLI::App& command, MeasureArgs& args) {
     command.add_option("--cal-dir", args.calDir,
                        "Folder of the calibration files (default: TESSALINE_CAL_DIR or the "
                        "program's folder; a temporary folder in a simulation)");
-    command.add_flag("--yes", args.yes, "Answer every prompt with its first button (OK)");
+    auto* yes =
+        command.add_flag("--yes", args.yes, "Answer every prompt with its first button (OK)");
+    command.add_flag("--no", args.no, "Decline every question (Cancel, No)")->excludes(yes);
     command.add_option("--sim-room", args.simRoom,
                        "JSON description of the simulated room (with --simulate)");
 }
@@ -35,8 +37,9 @@ MeasureSession::MeasureSession(const MeasureArgs& args, const GlobalOptions& glo
       out_(args.out),
       micSerial_(args.micSerial),
       globals_(globals),
-      console_(Threading::ConsolePrompt::Standard(args.yes ? Threading::PresetAnswer::Yes
-                                                           : Threading::PresetAnswer::None)),
+      console_(Threading::ConsolePrompt::Standard(args.yes  ? Threading::PresetAnswer::Yes
+                                                  : args.no ? Threading::PresetAnswer::No
+                                                            : Threading::PresetAnswer::None)),
       prompt_(&console_) {
     if (!args.calDir.empty())
         calDir_ = args.calDir;
@@ -58,6 +61,25 @@ MeasureSession::MeasureSession(const MeasureArgs& args, const GlobalOptions& glo
 
 MeasureSession::~MeasureSession() = default;
 
+void ChainStopped(const ConsoleMainView& view, const std::filesystem::path& out) {
+    if (view.SaveFailure())
+        std::rethrow_exception(view.SaveFailure());
+    std::wstring text =
+        view.Aborted() ? L"Aborted (Ctrl-C) during the " + view.Step() + L" step." : view.Failure();
+    const std::wstring file = L"\"" + tsl::FromUtf8(out.string()) + L"\"";
+    const auto& saved = view.SavedSteps();
+    if (saved.empty()) {
+        text += L"\nNothing was written to " + file + L".";
+    } else {
+        std::wstring steps;
+        for (size_t i = 0; i < saved.size(); ++i)
+            steps += (i == 0 ? L"" : i + 1 == saved.size() ? L" and " : L", ") + saved[i];
+        text += L"\n" + file + L" holds the results of the " + steps + L" step" +
+                (saved.size() > 1 ? L"s." : L".");
+    }
+    throw tsl::wruntime_error(text);
+}
+
 MeasureEnvironment MeasureSession::Environment() const {
     MeasureEnvironment env;
     env.usb = globals_.session->Usb();
@@ -65,8 +87,21 @@ MeasureEnvironment MeasureSession::Environment() const {
     env.deviceCheck.driver = globals_.session->Driver();
     env.calibrationDir = calDir_;
     env.micSerial = micSerial_;
-    if (args_.positions)
+    if (args_.positions) {
         env.preMeasurement = PromptPreMeasurementDialog(*args_.positions);
+    } else {
+        // The count itself is typed, not its place in a list of counts.
+        Threading::ConsolePrompt& console = console_;
+        env.preMeasurement = [&console](IProcDialog&, CCustomizeMeasurementProcDlg& dialog) {
+            const auto count =
+                console.AskNumber(std::wstring(dialog.Text()) + L"\r\n\r\n" + kPositionCountCaption,
+                                  kMinPositions, kMaxPositions);
+            if (!count)
+                return false;
+            dialog.SetPositionCount(static_cast<int32_t>(*count));
+            return true;
+        };
+    }
     return env;
 }
 
@@ -74,9 +109,9 @@ WizardEnvironment MeasureSession::Wizard(WizardStepTable steps) {
     WizardEnvironment environment;
     environment.bridge = &globals_.session->Bridge();
     environment.steps = std::move(steps);
-    environment.makeDialog =
-        ConsoleDialogFactory(*prompt_, std::cerr, ::isatty(2) != 0,
-                             Threading::RealClock::Instance(), &console_.TerminalLock());
+    environment.makeDialog = ConsoleDialogFactory(
+        *prompt_, std::cerr, ::isatty(2) != 0, Threading::RealClock::Instance(),
+        &console_.TerminalLock(), !args_.yes && !args_.no && ::isatty(0) != 0);
     return environment;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/ConsoleMainView.h"
 #include "cli/ConsolePrompt.h"
 #include "wizard/MeasureStep.h"
 #include "wizard/RunWizard.h"
@@ -22,6 +23,7 @@ struct MeasureArgs {
     std::optional<int32_t> micSerial;
     std::string calDir;
     bool yes = false;
+    bool no = false;
     std::string simRoom;
 };
 
@@ -55,5 +57,10 @@ private:
     std::unique_ptr<Threading::IPrompt> simPrompt_;
     Threading::IPrompt* prompt_;
 };
+
+// Raises the failure of a measuring command after its chain stopped: a failed save as it was
+// raised; otherwise what happened (the wizard's message, or the abort) and what the document
+// file holds now.
+[[noreturn]] void ChainStopped(const ConsoleMainView& view, const std::filesystem::path& out);
 
 }  // namespace cli

@@ -1,6 +1,12 @@
 #include "cli/UsbSession.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -24,12 +30,13 @@ std::string FaultList() {
 std::unique_ptr<Sim::SimScene> MakeScene(const GlobalOptions& g) {
     Sim::SceneOptions options;
     if (g.simModel < 0 || g.simModel > 0xFFFF)
-        throw CliFailure("--sim-model must be a 16-bit model identifier");
+        throw UsageError("--sim-model must be a model identifier from 0 to 65535: " +
+                         std::to_string(g.simModel));
     options.modelId = static_cast<uint16_t>(g.simModel);
     for (const auto& text : g.simFaults) {
         auto fault = Sim::ParseFault(text);
         if (!fault)
-            throw CliFailure("Unknown or malformed simulated fault: " + text);
+            throw UsageError("Unknown or malformed simulated fault: " + text);
         options.faults.push_back(*fault);
     }
     options.stateFile = g.simState;
@@ -41,16 +48,40 @@ std::shared_ptr<CUsbController::IUsbBus> MakeUsbBus(const GlobalOptions& g) {
     for (const auto& text : g.usbIds) {
         auto id = CUsbController::ParseUsbId(text);
         if (!id)
-            throw CliFailure("--usb-id must be VVVV:PPPP in hexadecimal: " + text);
+            throw UsageError("--usb-id must be VVVV:PPPP in hexadecimal: " + text);
         ids.push_back(*id);
     }
     if (const char* env = std::getenv("TESSALINE_USB_IDS"))
         if (!CUsbController::ParseUsbIdList(env, ids))
-            throw CliFailure(std::string("TESSALINE_USB_IDS must be VVVV:PPPP,...: ") + env);
+            throw UsageError(std::string("TESSALINE_USB_IDS must be VVVV:PPPP,...: ") + env);
     return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
 }
 
 }  // namespace
+
+Session::StateLock::StateLock(const std::string& stateFile) {
+    // A lock file beside the state: the state itself is replaced by each save.
+    const std::string path = stateFile + ".lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw CliFailure("Cannot lock the simulation state: '" + path +
+                         "' could not be opened: " + std::strerror(errno));
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        if (error == EWOULDBLOCK)
+            throw CliFailure("The simulation state '" + stateFile +
+                             "' is in use by another command; run this one when it has ended");
+        throw CliFailure("Cannot lock the simulation state '" + path +
+                         "': " + std::strerror(error));
+    }
+}
+
+Session::StateLock::~StateLock() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
 
 Session::Session(const GlobalOptions& g) {
     if (g.trace) {
@@ -60,9 +91,11 @@ Session::Session(const GlobalOptions& g) {
             std::cerr << line << '\n';
         };
     }
-    if (g.simulate)
+    if (g.simulate) {
+        if (!g.simState.empty())
+            stateLock_ = std::make_unique<StateLock>(g.simState);
         scene_ = MakeScene(g);
-    else
+    } else
         bus_ = MakeUsbBus(g);
 }
 

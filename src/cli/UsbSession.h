@@ -46,6 +46,20 @@ public:
     void Finish();
 
 private:
+    // Held for the whole command, so that commands sharing a state file do not lose updates.
+    class StateLock {
+    public:
+        StateLock() = default;
+        explicit StateLock(const std::string& stateFile);
+        ~StateLock();
+        StateLock(const StateLock&) = delete;
+        StateLock& operator=(const StateLock&) = delete;
+
+    private:
+        int fd_ = -1;
+    };
+
+    std::unique_ptr<StateLock> stateLock_;
     std::unique_ptr<Sim::SimScene> scene_;
     std::shared_ptr<CUsbController::IUsbBus> bus_;
     CUsbController::UsbTraceSink trace_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/DocJson.h"
 #include "correction/EqResult.h"
 #include "document/DocFile.h"
 #include "sublink/BaseConfig.h"
@@ -29,7 +30,7 @@ size_t BlockSize(const BlockArgs& args, const DocData& data) {
 
 void PrintBlock(const BlockArgs& args) {
     DocData data;
-    ReadDocFile(args.path, data);
+    cli::ReadDocument(args.path, data);
     const size_t size = BlockSize(args, data);
     // Exactly the bytes the upload or erase step writes for the document's model.
     const auto block =

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -26,8 +27,19 @@ struct CalArgs {
     int32_t unitSerial = 0;
 };
 
+// The microphone serial is read from the file's name, so a name without one is refused early.
+Security::CalibrationFile ReadNamed(const CalArgs& args) {
+    const std::filesystem::path path(args.path);
+    const std::wstring name = path.filename().wstring();
+    if (!Security::ParseCalibrationFileName(name) || !name.ends_with(L"Corvana.cal"))
+        throw cli::CliFailure("'" + args.path +
+                              "': the microphone serial is read from the file name, which must "
+                              "be <serial>Corvana.cal (for example 1234Corvana.cal)");
+    return Security::ReadCalibrationFile(path, args.unitSerial);
+}
+
 void Show(const CalArgs& args) {
-    const auto file = Security::ReadCalibrationFile(args.path, args.unitSerial);
+    const auto file = ReadNamed(args);
     nlohmann::ordered_json points = nlohmann::ordered_json::array();
     const CCurve& c = *file.curve;
     for (int i = 0; i < c.Count(); ++i)
@@ -41,7 +53,7 @@ void Show(const CalArgs& args) {
 }
 
 void Correction(const CalArgs& args) {
-    const auto file = Security::ReadCalibrationFile(args.path, args.unitSerial);
+    const auto file = ReadNamed(args);
     const auto manager = MakeCorrection(*file.curve, file.version);
     if (!manager)
         throw tsl::wruntime_error(Security::kInvalidVersionText);

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,9 +12,10 @@
 #include "cli/CliWizard.h"
 #include "cli/DocJson.h"
 #include "cli/UsbSession.h"
+#include "correction/Fit.h"
 #include "document/DocFile.h"
-#include "measure/Curve.h"
 #include "threading/Errors.h"
+#include "wizard/CalculateStep.h"
 #include "wizard/Steps.h"
 
 namespace {
@@ -43,38 +44,21 @@ private:
     const CalculateArgs& args_;
 };
 
-struct Deviation {
-    double rmsDb = 0.0;
-    double maxDb = 0.0;
-};
-
-// The calculated response against the target raised to the fit level, over the fit band.
-Deviation FitDeviation(const DocData& d, double levelDb) {
-    Deviation result;
-    if (d.results.size() < 3 || !d.results[1] || !d.results[2])
-        return result;
-    CCurve target = *d.results[1];
-    CCurve calculated = *d.results[2];
-    ToDbPhase(target);
-    ToDbPhase(calculated);
-    double sum = 0.0;
-    int points = 0;
-    for (int i = 0; i < target.Count() && i < calculated.Count(); ++i) {
-        const double f = target.X()[i];
-        if (f < d.fitLower || f > d.fitUpper)
-            continue;
-        const double diff = calculated.First()[i] - (target.First()[i] + levelDb);
-        sum += diff * diff;
-        result.maxDb = std::max(result.maxDb, std::fabs(diff));
-        ++points;
-    }
-    result.rmsDb = points > 0 ? std::sqrt(sum / points) : 0.0;
-    return result;
+// Frequencies the target dialog's controls accept: from their lowest to the crossover in effect.
+void CheckFrequency(const char* option, const std::optional<int32_t>& value, int32_t crossover) {
+    if (value && (*value < kFrequencyMin || *value > crossover))
+        throw cli::UsageError(std::string(option) + " must be from " +
+                              std::to_string(kFrequencyMin) + " to " + std::to_string(crossover) +
+                              " Hz (the crossover): " + std::to_string(*value));
 }
 
 void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
     cli::CommandDocument document(args.out.empty() ? args.doc : args.out);
-    ReadDocFile(args.doc, document.Data());
+    cli::ReadDocument(args.doc, document.Data());
+    const int32_t crossover = std::clamp(args.crossover.value_or(document.Data().crossover),
+                                         kCrossoverMin, kCrossoverMax);
+    CheckFrequency("--hp-freq", args.hpFreq, crossover);
+    CheckFrequency("--min-eq", args.minEq, crossover);
 
     TargetDialogFactory preset = [&args](IProcDialog&,
                                          const DocData&) -> std::unique_ptr<ITargetDialog> {
@@ -86,18 +70,18 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
                           : args.Overrides() ? kOptionTargetDialog
                                              : 0;
     auto level = std::make_shared<double>(0.0);
+    auto fit = std::make_shared<FitOutcome>();
     WizardStepTable table = StandardSteps({}, preset);
-    table.calculate = [&args, preset, level, mode](IProcDialog* progress, void* arg1,
-                                                   void*) -> bool {
+    table.calculate = [&args, preset, level, fit, mode](IProcDialog* progress, void* arg1,
+                                                        void*) -> bool {
         DocData& data = *static_cast<DocData*>(arg1);
         if (args.detect && args.Overrides() && !data.measurements.empty())
             CustomizeTarget(progress, data, kOptionTargetDialog, preset);
-        return CalculateStep(progress, data, mode, preset, level.get());
+        return CalculateStep(progress, data, mode, preset, level.get(), fit.get());
     };
     cli::RunCommandWizard(globals.session->Bridge(), kWizardCalculate, mode, document, table);
 
     const DocData& d = document.Data();
-    const Deviation fit = FitDeviation(d, *level);
     nlohmann::ordered_json out{{"crossover", d.crossover},
                                {"hp_order", d.hpOrder},
                                {"hp_freq", d.hpFreq},
@@ -106,7 +90,7 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
                                {"fit_upper", d.fitUpper},
                                {"level_db", *level},
                                {"eq", cli::EqJson(d.eq)},
-                               {"fit", {{"rms_db", fit.rmsDb}, {"max_db", fit.maxDb}}}};
+                               {"fit", {{"rms_db", fit->rmsDb}, {"max_db", fit->maxDb}}}};
     cli::PrintLine(out.dump());
 }
 
@@ -120,11 +104,15 @@ const cli::CommandRegistration registration{
         auto* detect =
             cmd->add_flag("--detect-crossover", args->detect, "Detect the crossover frequency");
         cmd->add_option("--crossover", args->crossover, "Crossover frequency in Hz (160 to 250)")
-            ->excludes(detect);
+            ->excludes(detect)
+            ->check(CLI::Range(kCrossoverMin, kCrossoverMax));
         cmd->add_option("--hp-order", args->hpOrder,
-                        "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order");
-        cmd->add_option("--hp-freq", args->hpFreq, "High-pass frequency in Hz");
-        cmd->add_option("--min-eq", args->minEq, "Minimum EQ frequency in Hz");
+                        "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order")
+            ->check(CLI::Range(kHpOrderMin, kHpOrderMax));
+        cmd->add_option("--hp-freq", args->hpFreq,
+                        "High-pass frequency in Hz (20 to the crossover)");
+        cmd->add_option("--min-eq", args->minEq,
+                        "Minimum EQ frequency in Hz (20 to the crossover)");
         cmd->add_option("--out", args->out, "Write the document here instead of in place");
         cmd->callback([args, &globals] { Calculate(*args, globals); });
     }};

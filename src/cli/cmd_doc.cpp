@@ -1,5 +1,6 @@
 // tessaline-cli doc: measurement documents (show, new, convert).
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -11,18 +12,22 @@
 namespace {
 
 void Show(const std::string& path) {
-    CArchive ar = CArchive::OpenForLoad(path);
     DocData data;
-    ReadDocData(ar, data);
-    // The reader accepted the version, so the first four bytes hold it.
-    const auto& b = ar.Buffer();
-    const auto version = static_cast<int32_t>(uint32_t{b[0]} | uint32_t{b[1]} << 8 |
-                                              uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24);
+    int32_t version = 0;
+    cli::NamingFile(path, [&] {
+        CArchive ar = CArchive::OpenForLoad(path);
+        ReadDocData(ar, data);
+        // The reader accepted the version, so the first four bytes hold it.
+        const auto& b = ar.Buffer();
+        version = static_cast<int32_t>(uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 |
+                                       uint32_t{b[3]} << 24);
+    });
     cli::PrintLine(cli::DocJson(version, data).dump());
 }
 
 struct DocArgs {
     std::string in, out;
+    bool force = false;
 };
 
 const cli::CommandRegistration registration{
@@ -37,7 +42,12 @@ const cli::CommandRegistration registration{
 
         auto* make = doc->add_subcommand("new", "Write a new, empty document");
         make->add_option("file", args->out, "Document to write")->required();
+        make->add_flag("--force", args->force, "Replace the file when it exists");
         make->callback([args] {
+            std::error_code error;
+            if (!args->force && std::filesystem::exists(args->out, error))
+                throw cli::CliFailure("'" + args->out +
+                                      "' exists; add --force to replace it with a new document");
             DocData fresh;
             WriteDocFile(args->out, fresh);
         });
@@ -47,7 +57,7 @@ const cli::CommandRegistration registration{
         convert->add_option("out", args->out, "Document to write")->required();
         convert->callback([args] {
             DocData data;
-            ReadDocFile(args->in, data);
+            cli::ReadDocument(args->in, data);
             WriteDocFile(args->out, data);
         });
     }};

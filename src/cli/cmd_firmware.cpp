@@ -19,11 +19,11 @@ uint16_t ParseModelId(const std::string& text) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
     if (digits.empty() || digits.size() > 6)
-        throw cli::CliFailure("Bad model identifier: " + text);
+        throw cli::UsageError("Bad model identifier: " + text);
     char* end = nullptr;
     const unsigned long value = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
     if (end == nullptr || *end != '\0' || digits[0] == '-' || digits[0] == '+' || value > 0xFFFF)
-        throw cli::CliFailure("Bad model identifier: " + text);
+        throw cli::UsageError("Bad model identifier: " + text);
     return static_cast<uint16_t>(value);
 }
 

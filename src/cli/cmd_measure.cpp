@@ -21,7 +21,7 @@ void Measure(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
         document, [out]() -> std::optional<std::filesystem::path> { return out; },
         session.Wizard(std::move(steps)), session.Prompt());
     if (!view.RunWizard(kWizardMeasure, 0))
-        throw tsl::wruntime_error(L"Measure failed.");
+        cli::ChainStopped(view, out);
     const DocData& d = document.Data();
     cli::PrintLine("Measured " + std::to_string(d.measurements.size()) + " positions of " +
                    tsl::ToUtf8(d.name) + " into " + out.string());

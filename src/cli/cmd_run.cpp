@@ -23,9 +23,7 @@ void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
         document, [out]() -> std::optional<std::filesystem::path> { return out; },
         session.Wizard(std::move(steps)), session.Prompt());
     if (!MeasureCommand(view))
-        throw tsl::wruntime_error(
-            L"The Measure chain stopped before the upload; the document "
-            L"holds what was completed.");
+        cli::ChainStopped(view, out);
     cli::PrintLine("Document written to " + out.string());
     // Scripts read the outcome from stdout, as from `upload`; the box above went to the terminal.
     cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));

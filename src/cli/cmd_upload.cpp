@@ -5,6 +5,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliWizard.h"
+#include "cli/DocJson.h"
 #include "cli/UsbSession.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
@@ -22,7 +23,7 @@ const cli::CommandRegistration registration{
         cmd->callback([path, &globals] {
             // The upload changes nothing in the document, so the file is left as it is.
             cli::CommandDocument document;
-            ReadDocFile(*path, document.Data());
+            cli::ReadDocument(*path, document.Data());
             cli::RunCommandWizard(
                 globals.session->Bridge(), kWizardUpload, kOptionNoSave, document,
                 StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));

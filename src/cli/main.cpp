@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <iostream>
 
 #include "cli/Cli.h"
@@ -42,6 +43,14 @@ int main(int argc, char** argv) {
     cli::AddUsbOptions(app, globals);
     for (const auto& [name, setup] : cli::Commands())
         setup(app, globals);
+    // Global options may follow the command name of every command, nested ones included.
+    std::function<void(CLI::App&)> fallThrough = [&fallThrough](CLI::App& parent) {
+        for (CLI::App* command : parent.get_subcommands({})) {
+            command->fallthrough();
+            fallThrough(*command);
+        }
+    };
+    fallThrough(app);
 
     int status = 0;
     try {
@@ -50,6 +59,9 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
+        return 1;
+    } catch (const cli::UsageError& e) {
+        std::cerr << e.what() << '\n';
         return 1;
     } catch (const cli::CliFailure& e) {
         std::cerr << e.what() << '\n';

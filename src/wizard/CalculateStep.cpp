@@ -60,7 +60,7 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
 }
 
 bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
-                   const TargetDialogFactory& makeDialog, double* levelOut) {
+                   const TargetDialogFactory& makeDialog, double* levelOut, FitOutcome* fit) {
     if (data.measurements.empty())
         throw tsl::wruntime_error(kNoMeasurementsText);
     if (progress)
@@ -77,7 +77,7 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
             progress->OffsetPos(1);
     }
     if (ok) {
-        ok = FitEqualizer(data, levelDb);
+        ok = FitEqualizer(data, levelDb, fit);
         if (progress)
             progress->OffsetPos(1);
     }

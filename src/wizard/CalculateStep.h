@@ -8,6 +8,8 @@
 
 #include "wizard/WizardStep.h"
 
+struct FitOutcome;
+
 struct DocData;
 class IProcDialog;
 
@@ -59,9 +61,11 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
                      const TargetDialogFactory& makeDialog);
 
 // Raises "Error: No measurements have been made." for a document without measurements.
-// levelDb, when given, receives the level the target was placed at for the fit.
+// levelDb, when given, receives the level the target was placed at for the fit; fit, the fit's
+// own error.
 bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
-                   const TargetDialogFactory& makeDialog, double* levelDb = nullptr);
+                   const TargetDialogFactory& makeDialog, double* levelDb = nullptr,
+                   FitOutcome* fit = nullptr);
 
 // The step for the wizard's table (arg1 the working DocData, arg2 the options word).
 StepFunction MakeCalculateStep(TargetDialogFactory makeDialog);

@@ -138,10 +138,18 @@ TEST_F(CaptureFileTest, WrongFilesAreBadInput) {
 
 TEST_F(CaptureFileTest, WrongFormatsFailWithTheMeasurementTexts) {
     const std::vector<double> twoPeriods(Capture().begin(), Capture().begin() + 2 * kN);
-    EXPECT_EQ(FailureText(Write("two.wav", twoPeriods), {}), L"Incorrect sample size");
+    // The text says how many samples the analysis expects.
+    const std::wstring expects = L" samples, the analysis needs exactly " +
+                                 std::to_wstring(3 * kN) + L" (three sweep periods of " +
+                                 std::to_wstring(kN) + L"; --quick needs two)";
+    EXPECT_EQ(FailureText(Write("two.wav", twoPeriods), {}),
+              L"Incorrect sample size: '" + tsl::FromUtf8(Path("two.wav")) + L"' holds " +
+                  std::to_wstring(2 * kN) + expects);
     std::vector<double> four = Capture();
     four.insert(four.end(), Capture().begin(), Capture().begin() + kN);
-    EXPECT_EQ(FailureText(Write("four.wav", four), {}), L"Incorrect sample size");
+    EXPECT_EQ(FailureText(Write("four.wav", four), {}),
+              L"Incorrect sample size: '" + tsl::FromUtf8(Path("four.wav")) + L"' holds " +
+                  std::to_wstring(4 * kN) + expects);
     EXPECT_EQ(
         FailureText(Write("44100.wav", Capture(), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100), {}),
         L"Incorrect sampling frequency size");
@@ -208,7 +216,7 @@ TEST(ParseBandTest, AcceptsOnlyAnAscendingPairOfFrequencies) {
     EXPECT_EQ(options.bandHigh, 400.0);
     for (const char* bad : {"", "20", "20:", ":350", "350:20", "20:20", "-5:100", "a:b", "20:350x",
                             "nan:100", "20:inf"})
-        EXPECT_THROW(cli::ParseBand(bad, options), cli::CliFailure) << bad;
+        EXPECT_THROW(cli::ParseBand(bad, options), cli::UsageError) << bad;
 }
 
 }  // namespace

@@ -50,3 +50,65 @@ TEST_F(WizardTest, ConsoleFrontEndTurnsInterruptIntoAbortQuestion) {
     EXPECT_EQ(prompt.CountOf(kAbortQuestion), 1u);
     EXPECT_NE(out.str().find("Aborting..."), std::string::npos);
 }
+
+namespace {
+
+// Asks until an answer is not OK; the prompt has many OKs queued, so a Cancel comes from the abort.
+bool AskUntilDeclined(IProcDialog* p) {
+    while (p->Prompt().MessageBox(L"Next position", L"", Threading::MsgButtons::OkCancel,
+                                  Threading::MsgIcon::None) == Threading::MsgResult::Ok) {
+    }
+    return true;
+}
+
+constexpr int kQueuedOks = 200;
+
+}  // namespace
+
+// Without a terminal (or with --yes) Ctrl-C aborts at once; a step that then succeeds still
+// leaves the wizard cancelled and unsaved, and its questions get the declining answer.
+TEST_F(WizardTest, ConsoleFrontEndAbortsAtOnceWhenItMustNotAsk) {
+    std::ostringstream out;
+    auto step = [&](IProcDialog* p, void*, void*) {
+        ConsoleWizardDialog::RequestAbort();
+        return AskUntilDeclined(p);
+    };
+    for (int i = 0; i < kQueuedOks; ++i)
+        prompt.QueueAnswer(Threading::MsgResult::Ok);
+    WizardEnvironment env;
+    env.steps = AllSteps(step);
+    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock, nullptr, false);
+    env.bridge = &bridge;
+    EXPECT_FALSE(RunWizard(kWizardMeasure, nullptr, document, 1, env));
+    EXPECT_LT(prompt.Calls().size(), static_cast<size_t>(kQueuedOks));
+    EXPECT_EQ(prompt.CountOf(kAbortQuestion), 0u);
+    EXPECT_EQ(document.saves, 0);
+}
+
+// Asked once; a second Ctrl-C aborts without asking again.
+TEST_F(WizardTest, ConsoleFrontEndAbortsAtTheSecondInterrupt) {
+    std::ostringstream out;
+    std::promise<void> asked;
+    std::shared_future<void> once = asked.get_future().share();
+    auto step = [&](IProcDialog* p, void*, void*) {
+        ConsoleWizardDialog::RequestAbort();
+        once.wait();
+        ConsoleWizardDialog::RequestAbort();
+        return AskUntilDeclined(p);
+    };
+    prompt.OnAsk([&](const testing_support::PromptCall& call) {
+        if (call.text == kAbortQuestion)
+            asked.set_value();
+    });
+    prompt.QueueAnswer(Threading::MsgResult::No);
+    for (int i = 0; i < kQueuedOks; ++i)
+        prompt.QueueAnswer(Threading::MsgResult::Ok);
+    WizardEnvironment env;
+    env.steps = AllSteps(step);
+    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock);
+    env.bridge = &bridge;
+    EXPECT_FALSE(RunWizard(kWizardMeasure, nullptr, document, 1, env));
+    EXPECT_LT(prompt.Calls().size(), static_cast<size_t>(kQueuedOks));
+    EXPECT_EQ(prompt.CountOf(kAbortQuestion), 1u);
+    EXPECT_EQ(document.saves, 0);
+}

@@ -79,3 +79,31 @@ TEST(ConsolePrompt, PresetDeclinesAQuestionThatKeepsComingBack) {
               MsgResult::Ok);
     EXPECT_EQ(prompt.MessageBox(retry, L"", MsgButtons::OkCancel, MsgIcon::None), MsgResult::Ok);
 }
+
+// The positions are asked as the count itself; each refused answer says why.
+TEST(ConsolePrompt, NumberIsTypedItselfAndRefusalsSayWhy) {
+    std::istringstream in("6\n0\n11\nabc\n 7 \n\n");
+    std::ostringstream out;
+    ConsolePrompt prompt(in, out, true);
+    EXPECT_EQ(prompt.AskNumber(L"Number Of Positions", 5, 10), std::optional<long>(6));
+    EXPECT_EQ(prompt.AskNumber(L"Number Of Positions", 5, 10), std::optional<long>(7));
+    EXPECT_EQ(prompt.AskNumber(L"Number Of Positions", 5, 10), std::nullopt);  // the empty line
+    const std::string text = out.str();
+    EXPECT_NE(text.find("0 is out of range; type a number from 5 to 10.\n"), std::string::npos);
+    EXPECT_NE(text.find("11 is out of range; type a number from 5 to 10.\n"), std::string::npos);
+    EXPECT_NE(text.find("\"abc\" is not a whole number; type one from 5 to 10.\n"),
+              std::string::npos);
+    std::istringstream none;
+    ConsolePrompt yes(none, out, false, PresetAnswer::Yes);
+    EXPECT_EQ(yes.AskNumber(L"Number Of Positions", 5, 10), std::optional<long>(5));
+    ConsolePrompt no(none, out, false, PresetAnswer::No);
+    EXPECT_EQ(no.AskNumber(L"Number Of Positions", 5, 10), std::nullopt);
+    ConsolePrompt closed(none, out, false);
+    EXPECT_THROW(closed.AskNumber(L"Number Of Positions", 5, 10), tsl::wruntime_error);
+    // A refused choice says why as well.
+    std::istringstream choice("3\n1\n");
+    std::ostringstream said;
+    ConsolePrompt chooser(choice, said, true);
+    EXPECT_EQ(chooser.Choose(L"Which?", {L"a", L"b"}), std::optional<size_t>(0));
+    EXPECT_NE(said.str().find("Please type a number from 1 to 2.\n"), std::string::npos);
+}

@@ -45,15 +45,31 @@ TEST_F(DocumentCli, NewDocumentShowsTheResetRecordAndConvertsToItself) {
     EXPECT_EQ(testsupport::Slurp(copy), testsupport::Slurp(doc));
 }
 
-TEST_F(DocumentCli, UnsupportedVersionsAndShortFilesFailWithTheirText) {
-    const CliRun v9 = Cli("doc show " + WriteBytes("v9.ktsl", {9, 0, 0, 0}));
-    EXPECT_EQ(v9.code, 2);
-    EXPECT_NE(v9.err.find("Bad file format"), std::string::npos);
-    EXPECT_TRUE(v9.out.empty());
-    const CliRun cut = Cli("doc show " + WriteBytes("cut.ktsl", {8, 0, 0, 0, 0x13}));
+TEST_F(DocumentCli, UnsupportedVersionsAndShortFilesFailWithTheirTextAndTheFileName) {
+    const std::string v9 = WriteBytes("v9.ktsl", {9, 0, 0, 0});
+    for (const std::string command : {"doc show ", "doc convert ", "block ", "upload "}) {
+        const CliRun r = Cli(command + v9 + (command == "doc convert " ? " out.ktsl" : ""));
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_EQ(r.err.rfind("'" + v9 + "': ", 0), 0u) << command << r.err;
+        EXPECT_NE(r.err.find("Bad file format"), std::string::npos) << command;
+        EXPECT_TRUE(r.out.empty());
+    }
+    const std::string cutPath = WriteBytes("cut.ktsl", {8, 0, 0, 0, 0x13});
+    const CliRun cut = Cli("doc show " + cutPath);
     EXPECT_EQ(cut.code, 2);
-    EXPECT_FALSE(cut.err.empty());
+    EXPECT_EQ(cut.err.rfind("'" + cutPath + "': ", 0), 0u) << cut.err;
     EXPECT_EQ(Cli("doc show " + (dir / "missing.ktsl").string()).code, 2);
+}
+
+TEST_F(DocumentCli, NewRefusesToReplaceAFileUnlessForced) {
+    const std::string doc = WriteBytes("kept.ktsl", {1, 2, 3});
+    const CliRun refused = Cli("doc new " + doc);
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(refused.err,
+              "'" + doc + "' exists; add --force to replace it with a new document\n");
+    EXPECT_EQ(testsupport::Slurp(doc), std::string("\x01\x02\x03"));
+    ASSERT_EQ(Cli("doc new --force " + doc).code, 0);
+    EXPECT_EQ(Cli("doc show " + doc).code, 0);
 }
 
 TEST_F(DocumentCli, EraseBlockIsAllOnesOfTheGivenSize) {
@@ -75,6 +91,15 @@ TEST_F(DocumentCli, CalibrationFileThatIsNotOneIsRefused) {
     const CliRun r = Cli("cal show " + WriteBytes("1234Corvana.cal", junk));
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Invalid security file"), std::string::npos) << r.err;
+    // The serial comes from the name, and the text says so.
+    for (const char* name : {"mic.cal", "Corvana.cal", "12abCorvana.cal"}) {
+        const std::string path = WriteBytes(name, junk);
+        const CliRun unnamed = Cli("cal show " + path);
+        EXPECT_EQ(unnamed.code, 2);
+        EXPECT_EQ(unnamed.err, "'" + path +
+                                   "': the microphone serial is read from the file name, which "
+                                   "must be <serial>Corvana.cal (for example 1234Corvana.cal)\n");
+    }
 }
 
 }  // namespace

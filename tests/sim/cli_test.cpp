@@ -4,11 +4,17 @@
 
 #include "support/CliRunner.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "correction/EqResult.h"
 #include "document/DocFile.h"
@@ -82,14 +88,14 @@ TEST_F(CliUsb, UploadToAnotherModelFails) {
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err,
               "Error, can't upload results to a different subwoofer than what was used to make "
-              "the measurements\n");
+              "the measurements\nUpload failed.\n");
     EXPECT_TRUE(r.out.empty());
 }
 
 TEST_F(CliUsb, RefusedStoreFailsTheUpload) {
     CliRun r = Cli("--sim-fault refuse=m upload " + Document(275));
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "Failed to upload results\n");
+    EXPECT_EQ(r.err, "Failed to upload results\nUpload failed.\n");
 }
 
 TEST_F(CliUsb, NoSubwooferFailsTheErase) {
@@ -97,7 +103,7 @@ TEST_F(CliUsb, NoSubwooferFailsTheErase) {
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err,
               "Could not find a subwoofer.\nPlease check that you have connected the target "
-              "subwoofer via USB.\n");
+              "subwoofer via USB.\nErase failed.\n");
 }
 
 TEST_F(CliUsb, DevicesCountsTheSimulatedSubwoofer) {
@@ -111,13 +117,66 @@ TEST_F(CliUsb, DevicesCountsTheSimulatedSubwoofer) {
     EXPECT_EQ(real.out, "{\"total\": 0, \"busy\": 0, \"unrecognised\": 0, \"recognised\": 0}\n");
 }
 
-TEST_F(CliUsb, BadOptionsAreReported) {
-    EXPECT_EQ(Cli("--sim-fault nonsense devices").code, 2);
-    EXPECT_EQ(Cli("--usb-id 12 devices").code, 2);
+TEST_F(CliUsb, BadOptionValuesAreUsageErrorsAndBadStateFilesFail) {
+    const std::pair<const char*, const char*> usage[] = {
+        {"--sim-fault nonsense devices", "Unknown or malformed simulated fault: nonsense"},
+        {"--usb-id garbage devices", "--usb-id must be VVVV:PPPP in hexadecimal: garbage"},
+        {"--simulate --sim-model -1 devices", "--sim-model must be a model identifier from 0"},
+        {"devices --sim-model 70000 --simulate", "--sim-model must be a model identifier from 0"},
+        {"analyse capture.wav --band 350:20", "invalid --band '350:20'"}};
+    for (const auto& [args, text] : usage) {
+        CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_NE(r.err.find(text), std::string::npos) << args << ": " << r.err;
+    }
     std::ofstream(State()) << "{";
     CliRun r = Cli("--sim-state " + State() + " devices");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Invalid simulation state file"), std::string::npos);
+    // A state that cannot be saved fails the command.
+    CliRun unsaved = Cli("--sim-state " + (dir / "no" / "sub.json").string() + " erase");
+    EXPECT_EQ(unsaved.code, 2) << unsaved.err;
+}
+
+TEST_F(CliUsb, GlobalOptionsAreAcceptedAfterEveryCommandName) {
+    const std::string doc = Document(275);
+    CliRun devices = Cli("devices --sim-fault busy");
+    EXPECT_EQ(devices.code, 0) << devices.err;
+    EXPECT_EQ(devices.out, "{\"total\": 1, \"busy\": 1, \"unrecognised\": 0, \"recognised\": 0}\n");
+    CliRun up = Cli("upload " + doc + " --simulate --trace --sim-state " + State());
+    ASSERT_EQ(up.code, 0) << up.err;
+    EXPECT_NE(up.err.find("usb> u70 +224 bytes\n"), std::string::npos);
+    CliRun erase = Cli("erase --sim-model 275 --sim-state " + State());
+    EXPECT_EQ(erase.code, 0) << erase.err;
+    EXPECT_EQ(Cli("devices --usb-id ffff:fffe").code, 0);
+}
+
+// Commands sharing a state file never run at once: a second one is refused while the first holds
+// the state, and neither tears the file.
+TEST_F(CliUsb, TheStateFileIsLockedForTheWholeCommand) {
+    const std::string doc = Document(275);
+    ASSERT_EQ(Cli("--sim-state " + State() + " upload " + doc).code, 0);
+    const std::string before = Slurp(State());
+    {
+        const int fd = ::open((State() + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        CliRun busy = Cli("--sim-state " + State() + " erase");
+        ::close(fd);
+        EXPECT_EQ(busy.code, 2);
+        EXPECT_EQ(busy.err, "The simulation state '" + State() +
+                                "' is in use by another command; run this one when it has "
+                                "ended\n");
+        EXPECT_TRUE(busy.out.empty());
+    }
+    EXPECT_EQ(Slurp(State()), before);
+    // Four at once: each either ran or was refused, and the state is whole.
+    const std::string one = std::string(TESSALINE_CLI) + " --sim-state " + State() + " erase";
+    const std::string all =
+        "(" + one + " & " + one + " & " + one + " & " + one + " & wait) " + ">/dev/null 2>&1";
+    ASSERT_EQ(std::system(all.c_str()), 0);
+    EXPECT_TRUE(nlohmann::json::accept(Slurp(State())));
+    EXPECT_EQ(Cli("--sim-state " + State() + " erase").code, 0);
 }
 
 }  // namespace

@@ -7,8 +7,12 @@
 #include <nlohmann/json.hpp>
 #include "support/CliRunner.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -122,6 +126,134 @@ TEST_F(MeasureCli, WithoutASubwooferTheMeasurementFails) {
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_NE(r.err.find("Failed to find a valid subwoofer."), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "x.ktsl"));
+}
+
+// Runs the binary with stderr on a pipe; at the first stderr line holding `at`, sends Ctrl-C.
+CliRun InterruptedAt(const std::string& args, const std::string& at) {
+    std::vector<std::string> words;
+    std::istringstream split(args);
+    for (std::string w; split >> w;)
+        words.push_back(w);
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipe[1], 2);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+        std::freopen("/dev/null", "r", stdin);
+        std::freopen("/dev/null", "w", stdout);
+        std::vector<char*> argv{const_cast<char*>(TESSALINE_CLI)};
+        for (auto& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        ::execv(TESSALINE_CLI, argv.data());
+        std::_Exit(127);
+    }
+    ::close(pipe[1]);
+    CliRun r;
+    bool sent = false;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) {
+        r.err.append(buffer, static_cast<size_t>(n));
+        if (!sent && r.err.find(at) != std::string::npos) {
+            ::kill(child, SIGINT);
+            sent = true;
+        }
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+// Ctrl-C with --yes aborts at once: nothing after the abort runs, the document is as it was.
+TEST_F(MeasureCli, CtrlCAbortsTheRunAndNothingAfterItRuns) {
+    const std::string doc = (dir / "kept.ktsl").string();
+    const std::string state = (dir / "sub.json").string();
+    ASSERT_EQ(CliTest::Cli("doc new " + doc).code, 0);
+    const std::string before = Slurp(doc);
+    CliRun r = InterruptedAt("--simulate --sim-state " + state + " run --yes --out " + doc +
+                                 " --cal-dir " + (dir / "cal").string(),
+                             "Please move the microphone to position 2");
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("Aborted (Ctrl-C) during the Measure step.\nNothing was written to \"" +
+                         doc + "\".\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Please move the microphone to position 4"), std::string::npos);
+    EXPECT_EQ(r.err.find("== Calculate =="), std::string::npos);
+    EXPECT_EQ(Slurp(doc), before);
+    EXPECT_TRUE(nlohmann::json::parse(Slurp(state)).at("flash").empty());
+}
+
+// A save that fails fails the command, claims nothing, keeps the data under another name and
+// stops the chain before the upload. The simulated microphone's calibration folder is the user's
+// own, whoever made the shared one.
+TEST_F(MeasureCli, AFailedSaveFailsTheCommandAndKeepsTheMeasurements) {
+    const fs::path tmp = dir / "tmp";
+    fs::create_directories(tmp);
+    std::ofstream(tmp / "tessaline-sim-microphone") << "another user's";
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedTmp = oldTmp ? oldTmp : "";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const std::string lost = (dir / "missing" / "x.ktsl").string();
+    CliRun measured = CliTest::Cli("--simulate measure --yes --positions 5 --out " + lost);
+    const std::string state = (dir / "sub.json").string();
+    CliRun run = Cli("--simulate --sim-state " + state + " run --yes --out " +
+                     (dir / "gone" / "y.ktsl").string());
+    if (oldTmp)
+        ::setenv("TMPDIR", savedTmp.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+
+    EXPECT_EQ(measured.code, 2) << measured.err;
+    EXPECT_TRUE(fs::is_directory(tmp / ("tessaline-sim-microphone-" + std::to_string(::getuid()))));
+    EXPECT_NE(measured.err.find("The file \"" + lost + "\" could not be written"),
+              std::string::npos)
+        << measured.err;
+    EXPECT_TRUE(measured.out.empty()) << measured.out;
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(tmp))
+        if (entry.path().filename().string().rfind("x.recovered-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_NE(measured.err.find("The results were saved to \"" + kept[0].string() +
+                                "\" instead of \"" + lost + "\"."),
+              std::string::npos);
+    DocData data;
+    ReadDocFile(kept[0], data);
+    EXPECT_EQ(data.measurements.size(), 5u);
+
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_EQ(run.out.find("Document written"), std::string::npos);
+    EXPECT_EQ(run.err.find("== Calculate =="), std::string::npos);
+    EXPECT_TRUE(nlohmann::json::parse(Slurp(state)).at("flash").empty());
+}
+
+// Each stop says what happened and what the document holds; --no declines.
+TEST_F(MeasureCli, AStoppedChainSaysWhatHappenedAndWhatTheDocumentHolds) {
+    const std::string declined = (dir / "declined.ktsl").string();
+    CliRun no = Cli("--simulate measure --no --out " + declined);
+    EXPECT_EQ(no.code, 2) << no.err;
+    EXPECT_NE(no.err.find("Measure failed.\nNothing was written to \"" + declined + "\".\n"),
+              std::string::npos)
+        << no.err;
+    EXPECT_FALSE(fs::exists(declined));
+
+    const std::string doc = (dir / "refused.ktsl").string();
+    CliRun r = Cli("--simulate --sim-fault refuse=m run --yes --out " + doc);
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("Failed to upload results\nUpload failed.\n\"" + doc +
+                         "\" holds the results of the Measure and Calculate steps.\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("Document written"), std::string::npos);
+    DocData data;
+    ReadDocFile(doc, data);
+    EXPECT_EQ(data.results.size(), 3u);
 }
 
 }  // namespace
