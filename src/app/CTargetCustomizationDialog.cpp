@@ -72,9 +72,9 @@ void CTargetCustomizationDialog::SetSettings(const TargetSettings& settings) {
 }
 
 void CTargetCustomizationDialog::RefreshControls() {
-    // The frequencies reach up to the crossover the spin shows.
-    const int top =
-        Applicator<int>{kCrossoverMin, kCrossoverMax, kCrossoverStep}.Clamp(settings_.crossover);
+    // Every value within its control's range, the frequencies up to the crossover.
+    settings_ = LimitTargetSettings(settings_);
+    const int top = settings_.crossover;
     crossover_->SetRule(Applicator<int>{kCrossoverMin, kCrossoverMax, kCrossoverStep});
     order_->SetRule(Applicator<int>{kHpOrderMin, kHpOrderMax, 1});
     hpFreq_->SetRule(Applicator<int>{kFrequencyMin, top, 1});
@@ -92,8 +92,8 @@ void CTargetCustomizationDialog::accept() {
     if (!crossover_->Validate())
         return;
     RefreshControls();
-    for (CustomControls::CSpinBase* spin : {static_cast<CustomControls::CSpinBase*>(order_),
-                                            static_cast<CustomControls::CSpinBase*>(hpFreq_),
+    // The order shows names and changes only through its buttons: nothing to parse.
+    for (CustomControls::CSpinBase* spin : {static_cast<CustomControls::CSpinBase*>(hpFreq_),
                                             static_cast<CustomControls::CSpinBase*>(minEq_)})
         if (spin->isEnabled() && !spin->Validate())
             return;
