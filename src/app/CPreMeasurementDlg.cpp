@@ -16,7 +16,8 @@ CPreMeasurementDlg::CPreMeasurementDlg(QWidget* parent) : QDialog(parent) {
     text_ = new QPlainTextEdit(DisplayText(kPreMeasurementText), this);
     text_->setReadOnly(true);
     text_->setAccessibleName(QStringLiteral("IMPORTANT!!"));
-    text_->setMinimumSize(520, 200);
+    text_->setMinimumSize(text_->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 100,
+                          text_->fontMetrics().lineSpacing() * 14);
     text_->setTabChangesFocus(true);
     auto* group = new QGroupBox(QString::fromStdWString(kPositionCountCaption), this);
     auto* groupLayout = new QVBoxLayout(group);
