@@ -32,6 +32,9 @@ AppOptions ParseAppArguments(const std::vector<std::string>& args) {
         } else if (a == "--sim-state") {
             o.simState = value();
             o.simulate = true;
+        } else if (a == "--sim-fault") {
+            o.simFaults.push_back(value());
+            o.simulate = true;
         } else if (a == "--usb-id") {
             o.usbIds.push_back(value());
         } else if (a == "--brand") {

@@ -14,6 +14,7 @@ struct AppOptions {
     int simModel = 275;
     std::filesystem::path simRoom;
     std::filesystem::path simState;
+    std::vector<std::string> simFaults;  // NAME[=ARG], as tessaline-cli --sim-fault
     std::vector<std::string> usbIds;
     bool help = false;
     std::string error;  // a bad command line: the program ends
@@ -24,4 +25,5 @@ AppOptions ParseAppArguments(const std::vector<std::string>& args);
 
 inline constexpr char kAppUsage[] =
     "Usage: tessaline [DOCUMENT] [--brand main|second] [--simulate] [--sim-model ID]\n"
-    "                 [--sim-room FILE] [--sim-state FILE] [--usb-id VVVV:PPPP]...\n";
+    "                 [--sim-room FILE] [--sim-state FILE] [--sim-fault NAME[=ARG]]...\n"
+    "                 [--usb-id VVVV:PPPP]...\n";

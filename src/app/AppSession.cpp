@@ -35,6 +35,13 @@ AppSession::AppSession(const AppOptions& options) {
         scene.modelId = static_cast<uint16_t>(options.simModel);
         scene.stateFile = options.simState;
         scene.roomFile = options.simRoom;
+        for (const auto& text : options.simFaults) {
+            auto fault = Sim::ParseFault(text);
+            if (!fault)
+                throw tsl::wruntime_error(L"Unknown or malformed simulated fault: " +
+                                          tsl::FromUtf8(text));
+            scene.faults.push_back(*fault);
+        }
         scene_ = std::make_unique<Sim::SimScene>(std::move(scene));
         return;
     }

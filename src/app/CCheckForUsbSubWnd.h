@@ -26,6 +26,7 @@ public:
     QPlainTextEdit* Message() const { return message_; }
     QPushButton* Retry() const { return retry_; }
     QPushButton* Reinstall() const { return reinstall_; }
+    QPushButton* CancelButton() const { return cancel_; }
 
 private:
     CUsbController::CCheckForUsbSubDlg* dialog_ = nullptr;

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QProgressBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "app/AppTestSupport.h"
+#include "app/CCheckForUsbSubWnd.h"
 #include "app/CMainFrame.h"
 #include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
@@ -63,6 +65,57 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
     EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("room.CVD - Tessaline (simulation)"));
     EXPECT_EQ(app.Frame()->View()->Graph()->Graph().Title(), L"KT1");
     EXPECT_EQ(app.Document().Data().results.size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// The check-for-subwoofer window runs on the UI thread while the step waits: Retry shows the
+// rebuilt message, Cancel ends the measurement with its message and nothing in the document.
+TEST(AppMeasure, ABusySubwooferShowsTheCheckWindowAndCancelEndsTheChain) {
+    AppOptions options;
+    options.simFaults = {"busy"};
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    QString message;
+    bool reinstallShown = false;
+    int turns = 0;
+    answerer.On(QStringLiteral("CCheckForUsbSubDlg"), [&](QDialog& d) {
+        auto& window = static_cast<CCheckForUsbSubWnd&>(d);
+        message = window.Message()->toPlainText();
+        reinstallShown = window.Reinstall()->isVisible();
+        (turns++ == 0 ? window.Retry() : window.CancelButton())->click();
+    });
+    ASSERT_TRUE(app.Start());
+    app.Frame()->SetFileDialog([](bool, const std::filesystem::path&) {
+        ADD_FAILURE() << "nothing to save";
+        return std::optional<std::filesystem::path>();
+    });
+    const QString failed = DisplayText(kNoSubwooferFoundText);
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            return Count(answerer.boxes, failed) > 0 &&
+                   QApplication::activeModalWidget() == nullptr;
+        },
+        15000))
+        << [&] {
+               std::string all;
+               for (const auto& b : answerer.boxes)
+                   all += b.toStdString() + "\n";
+               for (const auto& b : answerer.dialogs)
+                   all += b.toStdString() + "\n";
+               return all;
+           }();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("No subwoofer was found.")));
+    EXPECT_TRUE(reinstallShown);
+    EXPECT_GE(turns, 2);
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Tessaline|No subwoofer was found.")),
+              1);  // Retry
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Measure|") + failed), 1);
+    EXPECT_TRUE(app.Document().Data().results.empty());
+    EXPECT_TRUE(app.Document().PathName().empty());
 }
 
 }  // namespace

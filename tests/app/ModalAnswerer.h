@@ -38,10 +38,22 @@ public:
     std::vector<QString> dialogs;  // object names of the other dialogs answered
 
 private:
+    // The answer runs after this turn has returned: an answer that opens another modal window
+    // would otherwise hold the timer inside its own turn.
     void Turn() {
+        if (busy_)
+            return;
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || qobject_cast<CWizardDialog*>(modal))
             return;
+        busy_ = true;
+        QTimer::singleShot(0, modal, [this, modal] {
+            busy_ = false;
+            Answer(modal);
+        });
+    }
+
+    void Answer(QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.push_back(box->windowTitle() + QLatin1Char('|') + box->text());
             QMessageBox::StandardButton wanted =
@@ -69,4 +81,5 @@ private:
     QTimer timer_;
     std::map<QString, Handler> handlers_;
     std::function<QMessageBox::StandardButton(const QString&)> choose_;
+    bool busy_ = false;
 };
