@@ -4,12 +4,20 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstring>
 
 #include "app/AppSession.h"
 #include "app/CTessalineApp.h"
 #include "threading/Errors.h"
 
 int main(int argc, char** argv) {
+    // Help needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kAppUsage, stdout);
+            return 0;
+        }
+    }
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaline"));
     QApplication::setDesktopFileName(QStringLiteral("tessaline"));
