@@ -27,6 +27,10 @@ struct BrandResources {
     std::array<std::wstring, 6> strip;  // texts of kStripCommands
 };
 
+// The strip's text with its keyboard mnemonic marked ("&Measure", "Tar&get"): letters that the
+// menu bar (File, Tools, Help) does not use.
+std::wstring StripMnemonicText(const std::wstring& text);
+
 const BrandResources& Resources(Brand brand);
 
 // Recent-file list length.

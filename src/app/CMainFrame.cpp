@@ -73,9 +73,10 @@ void CMainFrame::BuildStrip() {
     layout->setContentsMargins(4, 2, 4, 2);
     for (size_t i = 0; i < kStripCommands.size(); ++i) {
         const int id = kStripCommands[i];
-        auto* button = new QPushButton(QString::fromStdWString(brand_.strip[i]), strip);
+        auto* button =
+            new QPushButton(QString::fromStdWString(StripMnemonicText(brand_.strip[i])), strip);
         button->setObjectName(QStringLiteral("IDC_%1").arg(id));
-        button->setAccessibleName(button->text());
+        button->setAccessibleName(QString::fromStdWString(brand_.strip[i]));
         button->setAutoDefault(false);
         layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });

@@ -70,6 +70,22 @@ TEST(AppStartup, ExitInTheWelcomeDialogEndsBeforeAnyWindow) {
     EXPECT_EQ(app.Frame(), nullptr);
 }
 
+TEST(AppStartup, TheSecondBrandReadsRestoreAndKeepsItsOwnSettings) {
+    TempDir dir;
+    const auto path = CurvesDocument(dir);
+    AppOptions options = Simulated(path);
+    options.brand = Brand::Second;
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(app.Frame()->StripButton(IDC_ERASE)->accessibleName(), QStringLiteral("Restore"));
+    EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("room.CVD - Tessaline(KV) (simulation)"));
+    EXPECT_EQ(QSettings(QStringLiteral("Kestrova"), QStringLiteral("Tessaline"))
+                  .value(kRecentFilesKey)
+                  .toStringList(),
+              QStringList{QString::fromStdWString(path.wstring())});
+}
+
 TEST(AppStartup, ADoubleClickOnAChoiceActsAsOk) {
     CWelcomeDlg welcome(QStringLiteral("Tessaline"), {});
     welcome.show();
@@ -113,8 +129,9 @@ TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
     for (const auto& [id, text] : strip) {
         QPushButton* b = frame->StripButton(id);
         ASSERT_NE(b, nullptr) << id;
-        EXPECT_EQ(b->text(), text);
         EXPECT_EQ(b->accessibleName(), text);
+        EXPECT_EQ(QString(b->text()).remove(QLatin1Char('&')), text);
+        EXPECT_EQ(b->text().count(QLatin1Char('&')), 1);  // a mnemonic each
         EXPECT_NE(b->focusPolicy() & Qt::TabFocus, 0);
     }
     QStringList items;
