@@ -14,6 +14,7 @@ CCheckForUsbSubWnd::CCheckForUsbSubWnd(QWidget* parent)
     message_->setMinimumSize(480, 220);
     message_->setAccessibleName(QStringLiteral("Message"));
     message_->setTabChangesFocus(true);
+    message_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     retry_ = new QPushButton(QStringLiteral("Retry"), this);
     reinstall_ = new QPushButton(QStringLiteral("Reinstall"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);

@@ -19,6 +19,7 @@ CPreMeasurementDlg::CPreMeasurementDlg(QWidget* parent) : QDialog(parent) {
     text_->setMinimumSize(text_->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 100,
                           text_->fontMetrics().lineSpacing() * 14);
     text_->setTabChangesFocus(true);
+    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* group = new QGroupBox(QString::fromStdWString(kPositionCountCaption), this);
     auto* groupLayout = new QVBoxLayout(group);
     spin_ = new CustomControls::CSpin<int>(group);
