@@ -28,6 +28,8 @@ CTessalineApp::CTessalineApp(const AppOptions& options, AppSession& session)
 
 CTessalineApp::~CTessalineApp() {
     drain_.stop();
+    if (frameHandle_ != Threading::kNoWindow)
+        bridge_.Windows().Unregister(frameHandle_);
     presenter_.reset();
     frame_.reset();
     bridge_.Shutdown();
@@ -61,7 +63,8 @@ bool CTessalineApp::Start() {
     frame_ = std::make_unique<CMainFrame>(brand_, settings_);
     presenter_ = std::make_unique<MainPresenter>(document_, *frame_, Wizards(), brand_,
                                                  session_.Simulated());
-    bridge_.Windows().SetMainWindow(bridge_.Windows().Register(frame_.get()));
+    frameHandle_ = bridge_.Windows().Register(frame_.get());
+    bridge_.Windows().SetMainWindow(frameHandle_);
     frame_->SetPresenter(presenter_.get());
     if (!options_.document.empty() && !presenter_->OpenDocument(options_.document))
         return false;

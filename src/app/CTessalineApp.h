@@ -55,6 +55,7 @@ private:
     QtPrompt prompt_;
     CTessalineDoc document_;
     std::unique_ptr<CMainFrame> frame_;
+    Threading::WindowHandle frameHandle_ = Threading::kNoWindow;
     std::unique_ptr<MainPresenter> presenter_;
     std::optional<int> welcome_;
     bool showFrame_ = true;

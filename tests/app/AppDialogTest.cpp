@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -104,7 +105,36 @@ TEST_F(TargetDialog, AutoDetectFindsACrossoverFromTheTableAndResetsTheOrder) {
     EXPECT_FALSE(dialog.MinEq()->isEnabled());
 }
 
-// A progress interface for the dialog tests that run no wizard.
+// Message boxes keep caption, icon and buttons; the selection list answers with the row chosen.
+TEST(Prompt, BoxesAndTheCalibrationSelection) {
+    QtPrompt prompt([] { return nullptr; });
+    ModalAnswerer answerer;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    answerer.Boxes([&](const QString&) {
+        icon = static_cast<QMessageBox*>(QApplication::activeModalWidget())->icon();
+        return QMessageBox::No;
+    });
+    EXPECT_EQ(prompt.MessageBox(L"Are you sure you want to abort?", L"Tessaline",
+                                Threading::MsgButtons::YesNo, Threading::MsgIcon::Question),
+              Threading::MsgResult::No);
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_EQ(answerer.boxes,
+              std::vector<QString>{QStringLiteral("Tessaline|Are you sure you want to abort?")});
+
+    QString shownPrompt;
+    answerer.On(QStringLiteral("CSelectionDlg"), [&](QDialog& d) {
+        shownPrompt = d.findChild<QLabel*>()->text();
+        d.findChild<QListWidget*>()->setCurrentRow(1);
+        d.accept();
+    });
+    EXPECT_EQ(prompt.Choose(L"Select microphone serial number:",
+                            {L"1234567", L"7654321, for unit with serial #: 42"}),
+              std::optional<size_t>(1));
+    EXPECT_EQ(shownPrompt, QStringLiteral("Select microphone serial number:"));
+    answerer.On(QStringLiteral("CSelectionDlg"), [](QDialog& d) { d.reject(); });
+    EXPECT_EQ(prompt.Choose(L"Select microphone serial number:", {L"1234567"}), std::nullopt);
+}
+
 TEST(CheckWindow, ShowsTheMessageAndHidesReinstallWhenADeviceDidNotOpen) {
     CCheckForUsbSubWnd window(nullptr);
     window.DrawCaption(L"Tessaline");
