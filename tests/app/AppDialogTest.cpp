@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -206,6 +207,56 @@ TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
     EXPECT_EQ(boxParent, shown);
     EXPECT_EQ(shown->windowTitle(), QStringLiteral("Measure"));
     EXPECT_FALSE(shown->StartButton()->isEnabled());
+    bridge.Shutdown();
+}
+
+}  // namespace
+
+namespace {
+
+// The several-steps layout: both check boxes ticked, Start runs the first step and, with
+// "Automatically proceed to the next step" ticked, the second follows and the dialog closes.
+TEST(WizardDialog, TheSeveralStepsLayoutProceedsByItself) {
+    Threading::MessageBridge bridge;
+    bridge.Start();
+    QTimer drain;
+    drain.setInterval(1);
+    QObject::connect(&drain, &QTimer::timeout, [&] { bridge.Drain(); });
+    drain.start();
+    std::atomic<int> ran{0};
+    StepFunction step = [&](IProcDialog*, void*, void*) {
+        ++ran;
+        return true;
+    };
+    WizardController controller({WizardStep{step, L"Measure"}, WizardStep{step, L"Calculate"}},
+                                bridge);
+    CWizardDialog* shown = nullptr;
+    DialogFactory factory = [&](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
+        auto d = std::make_unique<CWizardDialog>(setup, nullptr);
+        shown = d.get();
+        return d;
+    };
+    auto dialog =
+        controller.CreateDialog(factory, nullptr, L"Wizard", nullptr, nullptr, nullptr, nullptr);
+    QStringList boxes;
+    QTimer start;
+    start.setInterval(5);
+    QObject::connect(&start, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() != shown || !shown->StartButton()->isEnabled())
+            return;
+        for (auto* box : shown->findChildren<QCheckBox*>())
+            boxes << box->text() +
+                         (box->isChecked() ? QStringLiteral(":on") : QStringLiteral(":off"));
+        EXPECT_EQ(shown->StatusLabel()->text(), QStringLiteral("Press start to begin."));
+        EXPECT_FALSE(shown->AbortButton()->isEnabled());
+        shown->StartButton()->click();
+    });
+    start.start();
+    EXPECT_EQ(dialog->DoModal(), IDOK);
+    EXPECT_EQ(ran.load(), 2);
+    EXPECT_EQ(boxes, (QStringList{QStringLiteral("Automatically proceed to the next step:on"),
+                                  QStringLiteral("Save progress after each step:on")}));
+    EXPECT_EQ(shown->windowTitle(), QStringLiteral("Calculate"));
     bridge.Shutdown();
 }
 
