@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Keeps the library layering: no cycle among the project's targets, and no test or fuzz
-executable reaches a platform backend (Qt, libusb, PortAudio, ALSA) unless it tests that backend.
+"""Keeps the library layering: no cycle among the project's targets, Qt only in the window
+libraries, and no test or fuzz executable reaches a platform backend (Qt, libusb, PortAudio,
+ALSA) unless it tests that backend.
 
 Usage: check-layering.py SOURCE_DIR [BUILD_DIR]
 The target graph comes from CMake's --graphviz output of a configure with the fuzz targets on;
@@ -75,6 +76,9 @@ def find_cycle(edges, nodes):
     return None
 
 
+# The libraries that are Qt windows (the widgets and the window program's windows).
+QT_LIBRARIES = {"tsl_ui_qt", "tsl_app_qt"}
+
 # Programs a test only runs (a build-order dependency, not a link).
 PROGRAMS = {"tessaline-cli", "tessaline", "tessaline-bench", "tessaline-gui-bench"}
 
@@ -104,6 +108,14 @@ def main():
     cycle = find_cycle(edges, ours)
     if cycle:
         failures.append("library cycle: " + " -> ".join(cycle))
+
+    # Qt stays in the window libraries: a core library that reaches it breaks the layering.
+    for lib in sorted(ours):
+        if lib in QT_LIBRARIES:
+            continue
+        hits = sorted(n for n in reach(edges, lib) if BACKENDS["Qt"][0].search(n))
+        if hits:
+            failures.append(f"{lib} links Qt through {', '.join(hits)}")
 
     executables = sorted(n for n in edges if is_test_or_fuzz(n))
     for exe in executables:

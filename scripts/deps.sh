@@ -9,6 +9,7 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev
   portaudio19-dev libasound2-dev
   qt6-base-dev libgl-dev
+  xvfb xauth dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,38 @@
+#pragma once
+// The devices the window program runs against: real USB, the PortAudio microphone and the
+// platform's driver check, or the simulated subwoofer, room and microphone of the scene that the
+// command line also uses.
+
+#include <functional>
+#include <memory>
+
+#include "app/AppOptions.h"
+#include "threading/Prompt.h"
+#include "wizard/MeasureStep.h"
+
+namespace Sim {
+class SimScene;
+}
+
+class AppSession {
+public:
+    // Raises tsl::wruntime_error for bad option values or an unreadable simulation file.
+    explicit AppSession(const AppOptions& options);
+    ~AppSession();
+    AppSession(const AppSession&) = delete;
+    AppSession& operator=(const AppSession&) = delete;
+
+    // The Measure step's devices (USB, recorders, driver check, calibration folder and, in a
+    // simulation, the microphone's serial number). Dialog factories are the window's to add.
+    MeasureEnvironment Measure() const;
+    // The prompt the wizard's boxes go through: in a simulation an OK to a position prompt
+    // moves the simulated microphone; otherwise inner itself.
+    std::unique_ptr<Threading::IPrompt> WrapPrompt(Threading::IPrompt& inner) const;
+    bool Simulated() const { return scene_ != nullptr; }
+    // Saves the simulated subwoofer to its state file; raises the failure.
+    void Finish();
+
+private:
+    std::unique_ptr<Sim::SimScene> scene_;
+    std::shared_ptr<CUsbController::IUsbBus> bus_;
+};

@@ -1,0 +1,216 @@
+#include "app/CMainFrame.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QToolBar>
+
+#include "app/AppText.h"
+#include "app/CAboutDlg.h"
+#include "app/CCurveColorDialog.h"
+#include "app/CTSLView.h"
+
+namespace {
+
+// "&Open...\tCtrl+O": the action text and its shortcut.
+QAction* AddAction(QMenu* menu, const wchar_t* text) {
+    const QString full = QString::fromStdWString(text);
+    const qsizetype tab = full.indexOf(QLatin1Char('\t'));
+    QAction* action = menu->addAction(tab < 0 ? full : full.left(tab));
+    if (tab >= 0)
+        action->setShortcut(QKeySequence(full.mid(tab + 1)));
+    return action;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(const BrandResources& brand, QSettings& settings)
+    : brand_(brand), settings_(settings), prompt_([this] { return static_cast<QWidget*>(this); }) {
+    setObjectName(QStringLiteral("CMainFrame"));
+    view_ = new CTSLView(this);
+    setCentralWidget(view_);
+    BuildMenus();
+    BuildStrip();
+    if (!restoreGeometry(settings_.value(kGeometryKey).toByteArray()))
+        resize(1024, 640);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::BuildMenus() {
+    fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
+    connect(AddAction(fileMenu_, kMenuNew), &QAction::triggered, this,
+            [this] { presenter_->NewDocument(); });
+    connect(AddAction(fileMenu_, kMenuOpen), &QAction::triggered, this,
+            [this] { presenter_->Open(); });
+    connect(AddAction(fileMenu_, kMenuSave), &QAction::triggered, this,
+            [this] { presenter_->Save(); });
+    connect(AddAction(fileMenu_, kMenuSaveAs), &QAction::triggered, this,
+            [this] { presenter_->SaveAs(); });
+    fileMenu_->addSeparator();
+    recentSeparator_ = fileMenu_->addSeparator();
+    exitAction_ = AddAction(fileMenu_, kMenuExit);
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    connect(AddAction(tools, kMenuQuickMeasure), &QAction::triggered, this, [this] {
+        prompt_.MessageBox(L"Quick Measure is not available in this version.", brand_.title,
+                           Threading::MsgButtons::Ok, Threading::MsgIcon::Information);
+    });
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    connect(AddAction(help, kMenuAbout), &QAction::triggered, this, [this] { OnAbout(); });
+}
+
+void CMainFrame::BuildStrip() {
+    auto* bar = new QToolBar(QStringLiteral("Commands"), this);
+    bar->setObjectName(QStringLiteral("CommandStrip"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    auto* strip = new QWidget(bar);
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(4, 2, 4, 2);
+    for (size_t i = 0; i < kStripCommands.size(); ++i) {
+        const int id = kStripCommands[i];
+        auto* button =
+            new QPushButton(QString::fromStdWString(StripMnemonicText(brand_.strip[i])), strip);
+        button->setObjectName(QStringLiteral("IDC_%1").arg(id));
+        button->setAccessibleName(QString::fromStdWString(brand_.strip[i]));
+        button->setAutoDefault(false);
+        layout->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        strip_[id] = button;
+    }
+    layout->addStretch();
+    bar->addWidget(strip);
+    addToolBar(Qt::TopToolBarArea, bar);
+}
+
+QPushButton* CMainFrame::StripButton(int id) const {
+    auto it = strip_.find(id);
+    return it == strip_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::SetPresenter(MainPresenter* presenter) {
+    presenter_ = presenter;
+    view_->SetDocument(&presenter->Document().Data());
+    std::vector<std::wstring> entries;
+    for (const QString& e : settings_.value(kRecentFilesKey).toStringList())
+        entries.push_back(e.toStdWString());
+    presenter_->Recent().Load(entries);
+    ShowDocument();
+}
+
+void CMainFrame::OnCommand(int id) {
+    if (presenter_ == nullptr)
+        return;
+    switch (id) {
+        case IDC_MEASURE:
+            MeasureCommand(*presenter_);
+            break;
+        case IDC_TARGET:
+            TargetCommand(*presenter_);
+            break;
+        case IDC_UPLOAD:
+            UploadCommand(*presenter_);
+            break;
+        case IDC_ERASE:
+            EraseCommand(*presenter_);
+            break;
+        case IDC_COLORS:
+            OnColors();
+            break;
+        case IDC_AUTO_SCALE:
+            presenter_->Refresh();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::OnColors() {
+    const std::array<uint32_t, 3> current = presenter_->Document().Data().colours;
+    std::optional<std::array<uint32_t, 3>> chosen;
+    if (colorsDialog_) {
+        chosen = colorsDialog_(this, current);
+    } else {
+        CCurveColorDialog dialog(current, this);
+        if (dialog.exec() == QDialog::Accepted)
+            chosen = dialog.Colours();
+    }
+    if (chosen)
+        presenter_->SetColours(*chosen);
+}
+
+void CMainFrame::OnAbout() {
+    CAboutDlg(QString::fromStdWString(brand_.title), this).exec();
+}
+
+std::optional<std::filesystem::path> CMainFrame::AskSaveFileName(
+    const std::filesystem::path& suggestion) {
+    if (fileDialog_)
+        return fileDialog_(true, suggestion);
+    const QString filter = QString::fromStdWString(brand_.filterName);
+    const QString name = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save As"), QString::fromStdWString(suggestion.wstring()), filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(name.toStdWString());
+}
+
+std::optional<std::filesystem::path> CMainFrame::AskOpenFileName() {
+    if (fileDialog_)
+        return fileDialog_(false, {});
+    const QString filter =
+        QString::fromStdWString(brand_.filterName) + QStringLiteral(";;All Files (*)");
+    const QString name = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), {}, filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(name.toStdWString());
+}
+
+void CMainFrame::ShowDocument() {
+    if (presenter_ == nullptr)
+        return;
+    setWindowTitle(QString::fromStdWString(presenter_->WindowTitle()));
+    view_->Refresh(QString::fromStdWString(presenter_->GraphTitle()));
+    UpdateRecentMenu();
+}
+
+void CMainFrame::Repaint() {
+    view_->Repaint();
+}
+
+void CMainFrame::UpdateRecentMenu() {
+    for (QAction* a : recentActions_) {
+        fileMenu_->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    QStringList stored;
+    const auto& entries = presenter_->Recent().Entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring path = entries[i];
+        stored << QString::fromStdWString(path);
+        auto* action = new QAction(QString::fromStdWString(RecentMenuText(i, path)), fileMenu_);
+        action->setToolTip(QString::fromStdWString(path));
+        connect(action, &QAction::triggered, this, [this, path] {
+            if (presenter_->ConfirmDiscard())
+                presenter_->OpenDocument(path);
+        });
+        fileMenu_->insertAction(recentSeparator_, action);
+        recentActions_.push_back(action);
+    }
+    recentSeparator_->setVisible(!recentActions_.empty());
+    settings_.setValue(kRecentFilesKey, stored);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (presenter_ != nullptr && !presenter_->ConfirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    settings_.setValue(kGeometryKey, saveGeometry());
+    event->accept();
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The main window: menus, the command strip of six buttons over the view, the recent-file list.
+// It draws and forwards; the commands are MainPresenter's and the core's command chains.
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <map>
+
+#include "app/MainPresenter.h"
+#include "app/QtPrompt.h"
+#include "threading/Window.h"
+
+class CTSLView;
+class QMenu;
+class QPushButton;
+class QSettings;
+
+class CMainFrame : public QMainWindow, public IMainWindow, public Threading::IWindow {
+    Q_OBJECT
+public:
+    CMainFrame(const BrandResources& brand, QSettings& settings);
+    ~CMainFrame() override;
+
+    // Connects the frame to its logic (which is made with the frame) and shows the document.
+    void SetPresenter(MainPresenter* presenter);
+
+    // IMainWindow
+    Threading::IPrompt& Prompt() override { return prompt_; }
+    std::optional<std::filesystem::path> AskSaveFileName(
+        const std::filesystem::path& suggestion) override;
+    std::optional<std::filesystem::path> AskOpenFileName() override;
+    Threading::IWindow* WizardParent() override { return this; }
+    void ShowDocument() override;
+    void Repaint() override;
+
+    // IWindow: nothing is addressed to the frame yet.
+    std::intptr_t OnMessage(const Threading::WND_MSG&) override { return 0; }
+
+    // The commands of the strip and the menus.
+    void OnCommand(int id);
+    void OnColors();
+    void OnAbout();
+
+    // Replace the file dialogs and the colour chooser (tests).
+    using FileDialog = std::function<std::optional<std::filesystem::path>(
+        bool save, const std::filesystem::path& suggestion)>;
+    void SetFileDialog(FileDialog dialog) { fileDialog_ = std::move(dialog); }
+    using ColorsDialog = std::function<std::optional<std::array<uint32_t, 3>>(
+        QWidget* parent, const std::array<uint32_t, 3>& colours)>;
+    void SetColorsDialog(ColorsDialog dialog) { colorsDialog_ = std::move(dialog); }
+
+    CTSLView* View() const { return view_; }
+    QPushButton* StripButton(int id) const;
+    QMenu* RecentMenuOwner() const { return fileMenu_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildStrip();
+    void UpdateRecentMenu();
+
+    const BrandResources& brand_;
+    QSettings& settings_;
+    MainPresenter* presenter_ = nullptr;
+    QtPrompt prompt_;
+    CTSLView* view_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;  // after the recent files, shown with them
+    QAction* exitAction_ = nullptr;
+    std::vector<QAction*> recentActions_;
+    std::map<int, QPushButton*> strip_;
+    FileDialog fileDialog_;
+    ColorsDialog colorsDialog_;
+};
+
+inline constexpr char kRecentFilesKey[] = "Recent File List";
+inline constexpr char kGeometryKey[] = "Window/Geometry";

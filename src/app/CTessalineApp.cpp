@@ -1,0 +1,85 @@
+#include "app/CTessalineApp.h"
+
+#include <QApplication>
+
+#include "app/AppText.h"
+#include "app/CAboutDlg.h"
+#include "app/CCheckForUsbSubWnd.h"
+#include "app/CMainFrame.h"
+#include "app/CPreMeasurementDlg.h"
+#include "app/CTargetCustomizationDialog.h"
+#include "app/CWelcomeDlg.h"
+#include "app/CWizardDialog.h"
+#include "wizard/Steps.h"
+
+CTessalineApp::CTessalineApp(const AppOptions& options, AppSession& session)
+    : options_(options),
+      session_(session),
+      brand_(Resources(options.brand)),
+      settings_(QString::fromStdWString(brand_.organisation),
+                QString::fromStdWString(brand_.application)),
+      prompt_([] { return QApplication::activeWindow(); }),
+      document_(&prompt_) {
+    bridge_.Start();
+    drain_.setInterval(1);
+    connect(&drain_, &QTimer::timeout, this, [this] { bridge_.Drain(); });
+    drain_.start();
+}
+
+CTessalineApp::~CTessalineApp() {
+    drain_.stop();
+    if (frameHandle_ != Threading::kNoWindow)
+        bridge_.Windows().Unregister(frameHandle_);
+    presenter_.reset();
+    frame_.reset();
+    bridge_.Shutdown();
+}
+
+WizardEnvironment CTessalineApp::Wizards() {
+    MeasureEnvironment measure = session_.Measure();
+    measure.preMeasurement = QtPreMeasurementDialog();
+    measure.deviceCheck.makeWindow = QtCheckWindowFactory();
+    measure.deviceCheck.applicationName = brand_.title;
+    measure.deviceCheck.texts.programName = brand_.title;
+    measure.deviceCheck.texts.programVersion = ProductVersionMessage(ProgramVersionText());
+    WizardEnvironment environment;
+    environment.steps = StandardSteps(measure, QtTargetDialogFactory());
+    environment.bridge = &bridge_;
+    AppSession* session = &session_;
+    environment.makeDialog = QtWizardDialogFactory(
+        [] { return QApplication::activeWindow(); },
+        [session](Threading::IPrompt& inner) { return session->WrapPrompt(inner); });
+    return environment;
+}
+
+bool CTessalineApp::Start() {
+    const QString title = QString::fromStdWString(brand_.title);
+    if (options_.document.empty()) {
+        CWelcomeDlg welcome(title, [title](QWidget* parent) { CAboutDlg(title, parent).exec(); });
+        if (welcome.exec() != QDialog::Accepted)
+            return false;
+        welcome_ = welcome.Choice();
+    }
+    frame_ = std::make_unique<CMainFrame>(brand_, settings_);
+    presenter_ = std::make_unique<MainPresenter>(document_, *frame_, Wizards(), brand_,
+                                                 session_.Simulated());
+    frameHandle_ = bridge_.Windows().Register(frame_.get());
+    bridge_.Windows().SetMainWindow(frameHandle_);
+    frame_->SetPresenter(presenter_.get());
+    if (!options_.document.empty() && !presenter_->OpenDocument(options_.document))
+        return false;
+    if (showFrame_)
+        frame_->showMaximized();
+    if (welcome_)
+        QTimer::singleShot(0, this, [this] { RunWelcomeChoice(); });
+    return true;
+}
+
+void CTessalineApp::RunWelcomeChoice() {
+    if (!frame_ || !welcome_)
+        return;
+    if (*welcome_ == kWelcomeMeasure)
+        MeasureCommand(*presenter_);
+    else
+        presenter_->Open();
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Message boxes and the selection list as Qt dialogs, modal over an owner window. UI thread
+// only; workers reach it through the wizard's UI-call hand-off.
+
+#include <QString>
+#include <functional>
+
+#include "threading/Prompt.h"
+
+class QWidget;
+
+// Line ends as the texts carry them ("\r\n", "\n\r") shown as one line break.
+QString DisplayText(const std::wstring& text);
+
+class QtPrompt final : public Threading::IPrompt {
+public:
+    // owner gives the window the boxes are modal over, at the time of asking (may be null).
+    explicit QtPrompt(std::function<QWidget*()> owner) : owner_(std::move(owner)) {}
+
+    Threading::MsgResult MessageBox(const std::wstring& text, const std::wstring& caption,
+                                    Threading::MsgButtons buttons,
+                                    Threading::MsgIcon icon) override;
+    // The calibration selection dialog: the prompt over a list, OK and Cancel.
+    std::optional<size_t> Choose(const std::wstring& prompt,
+                                 const std::vector<std::wstring>& choices) override;
+
+private:
+    std::function<QWidget*()> owner_;
+};
+
+inline constexpr char kSelectionCaption[] = "Tessaline";

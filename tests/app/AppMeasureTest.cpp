@@ -1,0 +1,121 @@
+// The whole Measure chain in the window against the simulated subwoofer, room and microphone:
+// "Start a new measurement" in the welcome dialog, every dialog answered as a user would.
+
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/AppTestSupport.h"
+#include "app/CCheckForUsbSubWnd.h"
+#include "app/CMainFrame.h"
+#include "app/CTSLView.h"
+#include "app/CTessalineApp.h"
+#include "app/ModalAnswerer.h"
+#include "wizard/MainCommands.h"
+
+namespace {
+
+int Count(const std::vector<QString>& texts, const QString& part) {
+    int n = 0;
+    for (const QString& t : texts)
+        n += t.contains(part);
+    return n;
+}
+
+TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocument) {
+    TempDir dir;
+    AppOptions options;
+    options.simulate = true;
+    options.simState = dir.path / "sub.json";
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;  // OK to the welcome, the setup, the prompts and the boxes
+    ASSERT_TRUE(app.Start());
+    ASSERT_EQ(app.WelcomeChoice(), 0);
+    const auto out = dir.path / "room.CVD";
+    int asked = 0;
+    app.Frame()->SetFileDialog([&](bool save, const std::filesystem::path&) {
+        EXPECT_TRUE(save);
+        ++asked;
+        return std::optional<std::filesystem::path>(out);
+    });
+    const QString success = DisplayText(kUploadSuccessText);
+    ASSERT_TRUE(RunUntil([&] {
+        return Count(answerer.boxes, success) > 0 && QApplication::activeModalWidget() == nullptr;
+    })) << answerer.boxes.size()
+        << " boxes";
+
+    EXPECT_EQ(answerer.dialogs,
+              (std::vector<QString>{QStringLiteral("CWelcomeDlg"),
+                                    QStringLiteral("CCustomizeMeasurementProcDlg")}));
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Please move the microphone to position")), 5);
+    EXPECT_EQ(Count(answerer.boxes,
+                    QStringLiteral("Measure|Please move the microphone to position 5, and then "
+                                   "click OK.")),
+              1);
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Tessaline|") + success), 1);
+    EXPECT_EQ(asked, 1);  // the untitled document is named once, at the first save
+
+    DocData saved;
+    ReadDocFile(out, saved);
+    EXPECT_EQ(saved.measurements.size(), 5u);
+    EXPECT_EQ(saved.results.size(), 3u);
+    EXPECT_EQ(saved.eq.valid, 1);
+    EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("room.CVD - Tessaline (simulation)"));
+    EXPECT_EQ(app.Frame()->View()->Graph()->Graph().Title(), L"KT1");
+    EXPECT_EQ(app.Document().Data().results.size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// The check-for-subwoofer window runs on the UI thread while the step waits: Retry shows the
+// rebuilt message, Cancel ends the measurement with its message and nothing in the document.
+TEST(AppMeasure, ABusySubwooferShowsTheCheckWindowAndCancelEndsTheChain) {
+    AppOptions options;
+    options.simFaults = {"busy"};
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    QString message;
+    bool reinstallShown = false;
+    int turns = 0;
+    answerer.On(QStringLiteral("CCheckForUsbSubDlg"), [&](QDialog& d) {
+        auto& window = static_cast<CCheckForUsbSubWnd&>(d);
+        message = window.Message()->toPlainText();
+        reinstallShown = window.Reinstall()->isVisible();
+        (turns++ == 0 ? window.Retry() : window.CancelButton())->click();
+    });
+    ASSERT_TRUE(app.Start());
+    app.Frame()->SetFileDialog([](bool, const std::filesystem::path&) {
+        ADD_FAILURE() << "nothing to save";
+        return std::optional<std::filesystem::path>();
+    });
+    const QString failed = DisplayText(kNoSubwooferFoundText);
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            return Count(answerer.boxes, failed) > 0 &&
+                   QApplication::activeModalWidget() == nullptr;
+        },
+        15000))
+        << [&] {
+               std::string all;
+               for (const auto& b : answerer.boxes)
+                   all += b.toStdString() + "\n";
+               for (const auto& b : answerer.dialogs)
+                   all += b.toStdString() + "\n";
+               return all;
+           }();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("No subwoofer was found.")));
+    EXPECT_TRUE(reinstallShown);
+    EXPECT_GE(turns, 2);
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Tessaline|No subwoofer was found.")),
+              1);  // Retry
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Measure|") + failed), 1);
+    EXPECT_TRUE(app.Document().Data().results.empty());
+    EXPECT_TRUE(app.Document().PathName().empty());
+}
+
+}  // namespace

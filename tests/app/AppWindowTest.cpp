@@ -1,0 +1,193 @@
+// Start-up, the main window's strip and menus, colours and Auto Scale, headless.
+
+#include <gtest/gtest.h>
+
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/AppTestSupport.h"
+#include "app/CCurveColorDialog.h"
+#include "app/CMainFrame.h"
+#include "app/CTSLView.h"
+#include "app/CTessalineApp.h"
+#include "app/CWelcomeDlg.h"
+#include "app/ModalAnswerer.h"
+#include "ui/qt/CStaticColorCtrl.h"
+
+namespace {
+
+AppOptions Simulated(const std::filesystem::path& document = {}) {
+    AppOptions o;
+    o.simulate = true;
+    o.document = document;
+    return o;
+}
+
+// A saved document with measured, target and calculated curves.
+std::filesystem::path CurvesDocument(const TempDir& dir) {
+    DocData data;
+    data.name = L"KT1";
+    data.results = {LevelCurve(-10), LevelCurve(-20), LevelCurve(-30)};
+    data.measurements = {LevelCurve(-10)};
+    const auto path = dir.path / "room.CVD";
+    WriteDocFile(path, data);
+    return path;
+}
+
+TEST(AppStartup, ADocumentOnTheCommandLineOpensWithoutTheWelcomeDialog) {
+    TempDir dir;
+    const auto path = CurvesDocument(dir);
+    AppOptions options = Simulated(path);
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    answerer.On(QStringLiteral("CWelcomeDlg"), [](QDialog& d) { d.reject(); });
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(answerer.dialogs.empty());
+    EXPECT_FALSE(app.WelcomeChoice());
+    ASSERT_NE(app.Frame(), nullptr);
+    EXPECT_TRUE(app.Frame()->isVisible());
+    EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("room.CVD - Tessaline (simulation)"));
+    EXPECT_EQ(app.Document().Data().results.size(), 3u);
+    EXPECT_EQ(app.Frame()->View()->Graph()->Graph().Title(), L"KT1");
+    // No measurement starts by itself.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_EQ(app.Presenter()->Recent().Entries().front(), path.wstring());
+}
+
+TEST(AppStartup, ExitInTheWelcomeDialogEndsBeforeAnyWindow) {
+    AppOptions options = Simulated();
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    answerer.On(QStringLiteral("CWelcomeDlg"),
+                [](QDialog& d) { static_cast<CWelcomeDlg&>(d).ExitButton()->click(); });
+    EXPECT_FALSE(app.Start());
+    EXPECT_EQ(answerer.dialogs, std::vector<QString>{QStringLiteral("CWelcomeDlg")});
+    EXPECT_EQ(app.Frame(), nullptr);
+}
+
+TEST(AppStartup, TheSecondBrandReadsRestoreAndKeepsItsOwnSettings) {
+    TempDir dir;
+    const auto path = CurvesDocument(dir);
+    AppOptions options = Simulated(path);
+    options.brand = Brand::Second;
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(app.Frame()->StripButton(IDC_ERASE)->accessibleName(), QStringLiteral("Restore"));
+    EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("room.CVD - Tessaline(KV) (simulation)"));
+    EXPECT_EQ(QSettings(QStringLiteral("Kestrova"), QStringLiteral("Tessaline"))
+                  .value(kRecentFilesKey)
+                  .toStringList(),
+              QStringList{QString::fromStdWString(path.wstring())});
+}
+
+TEST(AppStartup, ADoubleClickOnAChoiceActsAsOk) {
+    CWelcomeDlg welcome(QStringLiteral("Tessaline"), {});
+    welcome.show();
+    QTest::mouseDClick(welcome.OpenChoice(), Qt::LeftButton);
+    EXPECT_EQ(welcome.result(), QDialog::Accepted);
+    EXPECT_EQ(welcome.Choice(), kWelcomeOpen);
+    EXPECT_EQ(welcome.windowTitle(), QStringLiteral("Tessaline"));
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    MainWindow()
+        : options(Simulated(CurvesDocument(dir))), session(options), app(options, session) {
+        EXPECT_TRUE(app.Start());
+        frame = app.Frame();
+    }
+
+    // Pixels of the graph drawn in colour c.
+    int PixelsOf(Graphing::Color c) {
+        const QImage image = frame->View()->Graph()->grab().toImage();
+        int n = 0;
+        const QRgb wanted = qRgb(Graphing::Red(c), Graphing::Green(c), Graphing::Blue(c));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixel(x, y) == wanted;
+        return n;
+    }
+
+    ClearedSettings cleared;
+    TempDir dir;
+    AppOptions options;
+    AppSession session;
+    CTessalineApp app;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
+    const std::vector<std::pair<int, QString>> strip{{1015, "Measure"}, {1017, "Target"},
+                                                     {1022, "Upload"},  {1024, "Erase"},
+                                                     {1026, "Colors"},  {1013, "Auto Scale"}};
+    for (const auto& [id, text] : strip) {
+        QPushButton* b = frame->StripButton(id);
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_EQ(b->accessibleName(), text);
+        EXPECT_EQ(QString(b->text()).remove(QLatin1Char('&')), text);
+        EXPECT_EQ(b->text().count(QLatin1Char('&')), 1);  // a mnemonic each
+        EXPECT_NE(b->focusPolicy() & Qt::TabFocus, 0);
+    }
+    QStringList items;
+    for (QAction* menu : frame->menuBar()->actions()) {
+        items << menu->text();
+        for (QAction* a : menu->menu()->actions())
+            if (!a->isSeparator() && a->isVisible())
+                items << a->text() + QLatin1Char('|') + a->shortcut().toString();
+    }
+    EXPECT_EQ(items, (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
+                                  "Save &As...|", "&1 room.CVD|", "E&xit|", "&Tools",
+                                  "Quick Measure|", "&Help", "&About Tessaline...|"}));
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_FALSE(frame->View()->Swatch(i)->accessibleName().isEmpty());
+}
+
+TEST_F(MainWindow, ColoursCancelLeavesTheGraphAndOkRepaintsIt) {
+    frame->resize(900, 600);
+    const auto before = app.Document().Data().colours;
+    ASSERT_GT(PixelsOf(before[0]), 0);
+    const Graphing::Color green = Graphing::Rgb(0, 200, 0);
+    bool accept = false;
+    frame->SetColorsDialog([&](QWidget* parent, const std::array<uint32_t, 3>& colours)
+                               -> std::optional<std::array<uint32_t, 3>> {
+        CCurveColorDialog dialog(
+            colours, parent, [&](QWidget*, uint32_t) { return std::optional<uint32_t>(green); });
+        dialog.ChangeButton(0)->click();
+        if (!accept)
+            return std::nullopt;
+        return dialog.Colours();
+    });
+    frame->StripButton(IDC_COLORS)->click();
+    EXPECT_EQ(app.Document().Data().colours, before);
+    EXPECT_EQ(frame->View()->Swatch(0)->GetColor(), before[0]);
+    EXPECT_EQ(PixelsOf(green), 0);
+
+    accept = true;
+    frame->StripButton(IDC_COLORS)->click();
+    EXPECT_EQ(app.Document().Data().colours[0], green);
+    EXPECT_EQ(frame->View()->Swatch(0)->GetColor(), green);
+    EXPECT_FALSE(app.Document().IsModified());
+    EXPECT_GT(PixelsOf(green), 0);
+    EXPECT_EQ(PixelsOf(before[0]), 0);
+    EXPECT_GT(PixelsOf(before[2]), 0);
+}
+
+TEST_F(MainWindow, AutoScaleOnAnEmptyDocumentTitlesTheGraphSubwoofer) {
+    ModalAnswerer answerer;
+    answerer.Boxes([](const QString&) { return QMessageBox::No; });  // do not save
+    app.Document().SetModifiedFlag(true);
+    ASSERT_TRUE(app.Presenter()->NewDocument());
+    frame->View()->Graph()->SetTitle(QStringLiteral("stale"));
+    frame->StripButton(IDC_AUTO_SCALE)->click();
+    EXPECT_EQ(frame->View()->Graph()->Graph().Title(), L"Subwoofer");
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled - Tessaline (simulation)"));
+    EXPECT_EQ(answerer.boxes.size(), 1u);  // "Save changes to room.CVD?"
+}
+
+}  // namespace

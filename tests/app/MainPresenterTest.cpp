@@ -1,0 +1,144 @@
+// The main window's logic: a save that fails keeps the measurements and asks for another name,
+// also when the failing save is the wizard's; titles; colours.
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+#include "app/MainPresenter.h"
+#include "document/DocFile.h"
+#include "measure/Curve.h"
+#include "support/FakeWizardDialog.h"
+#include "support/ScriptedPrompt.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Threading::MsgResult;
+
+struct FakeWindow : IMainWindow {
+    testing_support::ScriptedPrompt prompt;
+    std::deque<std::optional<fs::path>> saveNames;
+    std::vector<fs::path> suggestions;
+    int shown = 0;
+    int repaints = 0;
+
+    Threading::IPrompt& Prompt() override { return prompt; }
+    std::optional<fs::path> AskSaveFileName(const fs::path& suggestion) override {
+        suggestions.push_back(suggestion);
+        if (saveNames.empty())
+            return std::nullopt;
+        auto next = saveNames.front();
+        saveNames.pop_front();
+        return next;
+    }
+    std::optional<fs::path> AskOpenFileName() override { return std::nullopt; }
+    Threading::IWindow* WizardParent() override { return nullptr; }
+    void ShowDocument() override { ++shown; }
+    void Repaint() override { ++repaints; }
+};
+
+class Presenter : public ::testing::Test {
+protected:
+    Presenter() {
+        dir =
+            fs::temp_directory_path() /
+            ("app_presenter_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        environment.bridge = &bridge;
+        environment.makeDialog = testing_support::FakeDialogFactory(window.prompt, clock, record);
+        // A "Measure" that leaves one measured curve.
+        auto measure = [](IProcDialog*, void* arg1, void*) {
+            auto* data = static_cast<DocData*>(arg1);
+            auto curve = std::make_shared<CCurve>(2, AxisKind::Frequency, DataFormat::DbPhase);
+            curve->X()[0] = 20;
+            curve->X()[1] = 200;
+            data->measurements.push_back(curve);
+            data->results.push_back(curve);
+            data->name = L"KT1";
+            return true;
+        };
+        environment.steps = WizardStepTable{measure, measure, measure};
+    }
+    ~Presenter() override { fs::remove_all(dir); }
+
+    MainPresenter Make(bool simulated = false) {
+        return MainPresenter(document, window, environment, Resources(Brand::Main), simulated);
+    }
+
+    fs::path dir;
+    Threading::MessageBridge bridge;
+    Threading::VirtualClock clock{std::chrono::milliseconds(5)};
+    testing_support::DialogRecord record;
+    WizardEnvironment environment;
+    FakeWindow window;
+    CTessalineDoc document;
+};
+
+TEST_F(Presenter, AFailedSaveNamesTheFileKeepsTheDataAndAsksForAnotherName) {
+    MainPresenter presenter = Make();
+    document.Data().measurements.push_back(
+        std::make_shared<CCurve>(2, AxisKind::Frequency, DataFormat::DbPhase));
+
+    const fs::path bad = dir / "missing" / "room.CVD";
+    const fs::path good = dir / "room.CVD";
+    window.prompt.QueueAnswer(MsgResult::Yes);
+    window.saveNames = {good};
+    EXPECT_TRUE(presenter.SaveTo(bad));
+    const auto calls = window.prompt.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].text.find(L"\"" + bad.wstring() + L"\""), std::wstring::npos);
+    EXPECT_EQ(calls[0].caption, L"Tessaline");
+    EXPECT_EQ(document.PathName(), good);
+    EXPECT_EQ(presenter.Recent().Entries().front(), good.wstring());
+    DocData saved;
+    ReadDocFile(good, saved);
+    EXPECT_EQ(saved.measurements.size(), 1u);
+
+    // Declining keeps the data in the open document and the file name as it was.
+    window.prompt.QueueAnswer(MsgResult::No);
+    EXPECT_FALSE(presenter.SaveTo(bad));
+    EXPECT_EQ(document.PathName(), good);
+    EXPECT_EQ(document.Data().measurements.size(), 1u);
+}
+
+TEST_F(Presenter, TheWizardsSaveOfAnUntitledDocumentAsksForANameAndRetriesAFailure) {
+    MainPresenter presenter = Make();
+    const fs::path bad = dir / "missing" / "first.CVD";
+    const fs::path good = dir / "second.CVD";
+    window.saveNames = {bad, good};
+    window.prompt.QueueAnswer(MsgResult::Yes);
+    EXPECT_TRUE(presenter.RunWizard(kWizardMeasure, kOptionDetectCrossover));
+    EXPECT_EQ(window.suggestions.at(0), L"KT1.CVD");  // named after the subwoofer measured
+    EXPECT_EQ(window.suggestions.at(1), bad);         // then the file that failed
+    EXPECT_EQ(document.PathName(), good);
+    EXPECT_EQ(document.Data().measurements.size(), 1u);
+    EXPECT_TRUE(fs::exists(good));
+    EXPECT_FALSE(fs::exists(bad));
+}
+
+TEST_F(Presenter, TitlesColoursAndTheOverwriteQuestion) {
+    MainPresenter presenter = Make(true);
+    EXPECT_EQ(presenter.WindowTitle(), L"Untitled - Tessaline (simulation)");
+    EXPECT_EQ(presenter.GraphTitle(), L"Subwoofer");
+    presenter.SetColours({1, 2, 3});
+    EXPECT_EQ(document.Data().colours, (std::array<uint32_t, 3>{1, 2, 3}));
+    EXPECT_FALSE(document.IsModified());
+    EXPECT_EQ(window.repaints, 1);
+
+    window.saveNames = {dir / "doc.CVD"};
+    ASSERT_TRUE(presenter.RunWizard(kWizardMeasure, kOptionDetectCrossover));
+    EXPECT_EQ(presenter.WindowTitle(), L"doc.CVD - Tessaline (simulation)");
+    EXPECT_EQ(presenter.GraphTitle(), L"KT1");
+    // Measure on a document with results asks first; No runs nothing.
+    window.prompt.QueueAnswer(MsgResult::No);
+    const size_t dialogs = record.dialogsMade;
+    EXPECT_FALSE(MeasureCommand(presenter));
+    EXPECT_EQ(record.dialogsMade, dialogs);
+    EXPECT_EQ(window.prompt.CountOf(kMeasureOverwriteQuestion), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
+// simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
+// window after the whole Measure chain, and the dialogs of the steps and of the main window.
+
+#include <QApplication>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/AppTestSupport.h"
+#include "app/CAboutDlg.h"
+#include "app/CCheckForUsbSubWnd.h"
+#include "app/CCurveColorDialog.h"
+#include "app/CMainFrame.h"
+#include "app/CPreMeasurementDlg.h"
+#include "app/CTargetCustomizationDialog.h"
+#include "app/CTessalineApp.h"
+#include "app/CWelcomeDlg.h"
+#include "app/ModalAnswerer.h"
+#include "threading/Errors.h"
+
+namespace {
+
+QString outDir;
+
+void Save(QWidget& w, const char* name) {
+    const QString path = outDir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    w.grab().save(path);
+    std::printf("%s\n", path.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qt(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tessaline-shots OUT_DIR\n");
+        return 1;
+    }
+    outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+    QTemporaryDir work;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work.path());
+
+    AppOptions options;
+    options.simulate = true;
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    bool welcomeTaken = false, promptTaken = false;
+    answerer.On(QStringLiteral("CWelcomeDlg"), [&](QDialog& d) {
+        if (!welcomeTaken)
+            Save(d, "welcome");
+        welcomeTaken = true;
+        d.accept();
+    });
+    answerer.On(QStringLiteral("CCustomizeMeasurementProcDlg"), [&](QDialog& d) {
+        Save(d, "pre-measurement");
+        d.accept();
+    });
+    answerer.Boxes([&](const QString& text) {
+        if (!promptTaken && text.startsWith(QStringLiteral("Please move"))) {
+            promptTaken = true;
+            QWidget* box = QApplication::activeModalWidget();
+            Save(*box, "position-prompt");
+            Save(*box->parentWidget(), "wizard");
+        }
+        return QMessageBox::Ok;
+    });
+    if (!app.Start())
+        return 2;
+    const auto document = std::filesystem::path(work.path().toStdString()) / "room.CVD";
+    app.Frame()->SetFileDialog(
+        [&](bool, const std::filesystem::path&) { return std::optional(document); });
+    app.Frame()->resize(1100, 650);
+    if (!RunUntil([&] {
+            return answerer.boxes.size() > 5 && QApplication::activeModalWidget() == nullptr;
+        }))
+        return 3;
+    Save(*app.Frame(), "main-window");
+
+    CTargetCustomizationDialog target(nullptr, app.Document().Data());
+    const DocData& d = app.Document().Data();
+    target.SetSettings({d.crossover, d.hpOrder, d.hpFreq, d.minEqFreq});
+    target.show();
+    Save(target, "target");
+    CCheckForUsbSubWnd check(nullptr);
+    CUsbController::OpenAnyAvailableDeviceCallback none(L"Tessaline", nullptr);
+    CUsbController::CCheckForUsbSubDlg logic(L"Tessaline", nullptr, &none);
+    logic.Check();
+    check.DrawCaption(logic.Caption());
+    check.DrawMessage(logic.Message());
+    check.ShowReinstall(logic.ReinstallVisible());
+    check.show();
+    Save(check, "check-for-subwoofer");
+    CCurveColorDialog colours(d.colours);
+    colours.show();
+    Save(colours, "colours");
+    CAboutDlg about(QStringLiteral("Tessaline"));
+    about.show();
+    Save(about, "about");
+    return 0;
+}
