@@ -65,8 +65,7 @@ TEST_F(DocumentCli, NewRefusesToReplaceAFileUnlessForced) {
     const std::string doc = WriteBytes("kept.ktsl", {1, 2, 3});
     const CliRun refused = Cli("doc new " + doc);
     EXPECT_EQ(refused.code, 2);
-    EXPECT_EQ(refused.err,
-              "'" + doc + "' exists; add --force to replace it with a new document\n");
+    EXPECT_EQ(refused.err, "'" + doc + "' exists; add --force to replace it with a new document\n");
     EXPECT_EQ(testsupport::Slurp(doc), std::string("\x01\x02\x03"));
     ASSERT_EQ(Cli("doc new --force " + doc).code, 0);
     EXPECT_EQ(Cli("doc show " + doc).code, 0);

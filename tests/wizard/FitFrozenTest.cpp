@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "wizard/CalculateFit.h"
 #include "correction/fit_support.h"
 #include "document/DocData.h"
 #include "support/FrozenDigest.h"
+#include "wizard/CalculateFit.h"
 
 namespace {
 
