@@ -29,6 +29,22 @@ CurvePtr PowerAverage(const TargetCurveList& measurements) {
     return average;
 }
 
+bool HasUsableLevels(const TargetCurveList& measurements) {
+    bool heard = false;
+    for (const CurvePtr& curve : measurements) {
+        if (!curve || curve->Count() < 2)
+            return false;
+        for (int i = 0; i < curve->Count(); ++i) {
+            const double level = LevelDbAt(*curve, i);
+            if (!std::isfinite(curve->X()[i]) || !std::isfinite(level) ||
+                !std::isfinite(PhaseAt(*curve, i)))
+                return false;
+            heard = heard || level > kZeroLevelDb;
+        }
+    }
+    return heard;
+}
+
 std::optional<BuiltTarget> BuildTargetCurves(const TargetCurveList& measurements,
                                              const TargetRequest& request) {
     const CurvePtr average = PowerAverage(measurements);

@@ -63,6 +63,8 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
                    const TargetDialogFactory& makeDialog, double* levelOut, FitOutcome* fit) {
     if (data.measurements.empty())
         throw tsl::wruntime_error(kNoMeasurementsText);
+    if (!HasUsableLevels(data.measurements))
+        throw tsl::wruntime_error(kUnusableMeasurementsText);
     if (progress)
         progress->SetRange(3);
     bool ok = CustomizeTarget(progress, data, options, makeDialog);

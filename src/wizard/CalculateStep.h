@@ -71,4 +71,6 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
 StepFunction MakeCalculateStep(TargetDialogFactory makeDialog);
 
 inline constexpr wchar_t kNoMeasurementsText[] = L"Error: No measurements have been made.";
+inline constexpr wchar_t kUnusableMeasurementsText[] =
+    L"Error: The measurements hold no usable levels (silent or damaged); please measure again.";
 inline constexpr wchar_t kUserAbortText[] = L"User Abort.";

@@ -72,6 +72,24 @@ TEST_F(CalculateStepTest, WithoutMeasurementsTheWizardShowsTheStepFailure) {
     EXPECT_EQ(document.saves, 0);
 }
 
+TEST_F(CalculateStepTest, SilentOrDamagedMeasurementsAreRefusedBeforeAnyFit) {
+    for (double bad : {0.0, std::nan("")}) {
+        document.data.Reset();
+        AddMeasurements(document.data);
+        CCurve& m = *document.data.measurements[1];
+        ToMagPhase(m);
+        for (int i = 0; i < m.Count(); ++i)
+            m.First()[i] = bad == 0.0 ? 0.0 : (i == m.Count() / 2 ? bad : m.First()[i]);
+        if (bad == 0.0)
+            document.data.measurements = {document.data.measurements[1]};
+        EXPECT_FALSE(
+            Run(kWizardCalculate, kOptionDetectCrossover, StandardSteps({}, Answering(true, {}))));
+        EXPECT_EQ(document.data.eq.valid, 0);
+    }
+    EXPECT_EQ(prompt.CountOf(std::wstring(kUnusableMeasurementsText) + L"\nCalculate failed."), 2u);
+    EXPECT_EQ(document.saves, 0);
+}
+
 TEST_F(CalculateStepTest, DetectionModeBuildsTargetAndEqualiserAndSaves) {
     AddMeasurements(document.data);
     document.data.crossover = 0;
