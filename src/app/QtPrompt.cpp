@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "threading/PromptAnswers.h"
+
 using Threading::MsgButtons;
 using Threading::MsgIcon;
 using Threading::MsgResult;
@@ -55,20 +57,6 @@ QMessageBox::Icon ToIcon(MsgIcon i) {
     return QMessageBox::NoIcon;
 }
 
-// The answer of a box closed without a button: the declining one of its set.
-MsgResult Declining(MsgButtons b) {
-    switch (b) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::YesNo:
-            return MsgResult::No;
-        case MsgButtons::AbortRetryIgnore:
-            return MsgResult::Abort;
-        default:
-            return MsgResult::Cancel;
-    }
-}
-
 MsgResult FromButton(int button, MsgButtons set) {
     switch (button) {
         case QMessageBox::Ok:
@@ -86,7 +74,7 @@ MsgResult FromButton(int button, MsgButtons set) {
         case QMessageBox::Ignore:
             return MsgResult::Ignore;
         default:
-            return Declining(set);
+            return Threading::DecliningResult(set);
     }
 }
 

@@ -184,19 +184,11 @@ std::optional<size_t> ConsolePrompt::Choose(const std::wstring& prompt,
         NoTerminal(prompt);
     const int interrupts = consoleInterrupts.load();
     for (;;) {
-        out_ << "number (empty line cancels)> " << std::flush;
-        std::string line;
-        if (!std::getline(in_, line)) {
-            if (consoleInterrupts.load() != interrupts) {
-                ClearInterruptedRead(in_);
-                out_ << '\n' << std::flush;
-                return std::nullopt;
-            }
-            throw tsl::wruntime_error(L"No answer to \"" + prompt + L"\": end of input.");
-        }
-        std::wstring answer = Trimmed(line);
-        if (answer.empty())
+        const std::optional<std::wstring> read =
+            ReadAnswer(prompt, "number (empty line cancels)> ", interrupts);
+        if (!read)
             return std::nullopt;
+        const std::wstring& answer = *read;
         size_t n = 0;
         bool digits = answer.size() <= 6;
         for (wchar_t c : answer) {
@@ -210,6 +202,24 @@ std::optional<size_t> ConsolePrompt::Choose(const std::wstring& prompt,
             return n - 1;
         out_ << "Please type a number from 1 to " << choices.size() << ".\n";
     }
+}
+
+std::optional<std::wstring> ConsolePrompt::ReadAnswer(const std::wstring& prompt,
+                                                      const std::string& cue, int interrupts) {
+    out_ << cue << std::flush;
+    std::string line;
+    if (!std::getline(in_, line)) {
+        if (consoleInterrupts.load() != interrupts) {
+            ClearInterruptedRead(in_);
+            out_ << '\n' << std::flush;
+            return std::nullopt;
+        }
+        throw tsl::wruntime_error(L"No answer to \"" + prompt + L"\": end of input.");
+    }
+    std::wstring answer = Trimmed(line);
+    if (answer.empty())
+        return std::nullopt;
+    return answer;
 }
 
 std::optional<long> ConsolePrompt::AskNumber(const std::wstring& prompt, long lowest,
@@ -229,19 +239,11 @@ std::optional<long> ConsolePrompt::AskNumber(const std::wstring& prompt, long lo
     const int interrupts = consoleInterrupts.load();
     const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
     for (;;) {
-        out_ << range << " (empty line cancels)> " << std::flush;
-        std::string line;
-        if (!std::getline(in_, line)) {
-            if (consoleInterrupts.load() != interrupts) {
-                ClearInterruptedRead(in_);
-                out_ << '\n' << std::flush;
-                return std::nullopt;
-            }
-            throw tsl::wruntime_error(L"No answer to \"" + prompt + L"\": end of input.");
-        }
-        const std::wstring answer = Trimmed(line);
-        if (answer.empty())
+        const std::optional<std::wstring> read =
+            ReadAnswer(prompt, range + " (empty line cancels)> ", interrupts);
+        if (!read)
             return std::nullopt;
+        const std::wstring& answer = *read;
         long n = 0;
         bool digits = answer.size() <= 9;
         for (wchar_t c : answer) {

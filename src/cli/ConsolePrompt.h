@@ -43,6 +43,10 @@ public:
     std::mutex& TerminalLock() { return terminal_; }
 
 private:
+    // Shows cue and reads one trimmed line; none for an empty line or a read cut by Ctrl-C since
+    // `interrupts` was taken. Raises the end of input. terminal_ held.
+    std::optional<std::wstring> ReadAnswer(const std::wstring& prompt, const std::string& cue,
+                                           int interrupts);
     std::istream& in_;
     std::ostream& out_;
     bool interactive_;
