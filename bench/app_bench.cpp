@@ -1,12 +1,14 @@
-// The window program's start-up, in process and offscreen: from the application object to the
-// main window shown with a document of three curves (the QApplication and the process start
-// are not included).
+// The window program's start-up, offscreen, with a document of three curves: in process from the
+// application object to the main window shown, and as a process from its exec to the main
+// window shown.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cmath>
 
 #include "app/CMainFrame.h"
@@ -50,5 +52,40 @@ void BM_AppStartupToShownMainWindow(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AppStartupToShownMainWindow)->Unit(benchmark::kMillisecond);
+
+#ifdef TESSALINE_APP_PATH
+// Target: 0.5 s. From the exec of `tessaline --simulate DOCUMENT` to the "shown" line that
+// TESSALINE_EXIT_WHEN_SHOWN prints once the main window is exposed and painted; the program's
+// exit after it is not timed.
+void BM_ProcessStartupToShownMainWindow(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString document = QString::fromStdString(ThreeCurveDocument(dir).string());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TESSALINE_EXIT_WHEN_SHOWN"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    for (auto _ : state) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setStandardErrorFile(QProcess::nullDevice());
+        const auto start = std::chrono::steady_clock::now();
+        program.start(QStringLiteral(TESSALINE_APP_PATH), {QStringLiteral("--simulate"), document});
+        QByteArray out;
+        while (!out.contains("shown") && program.waitForReadyRead(10000))
+            out += program.readAllStandardOutput();
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        program.waitForFinished(10000);
+        if (!out.contains("shown")) {
+            state.SkipWithError("the program did not show its main window");
+            break;
+        }
+        state.SetIterationTime(elapsed.count());
+    }
+}
+BENCHMARK(BM_ProcessStartupToShownMainWindow)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
+#endif
 
 }  // namespace

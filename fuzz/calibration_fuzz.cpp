@@ -1,14 +1,13 @@
 // Feeds arbitrary bytes to the calibration file decoder, with the serials of the seed files.
 // Inputs whose last byte is odd get a correct length field and checksum first, so that the
 // deciphering and the checks behind the checksum are reached too.
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
+#include "FuzzTarget.h"
 #include "measure/Checksum.h"
 #include "measure/Secure.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+TESSALINE_FUZZ_TARGET(calibration) {
     std::vector<uint8_t> bytes(data, data + size);
     if (size >= 12 && (data[size - 1] & 1)) {
         for (int i = 0; i < 4; ++i)

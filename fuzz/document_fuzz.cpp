@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes to the measurement document reader.
-#include <cstddef>
-#include <cstdint>
+#include <new>
 
+#include "FuzzTarget.h"
 #include "document/DocFile.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+TESSALINE_FUZZ_TARGET(document) {
     DocData doc;
     CArchive ar(data, size);
     try {

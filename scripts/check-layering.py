@@ -76,8 +76,8 @@ def find_cycle(edges, nodes):
     return None
 
 
-# The libraries that are Qt windows (the widgets and the window program's windows).
-QT_LIBRARIES = {"tsl_ui_qt", "tsl_app_qt"}
+# The libraries that are Qt: the graph's painter, the widgets, the PNG export and the windows.
+QT_LIBRARIES = {"tsl_graph_qt", "tsl_ui_qt", "tsl_export_qt", "tsl_app_qt"}
 
 # Programs a test only runs (a build-order dependency, not a link).
 PROGRAMS = {"tessaline-cli", "tessaline", "tessaline-bench", "tessaline-gui-bench"}
@@ -129,7 +129,8 @@ def main():
 
     checked = 0
     if build_dir:
-        for root, _, files in os.walk(os.path.join(build_dir, "tests")):
+        walked = [w for sub in ("tests", "fuzz") for w in os.walk(os.path.join(build_dir, sub))]
+        for root, _, files in walked:
             for f in files:
                 path = os.path.join(root, f)
                 if not is_test_or_fuzz(f) or not os.access(path, os.X_OK):

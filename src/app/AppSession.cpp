@@ -74,7 +74,43 @@ MeasureEnvironment AppSession::Measure() const {
         env.recorders = AudioSampler::CreateEnumerator;
         env.deviceCheck.driver = CUsbController::DriverSupport::Platform();
     }
+    env.microphone = microphone_;
+    env.calibrationUsed = [last = lastCalibration_](const CalibrationUsed& used) {
+        std::lock_guard<std::mutex> hold(last->lock);
+        last->used = used;
+    };
     return env;
+}
+
+MeasureEnvironment AppSession::QuickMeasure(Threading::IClock* pace) const {
+    MeasureEnvironment env = Measure();
+    if (scene_)
+        env.recorders = scene_->Recorders(pace ? pace : &Threading::RealClock::Instance());
+    return env;
+}
+
+void AppSession::MoveMicrophone(int position) const {
+    if (scene_)
+        scene_->Acoustics()->MoveTo(position);
+}
+
+int AppSession::MicrophonePosition() const {
+    return scene_ ? scene_->Acoustics()->Position() : 0;
+}
+
+std::optional<CalibrationUsed> AppSession::LastCalibration() const {
+    std::lock_guard<std::mutex> hold(lastCalibration_->lock);
+    return lastCalibration_->used;
+}
+
+std::vector<std::wstring> AppSession::RecordingDevices() const {
+    const AudioSampler::EnumeratorFactory factory = Measure().recorders;
+    try {
+        if (const AudioSampler::EnumeratorPtr enumerator = factory ? factory() : nullptr)
+            return enumerator->DeviceNames();
+    } catch (const std::exception&) {  // no list: only the accepted microphones are offered
+    }
+    return {};
 }
 
 std::unique_ptr<Threading::IPrompt> AppSession::WrapPrompt(Threading::IPrompt& inner) const {

@@ -11,7 +11,10 @@
 #include "app/AppText.h"
 #include "app/CAboutDlg.h"
 #include "app/CCurveColorDialog.h"
+#include "app/CPositionsPanel.h"
 #include "app/CTSLView.h"
+#include "wizard/Positions.h"
+#include "wizard/VerifyStep.h"
 
 namespace {
 
@@ -32,6 +35,15 @@ CMainFrame::CMainFrame(const BrandResources& brand, QSettings& settings)
     setObjectName(QStringLiteral("CMainFrame"));
     view_ = new CTSLView(this);
     setCentralWidget(view_);
+    positions_ = new CPositionsPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, positions_);
+    positions_->onOptions = [this](const CurveOptions& options) {
+        view_->SetCurveOptions(options);
+    };
+    positions_->onDrop = [this](size_t index) {
+        if (presenter_ != nullptr)
+            DropPositionCommand(*presenter_, presenter_->Document().Data(), index);
+    };
     BuildMenus();
     BuildStrip();
     if (!restoreGeometry(settings_.value(kGeometryKey).toByteArray()))
@@ -50,15 +62,23 @@ void CMainFrame::BuildMenus() {
             [this] { presenter_->Save(); });
     connect(AddAction(fileMenu_, kMenuSaveAs), &QAction::triggered, this,
             [this] { presenter_->SaveAs(); });
+    BuildExportMenu(fileMenu_);
     fileMenu_->addSeparator();
     recentSeparator_ = fileMenu_->addSeparator();
     exitAction_ = AddAction(fileMenu_, kMenuExit);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     connect(AddAction(tools, kMenuQuickMeasure), &QAction::triggered, this, [this] {
-        prompt_.MessageBox(L"Quick Measure is not available in this version.", brand_.title,
-                           Threading::MsgButtons::Ok, Threading::MsgIcon::Information);
+        if (quickMeasure_)
+            quickMeasure_();
     });
+    connect(tools->addAction(QStringLiteral("&Verify")), &QAction::triggered, this, [this] {
+        if (presenter_ != nullptr)
+            VerifyCommand(*presenter_, presenter_->Document().Data());
+    });
+    tools->addAction(positions_->toggleViewAction());
+    connect(tools->addAction(QStringLiteral("&Microphone...")), &QAction::triggered, this,
+            [this] { OnMicrophone(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     connect(AddAction(help, kMenuAbout), &QAction::triggered, this, [this] { OnAbout(); });
 }
@@ -175,6 +195,7 @@ void CMainFrame::ShowDocument() {
         return;
     setWindowTitle(QString::fromStdWString(presenter_->WindowTitle()));
     view_->Refresh(QString::fromStdWString(presenter_->GraphTitle()));
+    positions_->Show(presenter_->Document().Data());
     UpdateRecentMenu();
 }
 

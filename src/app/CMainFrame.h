@@ -11,6 +11,8 @@
 #include "app/QtPrompt.h"
 #include "threading/Window.h"
 
+class AppSession;
+class CPositionsPanel;
 class CTSLView;
 class QMenu;
 class QPushButton;
@@ -24,6 +26,8 @@ public:
 
     // Connects the frame to its logic (which is made with the frame) and shows the document.
     void SetPresenter(MainPresenter* presenter);
+    // The devices, for the microphone choice (not owned; may stay unset).
+    void SetSession(AppSession* session) { session_ = session; }
 
     // IMainWindow
     Threading::IPrompt& Prompt() override { return prompt_; }
@@ -41,6 +45,13 @@ public:
     void OnCommand(int id);
     void OnColors();
     void OnAbout();
+    // File > Export: a curve as text, the graph as PNG or SVG, the equaliser listing (text or
+    // JSON by the file's extension). True when a file was written.
+    bool OnExportMeasurement();
+    bool OnExportGraph();
+    bool OnExportEqualiser();
+    // Tools > Microphone: the recording device and text calibration of later measurements.
+    void OnMicrophone();
 
     // Replace the file dialogs and the colour chooser (tests).
     using FileDialog = std::function<std::optional<std::filesystem::path>(
@@ -49,8 +60,11 @@ public:
     using ColorsDialog = std::function<std::optional<std::array<uint32_t, 3>>(
         QWidget* parent, const std::array<uint32_t, 3>& colours)>;
     void SetColorsDialog(ColorsDialog dialog) { colorsDialog_ = std::move(dialog); }
+    // Opens the quick measurement (Tools > Quick Measure).
+    void SetQuickMeasure(std::function<void()> open) { quickMeasure_ = std::move(open); }
 
     CTSLView* View() const { return view_; }
+    CPositionsPanel* Positions() const { return positions_; }
     QPushButton* StripButton(int id) const;
     QMenu* RecentMenuOwner() const { return fileMenu_; }
 
@@ -61,12 +75,19 @@ private:
     void BuildMenus();
     void BuildStrip();
     void UpdateRecentMenu();
+    void BuildExportMenu(QMenu* file);
+    std::optional<std::filesystem::path> AskExportFileName(const std::filesystem::path& suggestion,
+                                                           const QString& filter);
+    // Runs write; a failure is shown in a message box.
+    bool RunExport(const std::function<void()>& write);
 
     const BrandResources& brand_;
     QSettings& settings_;
     MainPresenter* presenter_ = nullptr;
+    AppSession* session_ = nullptr;
     QtPrompt prompt_;
     CTSLView* view_;
+    CPositionsPanel* positions_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;  // after the recent files, shown with them
     QAction* exitAction_ = nullptr;
@@ -74,6 +95,7 @@ private:
     std::map<int, QPushButton*> strip_;
     FileDialog fileDialog_;
     ColorsDialog colorsDialog_;
+    std::function<void()> quickMeasure_;
 };
 
 inline constexpr char kRecentFilesKey[] = "Recent File List";

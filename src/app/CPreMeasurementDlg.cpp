@@ -43,7 +43,7 @@ void CPreMeasurementDlg::accept() {
 
 bool CPreMeasurementDlg::DoModal(CCustomizeMeasurementProcDlg& dialog) {
     positions_ = dialog.PositionCount();
-    spin_->SetRule(CustomControls::Applicator<int>{kMinPositions, kMaxPositions, 1});
+    spin_->SetRule(CustomControls::Applicator<int>{dialog.MinCount(), kMaxPositions, 1});
     if (exec() != QDialog::Accepted)
         return false;
     dialog.SetPositionCount(positions_);

@@ -14,7 +14,7 @@ CTSLView::CTSLView(QWidget* parent) : QWidget(parent) {
     graph_->setObjectName(QStringLiteral("MFCGraphCtrl"));
     graph_->SetCurveSource(this);
     auto* layout = new QGridLayout(this);
-    layout->addWidget(graph_, 0, 0, 4, 1);
+    layout->addWidget(graph_, 0, 0, 5, 1);
     for (size_t i = 0; i < 3; ++i) {
         const int row = static_cast<int>(i);
         auto* label = new QLabel(QString::fromLatin1(kCurveLabels[i]), this);
@@ -26,7 +26,20 @@ CTSLView::CTSLView(QWidget* parent) : QWidget(parent) {
         cell->addWidget(swatches_[i], 0, 1);
         layout->addLayout(cell, row, 1);
     }
-    layout->setRowStretch(3, 1);
+    // The re-measured curve's legend entry, shown when the document has that curve.
+    verifiedLegend_ = new QWidget(this);
+    verifiedLegend_->setObjectName(QStringLiteral("VerifiedLegend"));
+    auto* cell = new QGridLayout(verifiedLegend_);
+    cell->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel(QStringLiteral("Verified:"), verifiedLegend_);
+    auto* swatch = new CustomControls::CStaticColorCtrl(verifiedLegend_);
+    swatch->setAccessibleName(label->text());
+    swatch->SetColor(kVerifiedColour);
+    cell->addWidget(label, 0, 0);
+    cell->addWidget(swatch, 0, 1);
+    verifiedLegend_->hide();
+    layout->addWidget(verifiedLegend_, 3, 1);
+    layout->setRowStretch(4, 1);
     layout->setColumnStretch(0, 1);
 }
 
@@ -44,6 +57,12 @@ void CTSLView::Repaint() {
     if (data_ != nullptr)
         for (size_t i = 0; i < 3; ++i)
             swatches_[i]->SetColor(data_->colours[i]);
+    verifiedLegend_->setVisible(data_ != nullptr && data_->verified != nullptr);
+    graph_->update();
+}
+
+void CTSLView::SetCurveOptions(const CurveOptions& options) {
+    options_ = options;
     graph_->update();
 }
 
@@ -51,10 +70,11 @@ std::vector<Graphing::DrawEntry> CTSLView::CurvesToDraw(const Graphing::CGraph& 
     ++curveRequests_;
     curves_.clear();
     if (data_ != nullptr)
-        curves_ = DocumentCurves(*data_, graph.GetDomain(), graph.GetYMode(), graph.PhaseDisplay());
+        curves_ = DocumentCurves(*data_, graph.GetDomain(), graph.GetYMode(), graph.PhaseDisplay(),
+                                 options_);
     std::vector<Graphing::DrawEntry> entries;
     entries.reserve(curves_.size());
     for (const Graphing::GraphCurve& c : curves_)
-        entries.push_back({c.x, c.y, c.pen});
+        entries.push_back({c.x, c.y, c.pen, c.yLow});
     return entries;
 }

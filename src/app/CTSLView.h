@@ -1,11 +1,13 @@
 #pragma once
 // The view: the graph of the document's result curves and, on its right, the three colour
-// swatches. It is the graph's curve provider.
+// swatches and, after a re-measurement, the re-measured curve's. It is the graph's curve
+// provider.
 
 #include <QWidget>
 #include <array>
 #include <vector>
 
+#include "app/CurveProvider.h"
 #include "ui/graph/GraphCurves.h"
 #include "ui/qt/CGraphCtrl.h"
 
@@ -29,11 +31,14 @@ public:
     void Refresh(const QString& title);
     // Swatches from the document's colours and the curves repainted.
     void Repaint();
+    // The spread and the positions' curves on or off; repaints.
+    void SetCurveOptions(const CurveOptions& options);
 
     std::vector<Graphing::DrawEntry> CurvesToDraw(const Graphing::CGraph& graph) override;
 
     Graphing::CGraphCtrl* Graph() const { return graph_; }
     CustomControls::CStaticColorCtrl* Swatch(size_t i) const { return swatches_[i]; }
+    QWidget* VerifiedLegend() const { return verifiedLegend_; }
     // How many times the curves were asked for (each paint or rescale asks once).
     int CurveRequests() const { return curveRequests_; }
 
@@ -41,6 +46,8 @@ private:
     const DocData* data_ = nullptr;
     Graphing::CGraphCtrl* graph_;
     std::array<CustomControls::CStaticColorCtrl*, 3> swatches_{};
+    QWidget* verifiedLegend_ = nullptr;
+    CurveOptions options_;
     std::vector<Graphing::GraphCurve> curves_;
     int curveRequests_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "app/CCheckForUsbSubWnd.h"
 #include "app/CMainFrame.h"
 #include "app/CPreMeasurementDlg.h"
+#include "app/CQuickMeasureDlg.h"
 #include "app/CTargetCustomizationDialog.h"
 #include "app/CWelcomeDlg.h"
 #include "app/CWizardDialog.h"
@@ -65,7 +66,9 @@ bool CTessalineApp::Start() {
                                                  session_.Simulated());
     frameHandle_ = bridge_.Windows().Register(frame_.get());
     bridge_.Windows().SetMainWindow(frameHandle_);
+    frame_->SetSession(&session_);
     frame_->SetPresenter(presenter_.get());
+    frame_->SetQuickMeasure([this] { OpenQuickMeasure(); });
     if (!options_.document.empty() && !presenter_->OpenDocument(options_.document))
         return false;
     if (showFrame_)
@@ -73,6 +76,22 @@ bool CTessalineApp::Start() {
     if (welcome_)
         QTimer::singleShot(0, this, [this] { RunWelcomeChoice(); });
     return true;
+}
+
+void CTessalineApp::OpenQuickMeasure() {
+    MeasureEnvironment environment = session_.QuickMeasure();
+    environment.deviceCheck.makeWindow = QtCheckWindowFactory();
+    environment.deviceCheck.applicationName = brand_.title;
+    environment.deviceCheck.texts.programName = brand_.title;
+    environment.deviceCheck.texts.programVersion = ProductVersionMessage(ProgramVersionText());
+    std::optional<SimulatedMicrophone> microphone;
+    if (session_.Simulated()) {
+        AppSession* session = &session_;
+        microphone = SimulatedMicrophone{[session](int p) { session->MoveMicrophone(p); },
+                                         session_.MicrophonePosition(), kMaxPositions};
+    }
+    CQuickMeasureDlg dialog(bridge_, std::move(environment), frame_.get(), microphone);
+    dialog.exec();
 }
 
 void CTessalineApp::RunWelcomeChoice() {

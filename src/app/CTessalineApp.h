@@ -42,6 +42,8 @@ public:
     std::optional<int> WelcomeChoice() const { return welcome_; }
     // Skips showing the frame (tests that only drive the logic).
     void SetShowFrame(bool show) { showFrame_ = show; }
+    // Tools > Quick Measure: the live view, modal over the frame.
+    void OpenQuickMeasure();
 
 private:
     void RunWelcomeChoice();

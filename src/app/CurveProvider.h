@@ -11,10 +11,21 @@
 
 struct DocData;
 
+// The re-measured curve's colour (green); it is not one of the document's colours.
+inline constexpr uint32_t kVerifiedColour = 0x008000;
+
+// What the graph shows besides the result curves.
+struct CurveOptions {
+    bool spread = false;     // the positions' lowest to highest level, shaded (level mode only)
+    bool positions = false;  // each position's curve, thin
+};
+
 // Position i modulo 3: solid width 4, dotted width 1, solid width 4; colour i modulo 3.
 Graphing::Pen CurvePen(size_t position, const std::array<uint32_t, 3>& colours);
 
 // y values: the phase with the phase flag, otherwise the level in dB in y mode Level and the
-// magnitude in the other modes.
+// magnitude in the other modes. In drawing order: the spread, the positions, the result curves
+// and the re-measured curve.
 std::vector<Graphing::GraphCurve> DocumentCurves(const DocData& data, Graphing::Domain domain,
-                                                 Graphing::YMode yMode, bool phase);
+                                                 Graphing::YMode yMode, bool phase,
+                                                 const CurveOptions& options = {});

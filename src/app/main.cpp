@@ -3,14 +3,54 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <cstring>
 
 #include "app/AppSession.h"
+#include "app/CMainFrame.h"
 #include "app/CTessalineApp.h"
 #include "threading/Errors.h"
+#include "threading/WaitPolicy.h"
+
+namespace {
+
+// TESSALINE_EXIT_WHEN_SHOWN=1: once the main window is exposed and painted, prints "shown" and
+// ends the program (the start-up benchmark measures from exec to that line).
+class ExitWhenShown final : public QObject {
+public:
+    void Watch(QWindow* window) {
+        if (window->isExposed())
+            Done();
+        else
+            window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            Done();
+        return false;
+    }
+
+private:
+    void Done() {
+        if (done_)
+            return;
+        done_ = true;
+        // Runs after the expose event has been handled, that is after the first paint.
+        QTimer::singleShot(0, qApp, [] {
+            std::puts("shown");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
+    }
+    bool done_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    Threading::UsePassiveWaitPolicy(argv);
     // Help needs no display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -42,6 +82,10 @@ int main(int argc, char** argv) {
             CTessalineApp app(options, session);
             if (!app.Start())
                 return 0;
+            ExitWhenShown exitWhenShown;
+            if (qEnvironmentVariableIsSet("TESSALINE_EXIT_WHEN_SHOWN") &&
+                app.Frame()->windowHandle())
+                exitWhenShown.Watch(app.Frame()->windowHandle());
             code = QApplication::exec();
         }
         session.Finish();

@@ -37,6 +37,24 @@ nlohmann::ordered_json EqJson(const EqResult& eq) {
     return {{"gain", eq.gain}, {"valid", eq.valid}, {"bands", bands}};
 }
 
+namespace {
+
+nlohmann::ordered_json QualityJson(const std::vector<PositionQuality>& quality) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const PositionQuality& q : quality)
+        out.push_back({{"snr_db", q.snrDb}, {"period_diff_db", q.periodDiffDb}});
+    return out;
+}
+
+nlohmann::ordered_json CalibrationJson(const std::optional<CalibrationSource>& source) {
+    if (!source)
+        return nullptr;
+    return {{"kind", source->kind == CalibrationKind::TextFile ? "text file" : "brand file"},
+            {"file", tsl::ToUtf8(source->fileName)}};
+}
+
+}  // namespace
+
 nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
     return {{"file_version", version},
             {"model_id", d.modelId},
@@ -55,7 +73,11 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
             {"cal_image_length", d.calImageLength},
             {"eq", EqJson(d.eq)},
             {"results", CurvesJson(d.results)},
-            {"measurements", CurvesJson(d.measurements)}};
+            {"measurements", CurvesJson(d.measurements)},
+            {"position_quality", QualityJson(d.positionQuality)},
+            {"verified", d.verified ? CurveJson(*d.verified) : nlohmann::ordered_json()},
+            {"verified_positions", d.verifiedPositions},
+            {"calibration", CalibrationJson(d.calibration)}};
 }
 
 void NamingFile(const std::string& path, const std::function<void()>& read) {

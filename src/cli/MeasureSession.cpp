@@ -18,13 +18,20 @@ void AddMeasureOptions(CLI::App& command, MeasureArgs& args) {
     command.add_option("--out", args.out, "The measurement document to write")->required();
     command
         .add_option("--positions", args.positions,
-                    "Number of microphone positions (5 to 10); asked when not given")
-        ->check(CLI::Range(kMinPositions, kMaxPositions));
+                    "Number of microphone positions (" + std::to_string(args.minPositions) +
+                        " to 10); asked when not given")
+        ->check(CLI::Range(args.minPositions, kMaxPositions));
     command.add_option("--mic-serial", args.micSerial,
                        "Use the calibration file of this microphone instead of choosing one");
     command.add_option("--cal-dir", args.calDir,
                        "Folder of the calibration files (default: TESSALINE_CAL_DIR or the "
                        "program's folder; a temporary folder in a simulation)");
+    command.add_option("--mic-device", args.micDevice,
+                       "Record from this device (any recording device whose name contains "
+                       "NAME; see cal devices) instead of the accepted microphones");
+    command.add_option("--mic-cal", args.micCal,
+                       "A plain-text calibration file (lines of frequency dB [phase], '*' or "
+                       "'\"' comments, optional Sens Factor =xdB) as the microphone correction");
     auto* yes =
         command.add_flag("--yes", args.yes, "Answer every prompt with its first button (OK)");
     command.add_flag("--no", args.no, "Decline every question (Cancel, No)")->excludes(yes);
@@ -87,6 +94,15 @@ MeasureEnvironment MeasureSession::Environment() const {
     env.deviceCheck.driver = globals_.session->Driver();
     env.calibrationDir = calDir_;
     env.micSerial = micSerial_;
+    env.microphone = std::make_shared<MicrophoneChoice>(
+        MicrophoneChoice{tsl::FromUtf8(args_.micDevice), args_.micCal});
+    // The calibration used goes to stderr with the progress; stdout keeps the result only.
+    env.calibrationUsed = [](const CalibrationUsed& used) {
+        std::cerr << "Calibration: "
+                  << (used.kind == CalibrationKind::TextFile ? "text file " : "enciphered file ")
+                  << used.file.string() << '\n';
+    };
+    env.minPositions = args_.minPositions;
     if (args_.positions) {
         env.preMeasurement = PromptPreMeasurementDialog(*args_.positions);
     } else {
@@ -95,7 +111,7 @@ MeasureEnvironment MeasureSession::Environment() const {
         env.preMeasurement = [&console](IProcDialog&, CCustomizeMeasurementProcDlg& dialog) {
             const auto count =
                 console.AskNumber(std::wstring(dialog.Text()) + L"\r\n\r\n" + kPositionCountCaption,
-                                  kMinPositions, kMaxPositions);
+                                  dialog.MinCount(), kMaxPositions);
             if (!count)
                 return false;
             dialog.SetPositionCount(static_cast<int32_t>(*count));

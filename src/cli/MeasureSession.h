@@ -22,11 +22,15 @@ struct MeasureArgs {
     std::optional<int32_t> positions;
     std::optional<int32_t> micSerial;
     std::string calDir;
+    std::string micDevice;
+    std::string micCal;
     bool yes = false;
     bool no = false;
     std::string simRoom;
+    int32_t minPositions = kMinPositions;
 };
 
+// --positions accepts args.minPositions to 10.
 void AddMeasureOptions(CLI::App& command, MeasureArgs& args);
 
 class MeasureSession {

@@ -1,4 +1,5 @@
-// tessaline-cli cal: microphone calibration files (list, show, correction).
+// tessaline-cli cal: microphone calibration files (list, show, correction) and the recording
+// devices a microphone can be chosen from.
 
 #include <nlohmann/json.hpp>
 
@@ -8,9 +9,11 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/UsbSession.h"
 #include "measure/CorrectionManager.h"
 #include "measure/Secure.h"
 #include "measure/SecurityTexts.h"
+#include "measure/TextCalibration.h"
 #include "threading/Errors.h"
 
 namespace {
@@ -25,6 +28,7 @@ struct CalArgs {
     std::string path;
     std::string dir;
     int32_t unitSerial = 0;
+    bool text = false;
 };
 
 // The microphone serial is read from the file's name, so a name without one is refused early.
@@ -53,8 +57,13 @@ void Show(const CalArgs& args) {
 }
 
 void Correction(const CalArgs& args) {
-    const auto file = ReadNamed(args);
-    const auto manager = MakeCorrection(*file.curve, file.version);
+    CorrectionManagerPtr manager;
+    if (args.text) {
+        manager = MakeTextCorrection(*Security::ReadTextCalibration(args.path).curve);
+    } else {
+        const auto file = ReadNamed(args);
+        manager = MakeCorrection(*file.curve, file.version);
+    }
     if (!manager)
         throw tsl::wruntime_error(Security::kInvalidVersionText);
     CCurve& k = *manager->Correction();
@@ -62,6 +71,16 @@ void Correction(const CalArgs& args) {
     cli::PrintLine("frequency_hz,level_db,phase_rad");
     for (int i = 0; i < k.Count(); ++i)
         cli::PrintLine(Number(k.X()[i]) + "," + Number(k.First()[i]) + "," + Number(k.Second()[i]));
+}
+
+void Devices(const cli::GlobalOptions& globals) {
+    const auto factory = globals.session->Recorders();
+    const AudioSampler::EnumeratorPtr enumerator = factory ? factory() : nullptr;
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    if (enumerator)
+        for (const std::wstring& name : enumerator->DeviceNames())
+            out.push_back(tsl::ToUtf8(name));
+    cli::PrintLine(out.dump());
 }
 
 void List(const CalArgs& args) {
@@ -78,7 +97,7 @@ void List(const CalArgs& args) {
 }
 
 const cli::CommandRegistration registration{
-    "cal", [](CLI::App& app, cli::GlobalOptions&) {
+    "cal", [](CLI::App& app, cli::GlobalOptions& globals) {
         auto args = std::make_shared<CalArgs>();
         auto* cal = app.add_subcommand("cal", "Microphone calibration files");
         cal->require_subcommand(1);
@@ -92,6 +111,8 @@ const cli::CommandRegistration registration{
             "correction", "Print the microphone correction built from a file as CSV");
         corr->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")->required();
         corr->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
+        corr->add_flag("--text", args->text,
+                       "A plain-text calibration file (lines of frequency dB [phase])");
         corr->callback([args] { Correction(*args); });
 
         auto* list = cal->add_subcommand("list", "List the calibration files of a folder as JSON");
@@ -99,6 +120,10 @@ const cli::CommandRegistration registration{
                          "Calibration folder (default: $TESSALINE_CAL_DIR, else the program's "
                          "folder)");
         list->callback([args] { List(*args); });
+
+        auto* devices = cal->add_subcommand(
+            "devices", "List the recording devices a microphone can be chosen from (JSON)");
+        devices->callback([&globals] { Devices(globals); });
     }};
 
 }  // namespace

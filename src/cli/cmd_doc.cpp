@@ -1,4 +1,4 @@
-// tessaline-cli doc: measurement documents (show, new, convert).
+// tessaline-cli doc: measurement documents (show, new, convert, positions, drop).
 
 #include <filesystem>
 #include <memory>
@@ -8,6 +8,7 @@
 #include "cli/DocJson.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
+#include "wizard/Positions.h"
 
 namespace {
 
@@ -25,9 +26,31 @@ void Show(const std::string& path) {
     cli::PrintLine(cli::DocJson(version, data).dump());
 }
 
+// Each position's checks and deviation from the average, and the band of the deviations.
+void Positions(const std::string& path) {
+    DocData data;
+    cli::ReadDocument(path, data);
+    const PositionTable table = TabulatePositions(data);
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const PositionRow& row : table.rows) {
+        nlohmann::ordered_json r{{"position", row.number}};
+        r["snr_db"] = row.checks ? nlohmann::ordered_json(row.checks->snrDb) : nullptr;
+        r["period_diff_db"] =
+            row.checks ? nlohmann::ordered_json(row.checks->periodDiffDb) : nullptr;
+        r["deviation_rms_db"] = row.deviationDb;
+        r["deviation_max_db"] = row.largestDb;
+        r["outlier"] = row.outlier;
+        rows.push_back(std::move(r));
+    }
+    cli::PrintLine(nlohmann::ordered_json{
+        {"band", {table.low, table.high}}, {"outlier_rms_db", kOutlierRmsDb}, {"positions", rows}}
+                       .dump());
+}
+
 struct DocArgs {
     std::string in, out;
     bool force = false;
+    int position = 0;
 };
 
 const cli::CommandRegistration registration{
@@ -59,6 +82,26 @@ const cli::CommandRegistration registration{
             DocData data;
             cli::ReadDocument(args->in, data);
             WriteDocFile(args->out, data);
+        });
+
+        auto* positions = doc->add_subcommand(
+            "positions", "Print each position's checks and deviation from the average as JSON");
+        positions->add_option("file", args->in, "Document")->required();
+        positions->callback([args] { Positions(args->in); });
+
+        auto* drop = doc->add_subcommand(
+            "drop", "Drop one position and keep the average of the others (calculate afterwards)");
+        drop->add_option("file", args->in, "Document")->required();
+        drop->add_option("position", args->position, "Position number, from 1")->required();
+        drop->add_option("--out", args->out, "Write the document here instead of in place");
+        drop->callback([args] {
+            DocData data;
+            cli::ReadDocument(args->in, data);
+            if (args->position < 1)
+                throw cli::UsageError("position must be 1 or more: " +
+                                      std::to_string(args->position));
+            DropPosition(data, static_cast<size_t>(args->position - 1));
+            WriteDocFile(args->out.empty() ? args->in : args->out, data);
         });
     }};
 

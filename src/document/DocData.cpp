@@ -21,6 +21,10 @@ void DocData::Reset() {
     calImage.reset();
     storedValue = 0;
     calVersion = 1;
+    positionQuality.clear();
+    verified.reset();
+    verifiedPositions = 0;
+    calibration.reset();
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -47,6 +51,10 @@ void DocData::MoveFrom(DocData& source) {
     storedValue = source.storedValue;
     calVersion = source.calVersion;
     name = source.name;
+    positionQuality = std::move(source.positionQuality);
+    verified = std::move(source.verified);
+    verifiedPositions = source.verifiedPositions;
+    calibration = std::move(source.calibration);
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -55,4 +63,8 @@ void DocData::MoveFrom(DocData& source) {
     source.storedValue = 0;
     source.calVersion = 1;
     source.name = kDefaultSubwooferName;
+    source.positionQuality.clear();
+    source.verified.reset();
+    source.verifiedPositions = 0;
+    source.calibration.reset();
 }

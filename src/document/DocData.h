@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,19 @@ inline constexpr uint32_t kMeasuredColour = 0x0000FF;    // red
 inline constexpr uint32_t kTargetColour = 0xFF0000;      // blue
 inline constexpr uint32_t kCalculatedColour = 0x800080;  // purple
 inline constexpr wchar_t kDefaultSubwooferName[] = L"Subwoofer";
+
+// What the checks of one position's measurement found.
+struct PositionQuality {
+    double snrDb = 0.0;         // the lower of the two periods' signal-to-noise ratios
+    double periodDiffDb = 0.0;  // largest level difference between the two periods
+};
+
+// Where the microphone correction came from.
+enum class CalibrationKind : int32_t { BrandFile = 0, TextFile = 1 };
+struct CalibrationSource {
+    CalibrationKind kind = CalibrationKind::BrandFile;
+    std::wstring fileName;  // the file's name, without its folder
+};
 
 struct DocData {
     DocData();
@@ -51,4 +65,11 @@ struct DocData {
     ByteImage calImage;        // raw calibration file, still enciphered; may be shared
     uint32_t storedValue = 0;  // carried through files without meaning
     int32_t calVersion = 1;    // calibration file version, 1 to 3
+
+    // Optional data, kept in the file after the version-8 fields (DocExtensions.h); files
+    // written elsewhere have none of it.
+    std::vector<PositionQuality> positionQuality;  // empty, or one per measurement
+    std::shared_ptr<CCurve> verified;              // average re-measured after an upload
+    int32_t verifiedPositions = 0;                 // positions of that re-measurement
+    std::optional<CalibrationSource> calibration;  // none: not recorded
 };

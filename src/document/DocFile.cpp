@@ -1,5 +1,8 @@
 #include "document/DocFile.h"
 
+#include <algorithm>
+
+#include "document/DocExtensions.h"
 #include "measure/Curve.h"
 
 namespace {
@@ -10,6 +13,42 @@ constexpr size_t kMinCurveBytes = 2 + 4 + 2 + 4 + 4 + 2 + 4 + 1;
 // c0..c4, shift and kind.
 constexpr size_t kBandBytes = 5 * 8 + 4 + 4;
 constexpr int32_t kColourCount = 3;
+
+[[noreturn]] void TooLarge(uint64_t count, const wchar_t* what, uint64_t limit) {
+    throw CArchiveException(CArchiveException::badIndex,
+                            L"The document holds " + std::to_wstring(count) + L" " + what +
+                                L" (at most " + std::to_wstring(limit) +
+                                L"): no document this program writes is that large.");
+}
+
+// The little-endian 32-bit count at offset, or 0 past the end (the read then reports the short
+// file).
+int64_t PeekCount(const CArchive& ar, uint64_t offset) {
+    const auto& b = ar.Buffer();
+    if (offset > b.size() || b.size() - offset < 4)
+        return 0;
+    const auto at = static_cast<size_t>(offset);
+    return static_cast<int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
+                                static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// Refuses a curve record whose axis or data counts exceed the limits, looking ahead of the
+// record: axis kind, axis count and values, format, then two counted components. Adds its
+// points to `total`.
+void CheckCurveSize(const CArchive& ar, uint64_t& total) {
+    uint64_t at = ar.Position() + 2;
+    int64_t largest = 0;
+    for (int vector = 0; vector < 3; ++vector) {
+        const int64_t n = std::max<int64_t>(PeekCount(ar, at), 0);
+        if (n > kMaxDocCurvePoints)
+            TooLarge(static_cast<uint64_t>(n), L"points in one curve", kMaxDocCurvePoints);
+        largest = std::max(largest, n);
+        at += 4 + 8 * static_cast<uint64_t>(n) + (vector == 0 ? 2 : 0);
+    }
+    total += static_cast<uint64_t>(largest);
+    if (total > kMaxDocPoints)
+        TooLarge(total, L"points in its curves", kMaxDocPoints);
+}
 
 void WriteCurveList(CArchive& ar, const CurveList& list) {
     ar.WriteU32(static_cast<uint32_t>(list.size()));
@@ -22,14 +61,17 @@ void WriteCurveList(CArchive& ar, const CurveList& list) {
     }
 }
 
-CurveList ReadCurveList(CArchive& ar) {
+CurveList ReadCurveList(CArchive& ar, uint64_t& points) {
     const uint64_t count = ar.ReadU64();
+    if (count > kMaxDocCurves)
+        TooLarge(count, L"curves in one list", kMaxDocCurves);
     ar.RequireAvailable(count, kMinCurveBytes);
     CurveList list;
     list.reserve(static_cast<size_t>(count));
     for (uint64_t i = 0; i < count; ++i) {
+        CheckCurveSize(ar, points);
         auto curve = std::make_shared<CCurve>();
-        curve->Load(ar);
+        curve->Load(ar, kMaxDocTextLength);
         list.push_back(std::move(curve));
     }
     return list;
@@ -57,6 +99,8 @@ EqResult ReadEqResult(CArchive& ar) {
     EqResult eq;
     eq.gain = ar.ReadDouble();
     eq.valid = ar.ReadI32();
+    if (count > kMaxDocBands)
+        TooLarge(count, L"equaliser bands", kMaxDocBands);
     ar.RequireAvailable(count, kBandBytes);
     eq.bands.assign(count, EqBand{});
     for (EqBand& band : eq.bands) {
@@ -82,6 +126,8 @@ void WriteImage(CArchive& ar, const DocData& data) {
 void ReadImage(CArchive& ar, DocData& data) {
     const uint32_t length = ar.ReadU32();
     ar.ReadU32();  // high half, ignored
+    if (length > kMaxDocImageBytes)
+        TooLarge(length, L"bytes of calibration image", kMaxDocImageBytes);
     ar.RequireAvailable(length);
     data.calImage = std::make_shared<std::vector<uint8_t>>(ar.ReadBlock(length));
     data.calImageLength = length;
@@ -117,6 +163,7 @@ void WriteDocData(CArchive& ar, const DocData& data) {
     ar.WriteI32(kColourCount);
     for (uint32_t colour : data.colours)
         ar.WriteU32(colour);
+    DocExtensions::Write(ar, data);
 }
 
 void ReadDocData(CArchive& ar, DocData& data) {
@@ -141,24 +188,34 @@ void ReadDocData(CArchive& ar, DocData& data) {
         ar.ReadU32();
     }
     if (version >= 3)
-        loaded.name = ar.ReadString();
+        loaded.name = ar.ReadString(kMaxDocTextLength);
     if (version >= 2)
         loaded.storedValue = ar.ReadU32();
     if (version < 6)
         loaded.storedValue = 0;
-    loaded.results = ReadCurveList(ar);
-    loaded.measurements = ReadCurveList(ar);
+    uint64_t points = 0;
+    loaded.results = ReadCurveList(ar, points);
+    loaded.measurements = ReadCurveList(ar, points);
     loaded.crossover = ar.ReadI32();
     loaded.eq = ReadEqResult(ar);
     ReadImage(ar, loaded);
     loaded.micSerial = ar.ReadU32();
     loaded.unitSerial = ar.ReadU32();
     ReadColours(ar, loaded);
+    if (version == kDocFileVersion)
+        DocExtensions::Read(ar, loaded);
 
     data.MoveFrom(loaded);
 }
 
 void ReadDocFile(const std::filesystem::path& path, DocData& data) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxDocFileBytes)
+        throw CArchiveException(CArchiveException::fileError,
+                                L"The file is " + std::to_wstring(size) +
+                                    L" bytes long, larger than any measurement document (at most " +
+                                    std::to_wstring(kMaxDocFileBytes) + L" bytes).");
     CArchive ar = CArchive::OpenForLoad(path);
     ReadDocData(ar, data);
 }

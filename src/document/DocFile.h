@@ -12,6 +12,18 @@
 inline constexpr int32_t kDocFileVersion = 8;
 inline constexpr wchar_t kBadFileFormatText[] = L"Bad file format";
 
+// What one document may hold: the largest the program writes, with room to spare. It writes at
+// most ten measurement positions and three result curves, each of at most 65536 points (one sweep
+// period), ten equaliser sections, a calibration file image of at most 16 MB and short names.
+// Larger counts are refused (CArchiveException) before anything is allocated for them.
+inline constexpr uint64_t kMaxDocCurves = 32;           // per curve list
+inline constexpr int32_t kMaxDocCurvePoints = 1 << 17;  // per curve
+inline constexpr uint64_t kMaxDocPoints = 1 << 20;      // all curves together
+inline constexpr uint32_t kMaxDocBands = 64;
+inline constexpr uint32_t kMaxDocImageBytes = 16u << 20;
+inline constexpr uint64_t kMaxDocTextLength = 1024;       // characters of a name
+inline constexpr uintmax_t kMaxDocFileBytes = 64u << 20;  // checked before a file is read
+
 // Raised for a file whose version is not 1 to 8.
 class BadFileFormat : public tsl::wruntime_error {
 public:
@@ -21,12 +33,13 @@ public:
 // Writes version 8 and every field.
 void WriteDocData(CArchive& ar, const DocData& data);
 
-// Reads one document into `data`. A failure (BadFileFormat, or CArchiveException for a short or
-// inconsistent file) leaves `data` untouched; every count is checked against the bytes left.
+// Reads one document into `data`. A failure (BadFileFormat, or CArchiveException for a short,
+// inconsistent or oversized file) leaves `data` untouched; every count is checked against the
+// limits above and the bytes left.
 void ReadDocData(CArchive& ar, DocData& data);
 
 // The whole file at `path` read into `data` (same failures; CArchiveException when the file
-// cannot be read).
+// cannot be read or is larger than kMaxDocFileBytes).
 void ReadDocFile(const std::filesystem::path& path, DocData& data);
 
 // Writes the document safely (Threading::SafeWriteFile): a failed save leaves any previous file

@@ -221,9 +221,14 @@ std::uint64_t CArchive::ReadStringLength(bool& wide) {
     throw CArchiveException(CArchiveException::badIndex, L"The file is damaged or incomplete.");
 }
 
-std::wstring CArchive::ReadString() {
+std::wstring CArchive::ReadString(std::uint64_t maxLength) {
     bool wide = false;
     const std::uint64_t length = ReadStringLength(wide);
+    if (length > maxLength) {
+        throw CArchiveException(
+            CArchiveException::badIndex,
+            L"A text in the file is longer than " + std::to_wstring(maxLength) + L" characters.");
+    }
     RequireAvailable(length, wide ? 2 : 1);
     std::wstring text;
     text.reserve(static_cast<std::size_t>(length));

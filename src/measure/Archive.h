@@ -104,8 +104,9 @@ public:
     float ReadFloat();
     void ReadBytes(void* data, std::size_t length);
     std::vector<std::uint8_t> ReadBlock(std::size_t length);
-    // Reads the wide or the narrow form (narrow characters are taken as Latin-1).
-    std::wstring ReadString();
+    // Reads the wide or the narrow form (narrow characters are taken as Latin-1). A length above
+    // maxLength is refused before anything is allocated.
+    std::wstring ReadString(std::uint64_t maxLength = UINT64_MAX);
 
 private:
     const std::uint8_t* Take(std::size_t length);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "measure/AudioFormat.h"
@@ -36,6 +37,9 @@ public:
     virtual void Reset() = 0;
     // Called by the recorder before streaming starts.
     virtual void Arm() {}
+    // Called by the recorder when its stream ends by itself (the device failed or was lost),
+    // with the text of the failure; any thread.
+    virtual void Ended(const std::wstring& /*text*/) {}
 };
 
 class SyncCap final : public BaseAudioCap {
@@ -55,6 +59,7 @@ public:
 
     // Gives up a wait in progress (and the next one, until armed again).
     void Abort();
+    void Ended(const std::wstring&) override { Abort(); }
 
     std::int32_t Position() const;
     std::int32_t Target() const;

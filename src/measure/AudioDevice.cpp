@@ -26,7 +26,8 @@ bool WaveReccordDevice::Open() {
             EnumeratorPtr enumerator = factory_();
             if (!enumerator)
                 throw tsl::wruntime_error(EnumerationFailedText(ErrorText(kAudioGenericFailure)));
-            deviceName_ = enumerator->FindDevice(RecordingDeviceTokens());
+            deviceName_ =
+                enumerator->FindDevice(accepted_.empty() ? RecordingDeviceTokens() : accepted_);
             std::shared_ptr<AudioRec> recorder = enumerator->OpenRecorder();
             if (!recorder)
                 throw tsl::wruntime_error(DeviceNotAvailableText(deviceName_));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "measure/AudioCapture.h"
 #include "measure/AudioRec.h"
@@ -65,6 +66,10 @@ public:
     // did not fill in time.
     bool Result(CurvePtr& curve) override;
 
+    // The names a device is chosen by (a device whose name contains one of them); the
+    // microphone tokens unless set before the first Open.
+    void SetAcceptedNames(std::vector<std::wstring> names) { accepted_ = std::move(names); }
+
     // 0 .. 65535; remembered until a recorder exists.
     void SetInputLevel(std::int32_t level);
     // The samples of the last successful Result (shared with the curve's source).
@@ -82,6 +87,7 @@ private:
     std::optional<std::int32_t> level_;
     SampleBuffer samples_;
     std::wstring deviceName_;
+    std::vector<std::wstring> accepted_;
 };
 
 }  // namespace AudioSampler

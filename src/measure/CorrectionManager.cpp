@@ -35,6 +35,16 @@ CorrectionManagerPtr MakeCorrection(const CCurve& calibration, int32_t version) 
                                                      std::move(correction));
 }
 
+CorrectionManagerPtr MakeTextCorrection(const CCurve& calibration) {
+    if (calibration.Count() < 2)
+        return nullptr;
+    CurvePtr raw = Clone(calibration);
+    CurvePtr correction = Clone(calibration);
+    Smooth(*correction, 3.0, 25.0, 5.0, 24000.0, 1);
+    return std::make_shared<CCurveCorrectionManager>(kTextCalibrationMode, std::move(raw),
+                                                     std::move(correction));
+}
+
 void ApplyCorrection(const CCurveCorrectionManager& manager, CCurve& response) {
     const CurvePtr& correction = manager.Correction();
     if (!correction)

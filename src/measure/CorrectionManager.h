@@ -28,6 +28,10 @@ using CorrectionManagerPtr = std::shared_ptr<CCurveCorrectionManager>;
 // The correction measurements are divided by; null for a version other than 1, 2 or 3.
 CorrectionManagerPtr MakeCorrection(const CCurve& calibration, int32_t version);
 
+// The correction of a plain-text calibration (mode 0): the curve itself, smoothed as the others.
+inline constexpr int32_t kTextCalibrationMode = 0;
+CorrectionManagerPtr MakeTextCorrection(const CCurve& calibration);
+
 // Divides the response by the correction; the response ends on the correction's axis.
 void ApplyCorrection(const CCurveCorrectionManager& manager, CCurve& response);
 

@@ -75,7 +75,7 @@ void CCurve::Store(CArchive& ar) const {
     ar.WriteString(name);
 }
 
-void CCurve::Load(CArchive& ar) {
+void CCurve::Load(CArchive& ar, std::uint64_t maxNameLength) {
     axis.Load(ar);
     data.Load(ar);
     if (axis.Count() != data.Count()) {
@@ -83,7 +83,7 @@ void CCurve::Load(CArchive& ar) {
     }
     ar.ReadU16();
     ar.ReadU32();
-    name = ar.ReadString();
+    name = ar.ReadString(maxNameLength);
 }
 
 // ---------------------------------------------------------------------------------------------

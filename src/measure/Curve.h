@@ -42,8 +42,9 @@ public:
     const CRuntimeClass& GetRuntimeClass() const override;
     void Serialize(CArchive& ar) override;
     void Store(CArchive& ar) const;
-    // Raises CArchiveException on short data or when the axis and data counts differ.
-    void Load(CArchive& ar);
+    // Raises CArchiveException on short data, when the axis and data counts differ or when the
+    // name is longer than maxNameLength.
+    void Load(CArchive& ar, std::uint64_t maxNameLength = UINT64_MAX);
 };
 
 using CurvePtr = std::shared_ptr<CCurve>;

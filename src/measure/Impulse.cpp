@@ -369,9 +369,15 @@ std::pair<CurvePtr, CurvePtr> ExtractResponses(ImpulseContext& context) {
     Diagnose(writer, *impulses[0], L"Impluse 1 postrotate");
     Diagnose(writer, *impulses[1], L"Impluse 2 postrotate");
 
-    for (const CurvePtr& impulse : impulses)
-        if (ImpulseSnrDb(*impulse, n, fs, context.bandLow, context.bandHigh) < kMinSnrDb)
+    double lowestSnr = std::numeric_limits<double>::infinity();
+    for (const CurvePtr& impulse : impulses) {
+        const double snr = ImpulseSnrDb(*impulse, n, fs, context.bandLow, context.bandHigh);
+        if (snr < kMinSnrDb)
             FailNoResponse(block.subwooferMode);
+        lowestSnr = std::min(lowestSnr, snr);
+    }
+    if (context.checks)
+        context.checks->snrDb = lowestSnr;
     if (writer != nullptr) {
         const CurvePtr noise = FromSamples(impulses[0]->First() + n / 4, n - n / 4, fs);
         Diagnose(writer, *noise, L"NOISE");
@@ -386,6 +392,28 @@ std::pair<CurvePtr, CurvePtr> ExtractResponses(ImpulseContext& context) {
     block.impulseLength = retained;
     return {responses[0], responses[1]};
 }
+
+namespace {
+
+// The largest level difference where IsSimilar compares the periods: in the band, wherever either
+// is within 20 dB of the first period's peak. Both curves are in dB on the same axis.
+double PeriodDifferenceDb(const CCurve& a, const CCurve& b, double lo, double hi) {
+    const int p = PeakIndex(b, lo, hi);
+    if (p < 0 || a.Count() != b.Count())
+        return 0.0;
+    const double floor = b.First()[p] - 20.0;
+    double largest = 0.0;
+    for (int k = 0; k < a.Count(); ++k) {
+        const double x = a.X()[k];
+        const double la = a.First()[k], lb = b.First()[k];
+        if (x < lo || x > hi || (la < floor && lb < floor))
+            continue;
+        largest = std::max(largest, std::abs(la - lb));
+    }
+    return largest;
+}
+
+}  // namespace
 
 CurvePtr MeasureResponse(ImpulseContext& context) {
     if (!context.capture)
@@ -405,6 +433,9 @@ CurvePtr MeasureResponse(ImpulseContext& context) {
     CurvePtr result = Clone(*first);
     if (!IsSimilar(*second, *first, context.bandLow, context.bandHigh))
         FailDisagreement(context.capture->subwooferMode);
+    if (context.checks)
+        context.checks->periodDiffDb =
+            PeriodDifferenceDb(*second, *first, context.bandLow, context.bandHigh);
     return result;
 }
 

@@ -41,6 +41,12 @@ struct CaptureBlock {
     bool subwooferMode = false;
 };
 
+// What the checks of one measurement found, for display after it passed them.
+struct MeasurementChecks {
+    double snrDb = 0.0;         // the lower of the two periods' signal-to-noise ratios
+    double periodDiffDb = 0.0;  // largest level difference between the two periods where checked
+};
+
 struct ImpulseContext {
     std::optional<SmoothingSettings> smoothing;  // none: responses stay on the linear grid
     // Reference spectrum and microphone correction; null: no deconvolution, no correction.
@@ -48,7 +54,8 @@ struct ImpulseContext {
     double bandLow = 20;  // analysis band in Hz, for the noise and repeatability checks
     double bandHigh = 350;
     std::shared_ptr<CaptureBlock> capture;
-    CCurveWriter* writer = nullptr;  // optional, not owned
+    CCurveWriter* writer = nullptr;       // optional, not owned
+    MeasurementChecks* checks = nullptr;  // optional, not owned: receives what the checks found
 };
 
 // Two sweep periods of the quick measurement.

@@ -271,8 +271,8 @@ private:
             sink = sink_;
         }
         // Wake the measurement at once instead of leaving it to time out.
-        if (auto* sync = dynamic_cast<SyncCap*>(sink.get()))
-            sync->Abort();
+        if (sink)
+            sink->Ended(text);
     }
 
     void RaiseStoredError() {

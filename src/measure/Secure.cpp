@@ -93,16 +93,21 @@ Secure::Secure(std::filesystem::path directory, Threading::IPrompt* prompt)
 
 bool Secure::ScanCalibrationFiles() {
     entries_.clear();
+    // Neither an entry that vanishes during the scan nor a name that is not text in the system's
+    // encoding (it could not be opened by its wide name) stops the scan.
     std::error_code ec;
-    std::filesystem::directory_iterator it(directory_, ec);
-    if (!ec) {
-        for (const auto& item : it) {
-            const std::wstring name = item.path().filename().wstring();
-            if (!EndsWith(name, kSuffix))
-                continue;
-            if (const auto serial = ParseCalibrationFileName(name))
-                entries_.push_back({0, *serial, name});
+    for (std::filesystem::directory_iterator it(directory_, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::wstring name;
+        try {
+            name = it->path().filename().wstring();
+        } catch (const std::filesystem::filesystem_error&) {
+            continue;
         }
+        if (!EndsWith(name, kSuffix))
+            continue;
+        if (const auto serial = ParseCalibrationFileName(name))
+            entries_.push_back({0, *serial, name});
     }
     std::sort(entries_.begin(), entries_.end(),
               [](const auto& a, const auto& b) { return a.fileName < b.fileName; });

@@ -10,14 +10,18 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <numbers>
 #include <vector>
 
 #include "measure/Curve.h"
 #include "measure/ParallelLoops.h"
+#include "measure/RatioIndex.h"
 
 namespace {
+
+using smooth_detail::RatioIndex;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr int kTableSize = 1001;
@@ -194,6 +198,23 @@ bool OutputFrequencies(const CCurve& curve, double pointsPerOctave, double lowes
     return true;
 }
 
+// std::fmod(p, 2pi), exactly as it. The remainder p - n * 2pi is representable for the true
+// quotient n, so a fused multiply-add gives it once n, off by at most one here, is right.
+double RemainderTwoPi(double p) {
+    const double x = std::fabs(p);
+    if (!(x < 0x1p40)) {
+        return std::fmod(p, kTwoPi);
+    }
+    const double n = std::trunc(x / kTwoPi);
+    double r = std::fma(-n, kTwoPi, x);
+    if (r < 0.0) {
+        r = std::fma(1.0 - n, kTwoPi, x);
+    } else if (r >= kTwoPi) {
+        r = std::fma(-1.0 - n, kTwoPi, x);
+    }
+    return r == 0.0 ? std::fmod(p, kTwoPi) : std::copysign(r, p);
+}
+
 // Power and phase in [0, 2pi) of every input point, read from the representation the curve is
 // in (a magnitude and phase are not sent through Cartesian form and back).
 void PowerAndPhase(const CCurve& curve, std::vector<double>& pw, std::vector<double>& phi) {
@@ -215,7 +236,7 @@ void PowerAndPhase(const CCurve& curve, std::vector<double>& pw, std::vector<dou
             pw[i] = m * m;
             if (pw[i] != 0.0) {
                 p = m < 0.0 ? second[i] + std::numbers::pi : second[i];
-                p = std::fabs(p) < kTwoPi ? p : std::fmod(p, kTwoPi);
+                p = std::fabs(p) < kTwoPi ? p : RemainderTwoPi(p);
             }
         }
         if (p < 0.0) {
@@ -290,7 +311,7 @@ inline int NextAbove(const double* R, int k, double a, double f) {
 // turns as the point before (or one more or less), so those candidates are tried first through
 // products; a candidate well within pi of the mean is the one NearTo picks. Only otherwise is the
 // mean divided out. turns is updated to the turns taken.
-inline double NearMean(double phase, double sum, double weight, double& turns) {
+[[gnu::noinline]] double NearMean(double phase, double sum, double weight, double& turns) {
     if (std::fabs(sum) < 1e3 * weight) {
         const double bound = std::numbers::pi * weight * (1.0 - 1e-12);
         for (const double m : {turns, turns + 1.0, turns - 1.0}) {
@@ -315,29 +336,50 @@ inline double NearMean(double phase, double sum, double weight, double& turns) {
     return phase - kTwoPi * t;
 }
 
-// One output point from the input points first..last (at least three) on a frequency axis: the
-// weighted power and the power-weighted phase, every phase moved by whole turns to within pi of
-// the running mean. The running mean is compared through products, and divided out only when a
-// phase lies near half a turn from it.
-void WeightedPoint(const Weighting& w, const double* a, const double* pw, const double* phi,
-                   int first, int last, double f, int normalise, double& m, double& phase) {
-    const double* R = w.ratio.data();
+// Weights W[k] of the points first..last at frequency f, with the table searched as the ratio a / f
+// grows (and again from the start where it falls), or looked up through index when it has one.
+void PointWeights(const Weighting& w, const RatioIndex* index, const double* a, int first, int last,
+                  double f, double* weights) {
     const double* W = w.weight.data();
-    double sumW = 0.0, sumWP = 0.0, sumWPPhi = 0.0;
-    double turns = 0.0;
+    if (index != nullptr) {
+        index->Weights(W, a + first, f, weights, last - first + 1);
+        return;
+    }
+    const double* R = w.ratio.data();
     int k = 0;
     for (int j = first; j <= last; ++j) {
-        // The ratio a / f grows with j on an ascending axis, so the table search resumes;
-        // otherwise it starts again where the ratio fell.
         if (j > first && !(a[j] >= a[j - 1]) && !(a[j] / f >= a[j - 1] / f)) {
             k = 0;
         }
         k = w.ascending ? NextAbove(R, k, a[j], f) : NextAboveLinear(R, k, a[j], f);
-        const double weight = W[k];
+        weights[j - first] = W[k];
+    }
+}
+
+// One output point from the input points first..last (at least three) with their weights: the
+// weighted power and the power-weighted phase, every phase moved by whole turns to within pi of
+// the running mean. The running mean is compared through products, and divided out only when a
+// phase lies near half a turn from it.
+void WeightedPoint(const double* weights, const double* pw, const double* phi, int first, int last,
+                   int normalise, double& m, double& phase) {
+    double sumW = 0.0, sumWP = 0.0, sumWPPhi = 0.0;
+    double turns = 0.0, shift = 0.0;  // shift = 2pi * turns
+    for (int j = first; j <= last; ++j) {
+        const double weight = weights[j - first];
         const double wp = weight * pw[j];
         double p = phi[j];
-        if (j != first) {
-            p = sumWP > 0.0 ? NearMean(p, sumWPPhi, sumWP, turns) : NearTo(p, phi[first]);
+        if (j != first && sumWP > 0.0) {
+            // NearMean's first candidate, the turns of the point before, tried here.
+            const double candidate = p - shift;
+            if (std::fabs(sumWPPhi) < 1e3 * sumWP && std::fabs(candidate * sumWP - sumWPPhi) <=
+                                                         std::numbers::pi * sumWP * (1.0 - 1e-12)) {
+                p = candidate;
+            } else {
+                p = NearMean(p, sumWPPhi, sumWP, turns);
+                shift = kTwoPi * turns;
+            }
+        } else if (j != first) {
+            p = NearTo(p, phi[first]);
         }
         sumW += weight;
         sumWP += wp;
@@ -384,6 +426,32 @@ void ScaledPoint(const Weighting& w, const double* a, const double* pw, const do
     phase = sumWP > 0.0 ? sumWPPhi / sumWP : 0.0;
 }
 
+// The weighting table of one width and its index.
+struct Tables {
+    double fraction = 0.0;
+    Weighting weighting;
+    RatioIndex index;
+    bool indexed = false;
+};
+
+// The tables for fraction, built on the first call with it in this thread (a thread smoothing
+// several curves usually smooths them alike); null when the width gives no usable table.
+const Tables* TablesFor(double fraction) {
+    thread_local std::unique_ptr<Tables> cached;
+    if (!cached || cached->fraction != fraction) {
+        auto tables = std::make_unique<Tables>();
+        tables->fraction = fraction;
+        if (!BuildWeighting(fraction, tables->weighting)) {
+            cached.reset();
+            return nullptr;
+        }
+        tables->indexed = !tables->weighting.bandwidthScaled && tables->weighting.ascending &&
+                          tables->index.Build(tables->weighting.ratio.data(), kTableSize);
+        cached = std::move(tables);
+    }
+    return cached.get();
+}
+
 // The smoothing proper; false when the curve is to stay as it is.
 bool SmoothInto(CCurve& curve, double fraction, double pointsPerOctave, double lowest,
                 double highest, int normalise) {
@@ -391,10 +459,12 @@ bool SmoothInto(CCurve& curve, double fraction, double pointsPerOctave, double l
     if (n < 3 || !std::isfinite(fraction) || fraction == 0.0 || std::isnan(pointsPerOctave)) {
         return false;  // too few points for the three-point interpolation, or no width
     }
-    Weighting w;
-    if (!BuildWeighting(fraction, w)) {
+    const Tables* tables = TablesFor(fraction);
+    if (tables == nullptr) {
         return false;
     }
+    const Weighting& w = tables->weighting;
+    const RatioIndex* index = tables->indexed ? &tables->index : nullptr;
     std::vector<double> freqs;
     if (!OutputFrequencies(curve, pointsPerOctave, lowest, highest, freqs) || freqs.empty()) {
         return false;
@@ -405,6 +475,7 @@ bool SmoothInto(CCurve& curve, double fraction, double pointsPerOctave, double l
 
     const int outCount = static_cast<int>(freqs.size());
     std::vector<double> outM(outCount), outP(outCount);
+    std::vector<double> weights;
     const double* R = w.ratio.data();
     for (int o = 0; o < outCount; ++o) {
         const double f = freqs[o];
@@ -423,7 +494,10 @@ bool SmoothInto(CCurve& curve, double fraction, double pointsPerOctave, double l
             ScaledPoint(w, a, pw.data(), phi.data(), first, last, f, u, normalise, outM[o],
                         outP[o]);
         } else {
-            WeightedPoint(w, a, pw.data(), phi.data(), first, last, f, normalise, outM[o], outP[o]);
+            weights.resize(std::max(weights.size(), static_cast<std::size_t>(last - first + 1)));
+            PointWeights(w, index, a, first, last, f, weights.data());
+            WeightedPoint(weights.data(), pw.data(), phi.data(), first, last, normalise, outM[o],
+                          outP[o]);
         }
     }
     if (freqs[0] == 0.0) {

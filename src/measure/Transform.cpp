@@ -278,28 +278,33 @@ void BitReverseSimple(double* x, int n) {
     }
 }
 
-void BitReverseTiled(double* x, int bits) {
+// A tile is loaded transposed with its rows bit-reversed, so that storing it is a run of
+// contiguous copies; the real and imaginary arrays share the index work.
+void BitReverseTiled(double* re, double* im, int bits) {
     const int highShift = bits - kTileBits;
     const int middleBits = bits - 2 * kTileBits;
     int revTile[kTile];
     for (int v = 0; v < kTile; ++v) {
         revTile[v] = ReverseBits(v, kTileBits);
     }
-    double a[kTile * kTile];
-    double b[kTile * kTile];
-    auto load = [&](double* tile, int middle) {
+    alignas(64) double a[2][kTile * kTile];
+    alignas(64) double b[2][kTile * kTile];
+    auto load = [&](double(*tile)[kTile * kTile], int middle) {
         for (int h = 0; h < kTile; ++h) {
-            const double* row = x + ((h << highShift) | (middle << kTileBits));
+            const int offset = (h << highShift) | (middle << kTileBits);
+            const int column = revTile[h];
             for (int l = 0; l < kTile; ++l) {
-                tile[h * kTile + l] = row[l];
+                tile[0][l * kTile + column] = re[offset + l];
+                tile[1][l * kTile + column] = im[offset + l];
             }
         }
     };
-    auto store = [&](const double* tile, int middle) {
+    auto store = [&](const double(*tile)[kTile * kTile], int middle) {
         for (int l = 0; l < kTile; ++l) {
-            double* row = x + ((revTile[l] << highShift) | (middle << kTileBits));
+            const int offset = (revTile[l] << highShift) | (middle << kTileBits);
             for (int h = 0; h < kTile; ++h) {
-                row[revTile[h]] = tile[h * kTile + l];
+                re[offset + h] = tile[0][l * kTile + h];
+                im[offset + h] = tile[1][l * kTile + h];
             }
         }
     };
@@ -325,8 +330,7 @@ void BitReverse(double* re, double* im, int n) {
         BitReverseSimple(im, n);
         return;
     }
-    BitReverseTiled(re, bits);
-    BitReverseTiled(im, bits);
+    BitReverseTiled(re, im, bits);
 }
 
 }  // namespace

@@ -71,9 +71,11 @@ public:
     // The electrical gain after the capsule for a 0..65535 input level.
     static double InputGain(std::int32_t level);
 
-    // The recorder interface over this scene: one device named by the microphone options.
-    AudioSampler::EnumeratorPtr CreateEnumerator();
-    AudioSampler::EnumeratorFactory EnumeratorFactory();
+    // The recorder interface over this scene: one device named by the microphone options. Its
+    // blocks of 100 ms are timed by pace (null: the scene's clock), so a continuous capture can
+    // run in real time while the subwoofer's waits stay virtual.
+    AudioSampler::EnumeratorPtr CreateEnumerator(Threading::IClock* pace = nullptr);
+    AudioSampler::EnumeratorFactory EnumeratorFactory(Threading::IClock* pace = nullptr);
 
 private:
     friend class SimRecorder;

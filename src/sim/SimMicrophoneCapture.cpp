@@ -46,7 +46,9 @@ Equaliser ReadEqualiser(SimDevice& device) {
 
 class SimRecorder final : public AudioSampler::AudioRec {
 public:
-    explicit SimRecorder(std::shared_ptr<SimAcoustics> scene) : scene_(std::move(scene)) {}
+    // pace (null: the scene's clock) times the blocks.
+    SimRecorder(std::shared_ptr<SimAcoustics> scene, Threading::IClock* pace)
+        : scene_(std::move(scene)), pace_(pace ? *pace : scene_->Clock()) {}
     ~SimRecorder() override { Stop(); }
 
     void SetInputLevelDb(float decibels) override {
@@ -98,7 +100,7 @@ private:
         std::vector<std::int16_t> block(kBlock);
         bool done = false;
         while (!done && !stop_) {
-            clock.SleepFor(kBlockDuration);
+            pace_.SleepFor(kBlockDuration);
             if (stop_)
                 break;
             const std::shared_ptr<const std::vector<double>> period = scene_->CurrentPeriod();
@@ -111,12 +113,17 @@ private:
                 block[static_cast<std::size_t>(i)] =
                     static_cast<std::int16_t>(std::clamp(q, -32768.0, 32767.0));
             }
-            if (sink->DeliverSamples(block.data(), kBlock, done) != AudioSampler::kAudioOk)
+            const AudioSampler::AudioResult result =
+                sink->DeliverSamples(block.data(), kBlock, done);
+            if (result != AudioSampler::kAudioOk) {
+                sink->Ended(AudioSampler::ErrorText(result));
                 break;
+            }
         }
     }
 
     std::shared_ptr<SimAcoustics> scene_;
+    Threading::IClock& pace_;
     std::atomic<std::int32_t> level_{kUnityLevel};
     std::atomic<bool> stop_{false};
     std::thread thread_;
@@ -126,7 +133,8 @@ namespace {
 
 class SimEnumerator final : public AudioSampler::AudioRecEnumerator {
 public:
-    explicit SimEnumerator(std::shared_ptr<SimAcoustics> scene) : scene_(std::move(scene)) {}
+    SimEnumerator(std::shared_ptr<SimAcoustics> scene, Threading::IClock* pace)
+        : scene_(std::move(scene)), pace_(pace) {}
 
     std::vector<std::wstring> DeviceNames() override {
         return {L"Built-in Audio Analog Stereo", scene_->Microphone().Options().deviceName};
@@ -136,11 +144,12 @@ public:
         return names[static_cast<std::size_t>(AudioSampler::ChooseDevice(names, accepted))];
     }
     std::shared_ptr<AudioSampler::AudioRec> OpenRecorder() override {
-        return std::make_shared<SimRecorder>(scene_);
+        return std::make_shared<SimRecorder>(scene_, pace_);
     }
 
 private:
     std::shared_ptr<SimAcoustics> scene_;
+    Threading::IClock* pace_;
 };
 
 }  // namespace
@@ -232,15 +241,15 @@ std::shared_ptr<const std::vector<double>> SimAcoustics::CurrentPeriod() {
     return period_;
 }
 
-AudioSampler::EnumeratorPtr SimAcoustics::CreateEnumerator() {
-    return std::make_shared<SimEnumerator>(shared_from_this());
+AudioSampler::EnumeratorPtr SimAcoustics::CreateEnumerator(Threading::IClock* pace) {
+    return std::make_shared<SimEnumerator>(shared_from_this(), pace);
 }
 
-AudioSampler::EnumeratorFactory SimAcoustics::EnumeratorFactory() {
+AudioSampler::EnumeratorFactory SimAcoustics::EnumeratorFactory(Threading::IClock* pace) {
     std::weak_ptr<SimAcoustics> weak = weak_from_this();
-    return [weak]() -> AudioSampler::EnumeratorPtr {
+    return [weak, pace]() -> AudioSampler::EnumeratorPtr {
         if (auto scene = weak.lock())
-            return scene->CreateEnumerator();
+            return scene->CreateEnumerator(pace);
         return nullptr;
     };
 }

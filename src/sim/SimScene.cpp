@@ -70,8 +70,8 @@ const std::shared_ptr<SimAcoustics>& SimScene::Acoustics() {
     return acoustics_;
 }
 
-AudioSampler::EnumeratorFactory SimScene::Recorders() {
-    return Acoustics()->EnumeratorFactory();
+AudioSampler::EnumeratorFactory SimScene::Recorders(Threading::IClock* pace) {
+    return Acoustics()->EnumeratorFactory(pace);
 }
 
 int32_t SimScene::MicrophoneSerial() const {

@@ -55,7 +55,8 @@ public:
     // The room and microphone; built at the first call, which loads the room file and writes
     // the calibration file (and raises their errors).
     const std::shared_ptr<SimAcoustics>& Acoustics();
-    AudioSampler::EnumeratorFactory Recorders();
+    // pace (null: the scene's clock) times the microphone's blocks.
+    AudioSampler::EnumeratorFactory Recorders(Threading::IClock* pace = nullptr);
     const std::filesystem::path& CalibrationDir() const { return options_.calibrationDir; }
     int32_t MicrophoneSerial() const;
     // A prompt that moves the simulated microphone when a position prompt is answered with OK.

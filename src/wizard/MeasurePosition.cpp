@@ -15,9 +15,7 @@ std::wstring MeasuringStatus(int32_t number) {
 }
 
 void CCustomizeMeasurementProcDlg::SetPositionCount(int32_t count) {
-    positionCount_ = count < kMinPositions   ? kMinPositions
-                     : count > kMaxPositions ? kMaxPositions
-                                             : count;
+    positionCount_ = count < minCount_ ? minCount_ : count > kMaxPositions ? kMaxPositions : count;
 }
 
 Security::LoadedCalibration SubConnection::LoadCalibration(Security::Secure& registry) {
@@ -108,6 +106,7 @@ CurvePtr MeasurePosition(SubConnection& connection, AudioSampler::WaveReccordDev
         impulse.bandHigh = context.bandHigh;
         impulse.capture = std::move(block);
         impulse.writer = &context.writer;
+        impulse.checks = &context.checks;
         response = MeasureResponse(impulse);
     }
     return response;

@@ -4,6 +4,8 @@
 #include <map>
 
 #include "document/DocData.h"
+#include "measure/TextCalibration.h"
+#include "sublink/UiCheckWindow.h"
 #include "threading/Errors.h"
 #include "wizard/ProcDialog.h"
 
@@ -18,7 +20,11 @@ struct Calibration {
     int32_t version = 1;
     int32_t micSerial = 0;
     ByteImage image;
+    CalibrationUsed used;
 };
+
+// Input level for a plain-text calibration: the level of the files without a built-in table.
+constexpr int32_t kTextCalibrationLevelVersion = 3;
 
 // The user's calibration file, or the named microphone's; no curve after a failure to find or
 // open one, the reason then in the play device's error text.
@@ -28,6 +34,19 @@ Calibration LoadMicrophone(SubConnection& connection, IProcDialog& progress,
                                           ? Security::DefaultCalibrationDir()
                                           : environment.calibrationDir;
     Calibration result;
+    const std::filesystem::path text =
+        environment.microphone ? environment.microphone->textCalibration : std::filesystem::path();
+    if (!text.empty()) {
+        try {
+            result.curve = Security::ReadTextCalibration(text).curve;
+        } catch (const tsl::wruntime_error& e) {
+            connection.PlayDevice().SetLastError(e.wwhat());
+            return result;
+        }
+        result.version = kTextCalibrationMode;
+        result.used = {CalibrationKind::TextFile, text.filename()};
+        return result;
+    }
     if (environment.micSerial) {
         Security::CalibrationFile file;
         try {
@@ -41,6 +60,7 @@ Calibration LoadMicrophone(SubConnection& connection, IProcDialog& progress,
         result.version = file.version;
         result.micSerial = file.micSerial;
         result.image = std::make_shared<std::vector<uint8_t>>(std::move(file.image));
+        result.used.file = Security::CalibrationFileName(*environment.micSerial);
         return result;
     }
     Security::Secure registry(dir, &progress.Prompt());
@@ -49,6 +69,8 @@ Calibration LoadMicrophone(SubConnection& connection, IProcDialog& progress,
     result.version = loaded.version;
     result.micSerial = loaded.micSerial;
     result.image = loaded.image;
+    if (loaded.curve)
+        result.used.file = Security::CalibrationFileName(loaded.micSerial);
     return result;
 }
 
@@ -81,46 +103,18 @@ PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCoun
             return true;
         }
         std::vector<std::wstring> counts;
-        for (int32_t n = kMinPositions; n <= kMaxPositions; ++n)
+        for (int32_t n = dialog.MinCount(); n <= kMaxPositions; ++n)
             counts.push_back(std::to_wstring(n));
         const auto choice = prompt.Choose(
             std::wstring(dialog.Text()) + L"\r\n\r\n" + kPositionCountCaption, counts);
         if (!choice || *choice >= counts.size())
             return false;
-        dialog.SetPositionCount(kMinPositions + static_cast<int32_t>(*choice));
+        dialog.SetPositionCount(dialog.MinCount() + static_cast<int32_t>(*choice));
         return true;
     };
 }
 
-namespace {
-
-// The check dialog runs modally on the UI thread while the step waits.
-class UiThreadCheckWindow final : public CUsbController::ICheckForUsbSubWindow {
-public:
-    UiThreadCheckWindow(std::unique_ptr<CUsbController::ICheckForUsbSubWindow> inner,
-                        IProcDialog& progress)
-        : inner_(std::move(inner)), progress_(progress) {}
-
-    int DoModal(CUsbController::CCheckForUsbSubDlg& dialog) override {
-        int result = CUsbController::kCheckCancel;
-        if (inner_)
-            progress_.OnUiThread([&] { result = inner_->DoModal(dialog); });
-        return result;
-    }
-    void DrawCaption(const std::wstring& caption) override { inner_->DrawCaption(caption); }
-    void DrawMessage(const std::wstring& text) override { inner_->DrawMessage(text); }
-    void ShowReinstall(bool show) override { inner_->ShowReinstall(show); }
-    void MessageBox(const std::wstring& text, const std::wstring& caption) override {
-        inner_->MessageBox(text, caption);
-    }
-    void EndDialog(int result) override { inner_->EndDialog(result); }
-
-private:
-    std::unique_ptr<CUsbController::ICheckForUsbSubWindow> inner_;
-    IProcDialog& progress_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
                  const MeasureEnvironment& environment) {
@@ -128,7 +122,7 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
     if (progress == nullptr)
         throw tsl::wruntime_error(L"The Measure step has no progress dialog.");
 
-    CCustomizeMeasurementProcDlg setup;
+    CCustomizeMeasurementProcDlg setup(environment.minPositions);
     const PreMeasurementDialog& preMeasurement =
         environment.preMeasurement ? environment.preMeasurement : PromptPreMeasurementDialog();
     bool accepted = false;
@@ -151,15 +145,9 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
 
     progress->SetDisplayString(kCheckingText);
     CUsbController::DeviceCheckSetup check = environment.deviceCheck;
-    if (!check.makeWindow) {
-        Threading::IPrompt& prompt = progress->Prompt();
-        check.makeWindow = [&prompt] {
-            return std::make_unique<CUsbController::PromptCheckForUsbSubWindow>(prompt);
-        };
-    }
-    check.makeWindow = [make = std::move(check.makeWindow), progress] {
-        return std::make_unique<UiThreadCheckWindow>(make(), *progress);
-    };
+    CUsbController::RouteCheckWindowToUi(
+        check, progress->Prompt(),
+        [progress](const std::function<void()>& fn) { return progress->OnUiThread(fn); });
     const CUsbController::BaseConfig* model = nullptr;
     if (!CUsbController::RunDeviceCheck(play->Channel(), model, check)) {
         ShowStepMessage(progress, kNoSubwooferFoundText, MsgButtons::Ok);
@@ -180,14 +168,25 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
         ShowStepMessage(progress, play->LastError(), MsgButtons::Ok, MsgIcon::Error);
         return false;
     }
+    const bool text = calibration.used.kind == CalibrationKind::TextFile;
     data.micSerial = static_cast<uint32_t>(calibration.micSerial);
     data.unitSerial = 0;
     data.calImage = calibration.image;
     data.calImageLength = calibration.image ? static_cast<uint32_t>(calibration.image->size()) : 0;
-    data.calVersion = calibration.version;
+    // A text calibration has no enciphered image; the document keeps its reset version.
+    if (!text)
+        data.calVersion = calibration.version;
+    data.calibration = CalibrationSource{calibration.used.kind, calibration.used.file.wstring()};
+    if (environment.calibrationUsed)
+        environment.calibrationUsed(calibration.used);
 
     AudioSampler::WaveReccordDevice recorder(clock, environment.recorders);
-    CorrectionManagerPtr manager = MakeCorrection(*calibration.curve, calibration.version);
+    if (environment.microphone && !environment.microphone->device.empty())
+        recorder.SetAcceptedNames({environment.microphone->device});
+    CorrectionManagerPtr manager = text ? MakeTextCorrection(*calibration.curve)
+                                        : MakeCorrection(*calibration.curve, calibration.version);
+    if (text)
+        calibration.version = kTextCalibrationLevelVersion;
     if (!manager) {
         ShowStepMessage(progress, kNoCorrectionText, MsgButtons::Ok, MsgIcon::Error);
         return false;
@@ -203,6 +202,7 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
     context.calibrationVersion = calibration.version;
 
     std::map<int32_t, CurvePtr> results;
+    std::map<int32_t, PositionQuality> quality;
     while (keepGoing) {
         if (results.size() == static_cast<size_t>(positionCount))
             break;
@@ -224,6 +224,7 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
             clock.SleepFor(kSettlePause);
             if (response) {
                 results[shownPosition] = Clone(*response);
+                quality[shownPosition] = {context.checks.snrDb, context.checks.periodDiffDb};
                 pending.pop_front();
                 progress->OffsetPos(1);
                 continue;
@@ -244,8 +245,10 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
         ShowStepMessage(progress, kMeasurementFailedText, MsgButtons::Ok, MsgIcon::Error);
         return false;
     }
-    for (const auto& [position, curve] : results)
+    for (const auto& [position, curve] : results) {
         data.measurements.push_back(curve);
+        data.positionQuality.push_back(quality[position]);
+    }
     data.results.push_back(PowerAverage(results));
     data.modelId = model->modelId;
     if (data.hpOrder != 0)

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "document/DocData.h"
 #include "measure/AudioDevice.h"
 #include "measure/CorrectionManager.h"
 #include "measure/CurveWriter.h"
@@ -21,7 +22,6 @@
 #include "sublink/UsbEnvironment.h"
 #include "wizard/WizardStep.h"
 
-struct DocData;
 class IProcDialog;
 
 inline constexpr int32_t kMinPositions = 5;
@@ -54,13 +54,17 @@ std::wstring MeasuringStatus(int32_t number);
 // The pre-measurement dialog's value: the number of positions, kept within its spin range.
 class CCustomizeMeasurementProcDlg {
 public:
+    explicit CCustomizeMeasurementProcDlg(int32_t minCount = kMinPositions)
+        : minCount_(minCount), positionCount_(minCount) {}
+    int32_t MinCount() const { return minCount_; }
     int32_t PositionCount() const { return positionCount_; }
     void SetPositionCount(int32_t count);
     static const wchar_t* Text() { return kPreMeasurementText; }
     static const wchar_t* Caption() { return kPreMeasurementCaption; }
 
 private:
-    int32_t positionCount_ = kMinPositions;
+    int32_t minCount_;
+    int32_t positionCount_;
 };
 
 // Shows the pre-measurement dialog modally over the progress dialog; true when it ended with
@@ -104,12 +108,26 @@ struct MeasurementContext {
     std::shared_ptr<AudioSampler::CorrectionParam> correction;  // with the sweep's reference
     bool hasCorrection = false;
     int32_t calibrationVersion = 1;
+    MeasurementChecks checks;  // what the last position's checks found
 };
 
 // One position: record the subwoofer's sweep and turn it into the calibrated response. Raises
 // tsl::wruntime_error (or a coded exception) with the text for the user.
 CurvePtr MeasurePosition(SubConnection& connection, AudioSampler::WaveReccordDevice& recorder,
                          MeasurementContext& context);
+
+// Any recording device and a plain-text calibration file instead of the accepted microphones
+// and their enciphered files.
+struct MicrophoneChoice {
+    std::wstring device;  // part of the device's name; empty: the accepted microphones
+    std::filesystem::path textCalibration;  // empty: an enciphered calibration file
+};
+
+// The microphone calibration a measurement used.
+struct CalibrationUsed {
+    CalibrationKind kind = CalibrationKind::BrandFile;
+    std::filesystem::path file;  // the file name, without its folder
+};
 
 // Where the step gets its devices, files and dialogs.
 struct MeasureEnvironment {
@@ -125,10 +143,16 @@ struct MeasureEnvironment {
     std::filesystem::path calibrationDir;
     // Read that microphone's file directly instead of letting the user choose.
     std::optional<int32_t> micSerial;
+    // The user's microphone; read when the step runs, so a window may change it between runs.
+    std::shared_ptr<const MicrophoneChoice> microphone;
+    // Told which calibration a measurement used, once it is loaded.
+    std::function<void(const CalibrationUsed&)> calibrationUsed;
     // Null: PromptPreMeasurementDialog().
     PreMeasurementDialog preMeasurement;
     // The device check; without a window factory the check dialog runs on the step's prompt.
     CUsbController::DeviceCheckSetup deviceCheck;
+    // The fewest positions the pre-measurement dialog offers.
+    int32_t minPositions = kMinPositions;
 };
 
 inline constexpr std::chrono::milliseconds kSettlePause{1500};

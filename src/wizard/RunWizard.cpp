@@ -24,7 +24,7 @@ struct MoveBack {
 
 WizardStepTable WizardStepTable::Defaults() {
     return WizardStepTable{Unavailable(L"Measure"), Unavailable(L"Calculate"),
-                           Unavailable(L"Upload")};
+                           Unavailable(L"Upload"), Unavailable(L"Verify")};
 }
 
 std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardStepTable& table) {
@@ -37,6 +37,8 @@ std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardSte
             if (options & kOptionErase)
                 return {WizardStep{table.upload, L"Erase"}};
             return {WizardStep{table.upload, L"Upload"}};
+        case kWizardVerify:
+            return {WizardStep{table.verify, L"Verify"}};
         default:
             return {};
     }

@@ -12,6 +12,7 @@
 inline constexpr int kWizardMeasure = 0;
 inline constexpr int kWizardCalculate = 1;
 inline constexpr int kWizardUpload = 2;  // erases with kOptionErase
+inline constexpr int kWizardVerify = 3;
 
 // Bits and values of the options word.
 inline constexpr uint32_t kOptionDetectCrossover = 1;  // Calculate: detect the crossover
@@ -36,6 +37,7 @@ struct WizardStepTable {
     StepFunction measure;
     StepFunction calculate;
     StepFunction upload;  // also erases, selected by kOptionErase
+    StepFunction verify;
 
     static WizardStepTable Defaults();
 };

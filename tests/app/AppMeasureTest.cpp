@@ -12,6 +12,7 @@
 #include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
+#include "measure/Secure.h"
 #include "wizard/MainCommands.h"
 
 namespace {
@@ -65,6 +66,10 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
     EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("room.CVD - Tessaline (simulation)"));
     EXPECT_EQ(app.Frame()->View()->Graph()->Graph().Title(), L"KT1");
     EXPECT_EQ(app.Document().Data().results.size(), 3u);
+    const auto calibration = session.LastCalibration();
+    ASSERT_TRUE(calibration);
+    EXPECT_EQ(calibration->kind, CalibrationKind::BrandFile);
+    EXPECT_EQ(calibration->file, Security::CalibrationFileName(saved.micSerial));
 }
 
 }  // namespace

@@ -142,8 +142,9 @@ TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
                 items << a->text() + QLatin1Char('|') + a->shortcut().toString();
     }
     EXPECT_EQ(items, (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
-                                  "Save &As...|", "&1 room.CVD|", "E&xit|", "&Tools",
-                                  "Quick Measure|", "&Help", "&About Tessaline...|"}));
+                                  "Save &As...|", "&Export|", "&1 room.CVD|", "E&xit|", "&Tools",
+                                  "Quick Measure|", "&Verify|", "Positions|", "&Microphone...|",
+                                  "&Help", "&About Tessaline...|"}));
     for (size_t i = 0; i < 3; ++i)
         EXPECT_FALSE(frame->View()->Swatch(i)->accessibleName().isEmpty());
 }
@@ -188,6 +189,51 @@ TEST_F(MainWindow, AutoScaleOnAnEmptyDocumentTitlesTheGraphSubwoofer) {
     EXPECT_EQ(frame->View()->Graph()->Graph().Title(), L"Subwoofer");
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled - Tessaline (simulation)"));
     EXPECT_EQ(answerer.boxes.size(), 1u);  // "Save changes to room.CVD?"
+}
+
+// Run with QT_SCALE_FACTOR=2 (the ctest app_tests_hidpi): the graph lays out and draws in device
+// pixels. Thin lines stay one device pixel wide, curve pens scale with the ratio, and no text
+// runs off the control's edges.
+TEST_F(MainWindow, DrawsInDevicePixelsAtHighPixelRatio) {
+    Graphing::CGraphCtrl* graph = frame->View()->Graph();
+    const qreal dpr = graph->devicePixelRatioF();
+    if (dpr < 2.0)
+        GTEST_SKIP() << "needs a device pixel ratio of 2 (QT_SCALE_FACTOR=2)";
+    frame->StripButton(IDC_MEASURE)->setFocus();   // no focus frame over the graph's edges
+    graph->SetRanges({20.0, 1000.0, -50.0, 0.0});  // the curves inside the plot
+    const QImage image = graph->grab().toImage();
+    ASSERT_EQ(image.width(), int(graph->width() * dpr));
+    EXPECT_EQ(graph->Graph().ClientWidth(), image.width());
+    const Graphing::PixelRect plot = graph->Graph().Map().Rect();
+    const int row = (plot.top + plot.bottom) / 2 + 3;
+    auto ink = [&](int x, int y) {
+        return image.pixel(x, y) != qRgb(255, 255, 245);  // the background
+    };
+    // The frame's left edge: one device pixel.
+    int frameWidth = 0;
+    for (int x = plot.left - 3; x <= plot.left + 3; ++x)
+        frameWidth += image.pixel(x, row) == qRgb(0, 0, 0);
+    EXPECT_EQ(frameWidth, 1);
+    // The measured curve's pen of 4 covers about 8 device pixels.
+    const auto measured = app.Document().Data().colours[0];
+    const int column = graph->Graph().Map().XToPixel(150.0);
+    int penWidth = 0;
+    for (int y = plot.top; y <= plot.bottom; ++y)
+        penWidth +=
+            image.pixel(column, y) ==
+            qRgb(Graphing::Red(measured), Graphing::Green(measured), Graphing::Blue(measured));
+    EXPECT_GE(penWidth, 6);
+    EXPECT_LE(penWidth, 9);
+    // Labels in the margins, none touching the edges.
+    int labels = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < plot.left - 2; ++x)
+            labels += ink(x, y);
+    EXPECT_GT(labels, 0);
+    for (int x = 0; x < image.width(); ++x)
+        EXPECT_FALSE(ink(x, 0) || ink(x, image.height() - 1)) << x;
+    for (int y = 0; y < image.height(); ++y)
+        EXPECT_FALSE(ink(0, y) || ink(image.width() - 1, y)) << y;
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ protected:
             data->name = L"KT1";
             return true;
         };
-        environment.steps = WizardStepTable{measure, measure, measure};
+        environment.steps = WizardStepTable{measure, measure, measure, measure};
     }
     ~Presenter() override { fs::remove_all(dir); }
 

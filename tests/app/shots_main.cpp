@@ -1,10 +1,13 @@
 // tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
 // simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
-// window after the whole Measure chain, and the dialogs of the steps and of the main window.
+// window after the whole Measure chain, the quick measurement's live view, and the dialogs of
+// the steps and of the main window.
 
 #include <QApplication>
 #include <QDir>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include "app/CCurveColorDialog.h"
 #include "app/CMainFrame.h"
 #include "app/CPreMeasurementDlg.h"
+#include "app/CQuickMeasureDlg.h"
 #include "app/CTargetCustomizationDialog.h"
 #include "app/CTessalineApp.h"
 #include "app/CWelcomeDlg.h"
@@ -82,6 +86,27 @@ int main(int argc, char** argv) {
         }))
         return 3;
     Save(*app.Frame(), "main-window");
+
+    // The live view after the upload: the equalised room at the last position.
+    bool quickTaken = false;
+    answerer.On(QStringLiteral("CQuickMeasureDlg"), [&](QDialog& dialog) {
+        if (quickTaken)
+            return;
+        quickTaken = true;
+        auto& quick = static_cast<CQuickMeasureDlg&>(dialog);
+        quick.Button(IDC_QM_CONNECT)->click();
+        RunUntil([&] { return quick.Button(IDC_QM_START)->isEnabled(); }, 60000);
+        quick.Button(IDC_QM_START)->click();
+        RunUntil([&] { return quick.Engine().History().Entries().size() == 3; }, 60000);
+        Save(quick, "quick-measure");
+        quick.Button(IDC_QM_CLOSE)->click();
+    });
+    for (QAction* menu : app.Frame()->menuBar()->actions())
+        for (QAction* action : menu->menu()->actions())
+            if (action->text() == QStringLiteral("Quick Measure"))
+                action->trigger();
+    if (!quickTaken)
+        return 4;
 
     CTargetCustomizationDialog target(nullptr, app.Document().Data());
     const DocData& d = app.Document().Data();

@@ -1,6 +1,9 @@
 // Reading every document version from bytes laid out by hand, and writing version 8.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "document/DocBytes.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
@@ -186,6 +189,66 @@ TEST(DocRead, CountsAreCheckedAgainstTheBytesLeft) {
     CommonTail(full, kColours, 3);
     for (size_t n = 0; n < full.b.size(); ++n)
         refused(std::vector<uint8_t>(full.b.begin(), full.b.begin() + n));
+}
+
+TEST(DocRead, CountsBeyondWhatTheProgramWritesAreRefusedBeforeReadingThem) {
+    // The counts alone are given: the bytes they announce are absent, so only a check made
+    // before reading (and allocating) gives the limit's message.
+    auto refused = [](const std::vector<uint8_t>& bytes, const std::wstring& text) {
+        DocData d;
+        CArchive ar(bytes);
+        try {
+            ReadDocData(ar, d);
+            ADD_FAILURE() << "accepted";
+        } catch (const CArchiveException& e) {
+            EXPECT_NE(e.wwhat().find(text), std::wstring::npos) << tsl::ToUtf8(text);
+        }
+    };
+    const std::vector<double> one{1.0};
+    refused(Bytes().u32(1).u64(kMaxDocCurves + 1).b, L"33 curves in one list (at most 32)");
+    Bytes bigAxis = Bytes().u32(1).u64(1).u16(0).u32(kMaxDocCurvePoints + 1);
+    bigAxis.b.resize(bigAxis.b.size() + 32);  // as much as the smallest curve takes
+    refused(bigAxis.b, L"131073 points in one curve");
+    refused(Bytes().u32(1).u64(1).u16(0).vec(one).u16(2).vec(one).u32(1u << 30).b,
+            L"1073741824 points in one curve");
+    refused(Bytes().u32(1).u64(0).u64(0).u32(0).u64(kMaxDocBands + 1).f64(0).u32(0).b,
+            L"65 equaliser bands (at most 64)");
+    refused(Bytes().u32(1).u64(0).u64(0).u32(0).eq(0, 0, {}).u64(kMaxDocImageBytes + 1).b,
+            L"16777217 bytes of calibration image");
+    Bytes longName = Version8Head();
+    longName.b.resize(longName.b.size() - 4 - 4 - 2 * 5);  // drop the name and stored value
+    longName.u8(0xFF).u16(0xFFFE).u8(0xFF).u16(kMaxDocTextLength + 1);
+    refused(longName.b, L"longer than 1024 characters");
+
+    // The file is refused by its size before it is read.
+    const auto path = std::filesystem::temp_directory_path() / "tessaline-huge-document.ktsl";
+    { std::ofstream create(path); }
+    std::filesystem::resize_file(path, kMaxDocFileBytes + 1);  // sparse: nothing is written
+    DocData d;
+    try {
+        ReadDocFile(path, d);
+        ADD_FAILURE() << "accepted";
+    } catch (const CArchiveException& e) {
+        EXPECT_NE(e.wwhat().find(L"larger than any measurement document"), std::wstring::npos);
+    }
+    std::filesystem::remove(path);
+}
+
+TEST(DocRead, TheLargestDocumentTheProgramWritesReadsBack) {
+    // Ten positions and three results of one sweep period each, ten bands, a 16 MB image.
+    DocData d;
+    auto curve = std::make_shared<CCurve>(65536, AxisKind::Frequency, DataFormat::DbPhase);
+    curve->name = std::wstring(kMaxDocTextLength, L'c');
+    d.measurements.assign(10, curve);
+    d.results.assign(3, curve);
+    d.name = std::wstring(kMaxDocTextLength, L'n');
+    d.calImage = std::make_shared<std::vector<uint8_t>>(kMaxDocImageBytes, 0x5A);
+    CArchive ar;
+    WriteDocData(ar, d);
+    const auto read = Read(ar.Buffer());
+    EXPECT_EQ(read->measurements.size(), 10u);
+    EXPECT_EQ(read->results[2]->Count(), 65536);
+    EXPECT_EQ(read->calImageLength, kMaxDocImageBytes);
 }
 
 TEST(DocWrite, WritesVersion8ExactlyAsLaidOut) {

@@ -74,6 +74,17 @@ TEST(WaveReccordDeviceTest, OpenFailureLeavesTheMatchingText) {
     EXPECT_FALSE(rig.device.Start());
 }
 
+TEST(WaveReccordDeviceTest, AnyDeviceCanBeChosenByName) {
+    Rig rig({L"HDA Intel", L"Lab Mic 7"});
+    rig.device.SetAcceptedNames({L"Mic 7"});
+    EXPECT_TRUE(rig.device.Open());
+    EXPECT_EQ(rig.device.DeviceName(), L"Lab Mic 7");
+    Rig other;
+    other.device.SetAcceptedNames({L"Lab"});
+    EXPECT_FALSE(other.device.Open());
+    EXPECT_NE(other.device.LastError().find(L"matching ''Lab'' found"), std::wstring::npos);
+}
+
 TEST(WaveReccordDeviceTest, StartFailureLeavesTheRecorderText) {
     Rig rig;
     ASSERT_TRUE(rig.device.Open());

@@ -103,6 +103,10 @@ TEST(CalibrationRegistry, ScanKeepsParsableNamesAndSelectionOpensTheChoice) {
     dir.Write("Corvana.cal", {1, 2, 3});
     dir.Write("12aCorvana.cal", {1, 2, 3});
     dir.Write("77Corvana.txt", {1, 2, 3});
+    dir.Write(
+        "\xff\xfe"
+        "9Corvana.cal",
+        {1, 2, 3});  // not text: skipped, not a failure
 
     FakePrompt prompt;
     Security::Secure registry(dir.path(), &prompt);

@@ -209,3 +209,18 @@ TEST(SimCaptureTest, PositionPromptMovesTheMicrophoneOnOk) {
     prompt.MessageBox(move, L"", Threading::MsgButtons::OkCancel, Threading::MsgIcon::None);
     EXPECT_EQ(scene.acoustics->Position(), 3);
 }
+
+// A continuous capture may be timed by a clock of its own (real time in the window program)
+// while the scene's clock keeps the subwoofer's waits.
+TEST(SimCaptureTest, APaceClockTimesTheMicrophonesBlocks) {
+    Scene scene;
+    Threading::VirtualClock pace;
+    AudioSampler::WaveReccordDevice device(scene.clock, scene.acoustics->EnumeratorFactory(&pace));
+    ASSERT_TRUE(device.Open());
+    ASSERT_TRUE(device.Start());
+    CurvePtr curve;
+    ASSERT_TRUE(device.Result(curve));
+    device.Stop();
+    // 196608 samples in blocks of 100 ms (4800 samples): 41 blocks.
+    EXPECT_EQ(pace.Elapsed(), std::chrono::milliseconds(4100));
+}

@@ -41,7 +41,7 @@ protected:
         return RunWizard(kind, nullptr, document, options, env);
     }
 
-    static WizardStepTable AllSteps(StepFunction f) { return WizardStepTable{f, f, f}; }
+    static WizardStepTable AllSteps(StepFunction f) { return WizardStepTable{f, f, f, f}; }
 
     Threading::MessageBridge bridge;
     Threading::VirtualClock clock{std::chrono::milliseconds(5)};

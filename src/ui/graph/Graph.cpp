@@ -131,10 +131,35 @@ void CGraph::DrawCurves(IGraphPainter& painter) const {
 
 void CGraph::DrawCurves(IGraphPainter& painter, std::span<const DrawEntry> curves) const {
     for (const DrawEntry& c : curves) {
+        if (!c.yLow.empty()) {
+            DrawBand(painter, c);
+            continue;
+        }
         ReduceCurve(
             *map_, c.x, c.y,
             [&](std::span<const PixelPoint> points) { painter.Polyline(points, c.pen); }, scratch_);
     }
+}
+
+void CGraph::DrawBand(IGraphPainter& painter, const DrawEntry& c) const {
+    if (c.yLow.size() != c.y.size() || c.x.size() != c.y.size())
+        return;
+    const double lo =
+        std::min(map_->PixelToX(map_->Rect().left), map_->PixelToX(map_->Rect().right));
+    const double hi =
+        std::max(map_->PixelToX(map_->Rect().left), map_->PixelToX(map_->Rect().right));
+    std::vector<PixelPoint> outline;
+    std::vector<PixelPoint> lower;
+    for (size_t i = 0; i < c.x.size(); ++i) {
+        if (c.x[i] < lo || c.x[i] > hi || !std::isfinite(c.y[i]) || !std::isfinite(c.yLow[i]))
+            continue;
+        outline.push_back(map_->ToPixel(c.x[i], c.y[i]));
+        lower.push_back(map_->ToPixel(c.x[i], c.yLow[i]));
+    }
+    if (outline.size() < 2)
+        return;
+    outline.insert(outline.end(), lower.rbegin(), lower.rend());
+    painter.Band(outline, c.pen.color);
 }
 
 void CGraph::DrawReadout(IGraphPainter& painter, PixelPoint p) const {

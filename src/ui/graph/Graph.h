@@ -87,6 +87,8 @@ public:
     PixelRect RubberBand() const;
 
 private:
+    // A shaded band between the entry's yLow and y.
+    void DrawBand(IGraphPainter& painter, const DrawEntry& entry) const;
     void UpdateTicks();
 
     Domain domain_;

@@ -15,6 +15,8 @@ struct DrawEntry {
     std::span<const double> x;
     std::span<const double> y;
     Pen pen;
+    // Not empty (as many values as y): a band from yLow up to y, shaded in the pen's colour.
+    std::span<const double> yLow{};
 };
 
 class CGraphCtrlCurves {
@@ -29,6 +31,7 @@ struct GraphCurve {
     std::vector<double> x;
     std::vector<double> y;
     Pen pen;
+    std::vector<double> yLow{};  // see DrawEntry
 };
 
 // A curve source that owns its curves; for owners that hand over copies.
@@ -40,7 +43,7 @@ public:
         std::vector<DrawEntry> entries;
         entries.reserve(curves.size());
         for (const GraphCurve& c : curves) {
-            entries.push_back({c.x, c.y, c.pen});
+            entries.push_back({c.x, c.y, c.pen, c.yLow});
         }
         return entries;
     }

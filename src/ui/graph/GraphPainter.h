@@ -22,6 +22,11 @@ public:
     virtual void Text(PixelPoint anchor, TextAnchor how, const std::wstring& text,
                       TextKind kind) = 0;
     virtual void Polyline(std::span<const PixelPoint> points, const Pen& pen) = 0;
+    // A closed outline filled with a light shade of color; painters without shading skip it.
+    virtual void Band(std::span<const PixelPoint> outline, Color color) {
+        (void)outline;
+        (void)color;
+    }
 };
 
 }  // namespace Graphing

@@ -98,4 +98,18 @@ void QtGraphPainter::Polyline(std::span<const PixelPoint> points, const Pen& pen
     }
 }
 
+void QtGraphPainter::Band(std::span<const PixelPoint> outline, Color color) {
+    QPolygonF polygon;
+    polygon.reserve(static_cast<qsizetype>(outline.size()));
+    for (const PixelPoint& p : outline)
+        polygon.append(Logical(p));
+    QColor shade = ToQColor(color);
+    shade.setAlpha(56);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(shade);
+    painter_.drawPolygon(polygon);
+    painter_.setBrush(Qt::NoBrush);
+}
+
 }  // namespace Graphing

@@ -17,6 +17,7 @@ public:
     void Line(PixelPoint from, PixelPoint to, LineKind kind) override;
     void Text(PixelPoint anchor, TextAnchor how, const std::wstring& text, TextKind kind) override;
     void Polyline(std::span<const PixelPoint> points, const Pen& pen) override;
+    void Band(std::span<const PixelPoint> outline, Color color) override;
 
 private:
     QPointF Logical(PixelPoint p) const { return {p.x * scale_, p.y * scale_}; }

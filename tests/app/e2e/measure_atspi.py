@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""Drives the window program's Measure chain through the accessibility interface (AT-SPI), as a
-screen reader user would: presses "Measure" in the command strip, then "OK" in every dialog and
-message box that appears, until the upload success message. Exits 0 when it was seen.
+"""Drives the window program through the accessibility interface (AT-SPI), as a screen reader
+user would: chooses "Start a new measurement" in the welcome dialog, presses "OK" in every dialog
+and message box of the Measure chain, types the document's name into the save dialog and presses
+"Save", and after the upload success message ends the program with File > Exit. Exits 0 when all
+of it was seen and the program ended.
 
-Usage: measure_atspi.py TIMEOUT_SECONDS (the program must already be running)."""
+Usage: measure_atspi.py TIMEOUT_SECONDS DOCUMENT_PATH PROGRAM_PID"""
 
 import sys
 import time
@@ -12,12 +14,13 @@ import warnings
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 # The interface getters used here are the ones every AT-SPI version has.
 warnings.simplefilter("ignore", DeprecationWarning)
 
 SUCCESS = "Your subwoofer has successfully been EQ'd"
+POLL = 0.1
 
 
 def walk(obj, depth=0):
@@ -40,8 +43,11 @@ def application(name):
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         app = desktop.get_child_at_index(i)
-        if app is not None and (app.get_name() or "").lower() == name:
-            return app
+        try:
+            if app is not None and (app.get_name() or "").lower() == name:
+                return app
+        except Exception:
+            pass
     return None
 
 
@@ -50,6 +56,16 @@ def showing(obj):
         return obj.get_state_set().contains(Atspi.StateType.SHOWING)
     except Exception:
         return False
+
+
+def find(window, role, names, visible=True):
+    for o in walk(window):
+        try:
+            if o.get_role() == role and o.get_name() in names and (showing(o) or not visible):
+                return o
+        except Exception:
+            pass
+    return None
 
 
 def press(obj):
@@ -74,44 +90,121 @@ def texts(window):
     return " ".join(found)
 
 
+def dialogs(app):
+    for i in range(app.get_child_count()):
+        window = app.get_child_at_index(i)
+        try:
+            if window is not None and showing(window) and window.get_role() in (
+                    Atspi.Role.DIALOG, Atspi.Role.ALERT, Atspi.Role.FILE_CHOOSER):
+                yield window
+        except Exception:
+            pass
+
+
+def save_as(window, path):
+    """The save dialog: the file name typed into its name field, then "Save"."""
+    save = find(window, Atspi.Role.PUSH_BUTTON, ("Save", "&Save"))
+    if save is None:
+        return False
+    field = None
+    for o in walk(window):
+        try:
+            if (o.get_role() in (Atspi.Role.TEXT, Atspi.Role.ENTRY) and showing(o)
+                    and "name" in (o.get_name() or "").lower()):
+                field = o
+                break
+        except Exception:
+            pass
+    if field is None:
+        return False
+    field.get_editable_text_iface().set_text_contents(path)
+    text = field.get_text_iface()
+    typed = text.get_text(0, text.get_character_count())
+    print("e2e: %s: typed %s" % (window.get_name(), typed))
+    press(save)
+    return typed == path
+
+
+def answer_dialog(window, document):
+    """Answers one dialog: "saved" for the save dialog, the texts of a dialog whose OK was
+    pressed, nothing for a dialog that has neither (yet)."""
+    choice = find(window, Atspi.Role.RADIO_BUTTON, ("Start a new measurement",))
+    if choice is not None:
+        press(choice)
+    if save_as(window, document):
+        return "saved"
+    ok = find(window, Atspi.Role.PUSH_BUTTON, ("OK", "&OK"))
+    if ok is None:
+        return None
+    said = texts(window)
+    print("e2e: %s: %s" % (window.get_name(), said[:90].replace("\n", " ")))
+    press(ok)
+    return said
+
+
+def running(pid):
+    try:
+        with open("/proc/%d/stat" % pid, encoding="ascii") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
 def main():
     deadline = time.monotonic() + float(sys.argv[1])
+    document = sys.argv[2]
+    pid = int(sys.argv[3])
     app = None
-    while app is None and time.monotonic() < deadline:
+    while app is None and time.monotonic() < deadline and running(pid):
         app = application("tessaline")
-        time.sleep(0.2)
+        time.sleep(POLL)
     if app is None:
         print("e2e: the program did not appear on the accessibility bus")
         return 1
-    strip = [o for o in walk(app) if o.get_role() == Atspi.Role.PUSH_BUTTON
-             and o.get_name() == "Measure" and showing(o)]
-    if not strip:
-        print("e2e: no Measure button")
-        return 1
-    press(strip[0])
-    print("e2e: pressed Measure")
-    prompts = 0
-    while time.monotonic() < deadline:
-        time.sleep(0.2)
-        for window in [app.get_child_at_index(i) for i in range(app.get_child_count())]:
-            if window is None or not showing(window):
+    prompts = saved = 0
+    done = False
+    handled = set()  # the same window comes back as the same object while it lives
+    while not done and time.monotonic() < deadline:
+        time.sleep(POLL)
+        for window in dialogs(app):
+            if window in handled:
                 continue
-            if window.get_role() not in (Atspi.Role.DIALOG, Atspi.Role.ALERT):
+            try:
+                answer = answer_dialog(window, document)
+            except GLib.Error:
+                continue  # the window went away while it was read: look again
+            if answer is None:
                 continue
-            oks = [o for o in walk(window) if o.get_role() == Atspi.Role.PUSH_BUTTON
-                   and o.get_name() in ("OK", "&OK") and showing(o)]
-            if not oks:
-                continue
-            said = texts(window)
-            print("e2e: %s: %s" % (window.get_name(), said[:90].replace("\n", " ")))
-            if "Please move the microphone" in said:
+            handled.add(window)
+            if answer == "saved":
+                saved += 1
+            elif "Please move the microphone" in answer:
                 prompts += 1
-            press(oks[0])
-            if SUCCESS in said:
-                print("e2e: %d position prompts" % prompts)
-                return 0 if prompts == 5 else 1
+            done = SUCCESS in answer
             break
-    print("e2e: timed out")
+    if not done:
+        print("e2e: timed out")
+        return 1
+    print("e2e: %d position prompts, %d save dialogs" % (prompts, saved))
+    if (prompts, saved) != (5, 1):
+        return 1
+    # The menu's items are there while the menu is closed; the program ends when Exit is pressed.
+    while time.monotonic() < deadline and any(True for _ in dialogs(app)):
+        time.sleep(POLL)
+    exit_item = find(app, Atspi.Role.MENU_ITEM, ("Exit",), visible=False)
+    if exit_item is None:
+        print("e2e: no Exit menu item")
+        return 1
+    try:
+        press(exit_item)
+    except Exception:
+        pass  # the program may end before it answers
+    while time.monotonic() < deadline:
+        if application("tessaline") is None:
+            print("e2e: the program ended")
+            return 0
+        time.sleep(POLL)
+    print("e2e: the program did not end after Exit")
     return 1
 
 

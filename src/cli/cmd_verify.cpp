@@ -1,0 +1,72 @@
+// tessaline-cli verify --out DOC: measure again after an upload and compare the new average with
+// the document's calculated curve and target; the document keeps the new average beside them.
+
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/Analyse.h"
+#include "cli/Cli.h"
+#include "cli/ConsoleMainView.h"
+#include "cli/DocJson.h"
+#include "cli/MeasureSession.h"
+#include "document/TessalineDoc.h"
+#include "threading/Errors.h"
+#include "wizard/VerifyStep.h"
+
+namespace {
+
+struct VerifyArgs {
+    cli::MeasureArgs measure;
+    std::string band;
+};
+
+nlohmann::ordered_json DifferenceJson(const std::optional<LevelDifference>& d) {
+    if (!d || d->points == 0)
+        return nullptr;
+    return {{"rms_db", d->rmsDb}, {"max_db", d->maxDb}};
+}
+
+void Verify(const VerifyArgs& args, const cli::GlobalOptions& globals) {
+    std::optional<std::pair<double, double>> band;
+    if (!args.band.empty()) {
+        cli::AnalyseOptions parsed;
+        cli::ParseBand(args.band, parsed);
+        band = {parsed.bandLow, parsed.bandHigh};
+    }
+    cli::MeasureSession session(args.measure, globals);
+    CTessalineDoc document(&session.Prompt());
+    const std::filesystem::path out = session.Out();
+    cli::ReadDocument(out.string(), document.Data());
+    WizardStepTable steps = WizardStepTable::Defaults();
+    steps.verify = MakeVerifyStep(session.Environment());
+    ConsoleMainView view(
+        document, [out]() -> std::optional<std::filesystem::path> { return out; },
+        session.Wizard(std::move(steps)), session.Prompt());
+    if (!view.RunWizard(kWizardVerify, 0))
+        cli::ChainStopped(view, out);
+    const auto report = CompareVerified(document.Data(), band);
+    if (!report)
+        throw tsl::wruntime_error(L"The Verify step kept no curve.");
+    nlohmann::ordered_json json{{"positions", report->positions},
+                                {"band", {report->low, report->high}},
+                                {"gain_left_db", report->gainLeftDb},
+                                {"calculated", DifferenceJson(report->calculated)},
+                                {"target", DifferenceJson(report->target)}};
+    cli::PrintLine(json.dump());
+}
+
+const cli::CommandRegistration registration{
+    "verify", [](CLI::App& app, cli::GlobalOptions& globals) {
+        auto args = std::make_shared<VerifyArgs>();
+        args->measure.minPositions = kMinVerifyPositions;
+        auto* cmd = app.add_subcommand(
+            "verify",
+            "Measure again after an upload and compare with the calculated curve and the target");
+        cli::AddMeasureOptions(*cmd, args->measure);
+        cmd->add_option("--band", args->band,
+                        "Compare over LO:HI in Hz (default: the document's fit band)");
+        cmd->callback([args, &globals] { Verify(*args, globals); });
+    }};
+
+}  // namespace

@@ -1,0 +1,111 @@
+#include "document/DocExtensions.h"
+
+#include "measure/Curve.h"
+
+namespace DocExtensions {
+
+namespace {
+
+constexpr size_t kQualityBytes = 2 * sizeof(double);
+
+void WriteBlock(CArchive& ar, uint32_t tag, const CArchive& payload) {
+    ar.WriteU32(tag);
+    ar.WriteU32(static_cast<uint32_t>(payload.Buffer().size()));
+    ar.WriteBytes(payload.Buffer().data(), payload.Buffer().size());
+}
+
+void ReadQuality(CArchive& in, DocData& data) {
+    const uint32_t count = in.ReadU32();
+    in.RequireAvailable(count, kQualityBytes);
+    std::vector<PositionQuality> quality(count);
+    for (PositionQuality& q : quality) {
+        q.snrDb = in.ReadDouble();
+        q.periodDiffDb = in.ReadDouble();
+    }
+    data.positionQuality = std::move(quality);
+}
+
+void ReadVerified(CArchive& in, DocData& data) {
+    const int32_t positions = in.ReadI32();
+    auto curve = std::make_shared<CCurve>();
+    curve->Load(in);
+    data.verified = std::move(curve);
+    data.verifiedPositions = positions;
+}
+
+void ReadCalibration(CArchive& in, DocData& data) {
+    const int32_t kind = in.ReadI32();
+    CalibrationSource source;
+    source.fileName = in.ReadString();
+    if (kind != static_cast<int32_t>(CalibrationKind::BrandFile) &&
+        kind != static_cast<int32_t>(CalibrationKind::TextFile))
+        return;  // a kind this reader does not know
+    source.kind = static_cast<CalibrationKind>(kind);
+    data.calibration = std::move(source);
+}
+
+}  // namespace
+
+void Write(CArchive& ar, const DocData& data) {
+    const bool any = !data.positionQuality.empty() || data.verified || data.calibration;
+    if (!any)
+        return;
+    ar.WriteU32(kMarker);
+    if (!data.positionQuality.empty()) {
+        CArchive block;
+        block.WriteU32(static_cast<uint32_t>(data.positionQuality.size()));
+        for (const PositionQuality& q : data.positionQuality) {
+            block.WriteDouble(q.snrDb);
+            block.WriteDouble(q.periodDiffDb);
+        }
+        WriteBlock(ar, kPositionQualityTag, block);
+    }
+    if (data.verified) {
+        CArchive block;
+        block.WriteI32(data.verifiedPositions);
+        data.verified->Store(block);
+        WriteBlock(ar, kVerifiedTag, block);
+    }
+    if (data.calibration) {
+        CArchive block;
+        block.WriteI32(static_cast<int32_t>(data.calibration->kind));
+        block.WriteString(data.calibration->fileName);
+        WriteBlock(ar, kCalibrationTag, block);
+    }
+}
+
+void Read(CArchive& ar, DocData& data) {
+    if (ar.Remaining() < sizeof(uint32_t))
+        return;
+    const std::vector<uint8_t>& bytes = ar.Buffer();
+    const size_t at = ar.Position();
+    const uint32_t marker = uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 |
+                            uint32_t{bytes[at + 2]} << 16 | uint32_t{bytes[at + 3]} << 24;
+    if (marker != kMarker)
+        return;
+    ar.ReadU32();
+    while (ar.Remaining() > 0) {
+        const uint32_t tag = ar.ReadU32();
+        const uint32_t length = ar.ReadU32();
+        ar.RequireAvailable(length);
+        // Each payload is read on its own, so a malformed one cannot reach past its block.
+        CArchive payload(ar.ReadBlock(length));
+        switch (tag) {
+            case kPositionQualityTag:
+                ReadQuality(payload, data);
+                break;
+            case kVerifiedTag:
+                ReadVerified(payload, data);
+                break;
+            case kCalibrationTag:
+                ReadCalibration(payload, data);
+                break;
+            default:
+                break;
+        }
+    }
+    if (data.positionQuality.size() != data.measurements.size())
+        data.positionQuality.clear();
+}
+
+}  // namespace DocExtensions

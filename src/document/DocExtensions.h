@@ -1,0 +1,37 @@
+#pragma once
+// Optional data after the version-8 fields of a document file. A reader of the plain version-8
+// layout stops after the colour block and never reaches it, so files that carry it still open
+// there. Layout: the marker "TSLX", then blocks until the end of the file, each a 32-bit tag, a
+// 32-bit payload length and the payload. Unknown tags are skipped, so later blocks can be added
+// without breaking this reader; a block's payload may grow at its end for the same reason.
+
+#include <cstdint>
+
+#include "document/DocData.h"
+#include "measure/Archive.h"
+
+namespace DocExtensions {
+
+inline constexpr uint32_t Tag(char a, char b, char c, char d) {
+    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
+           uint32_t(uint8_t(d)) << 24;
+}
+
+inline constexpr uint32_t kMarker = Tag('T', 'S', 'L', 'X');
+// Per position: count, then snrDb and periodDiffDb (doubles) each.
+inline constexpr uint32_t kPositionQualityTag = Tag('P', 'Q', 'L', 'T');
+// The re-measured average: positions (32-bit), then the curve record.
+inline constexpr uint32_t kVerifiedTag = Tag('V', 'R', 'F', 'Y');
+// The calibration's source: kind (32-bit), then the file name as a wide string.
+inline constexpr uint32_t kCalibrationTag = Tag('M', 'C', 'A', 'L');
+
+// Writes the marker and a block for each optional field present; nothing when none is.
+void Write(CArchive& ar, const DocData& data);
+
+// Reads whatever follows the version-8 fields. Trailing bytes without the marker are ignored,
+// as the plain reader ignores them; a block whose length overruns the file, or a known block
+// that does not fit its own length, raises CArchiveException. Position quality that does not
+// match the measurement count is dropped.
+void Read(CArchive& ar, DocData& data);
+
+}  // namespace DocExtensions

@@ -1,0 +1,50 @@
+#pragma once
+// The graph as a picture of a chosen size, with title, axes and legend, drawn through the
+// graph's own painter interface: as SVG here, as PNG by the Qt target that chooses to.
+
+#include <string>
+#include <vector>
+
+#include "ui/graph/GraphCurves.h"
+#include "ui/graph/GraphPainter.h"
+
+struct DocData;
+
+namespace Exporting {
+
+inline constexpr int kMinPlotSize = 200;
+inline constexpr int kMaxPlotSize = 8000;
+
+struct PlotCurve {
+    Graphing::GraphCurve curve;
+    std::wstring label;
+};
+
+struct PlotOptions {
+    int width = 1200;
+    int height = 700;
+    std::wstring title;  // empty: "Frequency Domain"
+};
+
+// Text sizes in pixels; the SVG writer estimates them, the PNG painter measures its font.
+struct TextMetrics {
+    int fontPixels = 14;
+    int charWidth = 8;
+    int textHeight = 17;
+};
+TextMetrics EstimatedMetrics(int width, int height);
+
+// The document's result curves in level (dB) with the window's colours and pens, each labelled.
+std::vector<PlotCurve> DocumentPlotCurves(const DocData& data);
+
+// Raises tsl::wruntime_error when a size lies outside kMinPlotSize .. kMaxPlotSize.
+void CheckPlotSize(int width, int height);
+
+// Frame, grid, labels, title, curves (ranges fitted to them) and legend.
+void DrawPlot(Graphing::IGraphPainter& painter, const std::vector<PlotCurve>& curves,
+              const PlotOptions& options, const TextMetrics& metrics);
+
+// A standalone SVG document of the plot.
+std::string PlotSvg(const std::vector<PlotCurve>& curves, const PlotOptions& options);
+
+}  // namespace Exporting

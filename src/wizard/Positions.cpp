@@ -1,0 +1,102 @@
+#include "wizard/Positions.h"
+
+#include <algorithm>
+#include <string>
+
+#include "correction/TargetBuild.h"
+#include "measure/Curve.h"
+#include "threading/Errors.h"
+#include "wizard/RunWizard.h"
+#include "wizard/VerifyStep.h"
+
+namespace {
+
+std::vector<CCurve> FrequencyLevels(const CurveList& curves) {
+    std::vector<CCurve> levels;
+    for (const auto& c : curves) {
+        if (!c || c->Kind() != AxisKind::Frequency || c->Count() == 0)
+            continue;
+        levels.push_back(*c);
+        ToDbPhase(levels.back());
+    }
+    return levels;
+}
+
+}  // namespace
+
+PositionSpread SpreadOfPositions(const DocData& data) {
+    const std::vector<CCurve> levels = FrequencyLevels(data.measurements);
+    PositionSpread spread;
+    if (levels.empty())
+        return spread;
+    const CCurve& first = levels.front();
+    for (int i = 0; i < first.Count(); ++i) {
+        const double f = first.X()[i];
+        double lo = first.First()[i], hi = lo;
+        for (size_t p = 1; p < levels.size(); ++p) {
+            const double v = ValueAt(levels[p], f).first;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        spread.x.push_back(f);
+        spread.minDb.push_back(lo);
+        spread.maxDb.push_back(hi);
+    }
+    return spread;
+}
+
+PositionTable TabulatePositions(const DocData& data) {
+    PositionTable table;
+    std::tie(table.low, table.high) = ComparisonBand(data);
+    CurvePtr average = !data.results.empty() ? data.results.front() : nullptr;
+    if (!average && !data.measurements.empty())
+        average = PowerAverage(data.measurements);
+    for (size_t p = 0; p < data.measurements.size(); ++p) {
+        PositionRow row;
+        row.number = static_cast<int>(p + 1);
+        if (data.positionQuality.size() == data.measurements.size())
+            row.checks = data.positionQuality[p];
+        if (average && data.measurements[p]) {
+            const LevelDifference d =
+                CompareLevels(*data.measurements[p], *average, table.low, table.high);
+            row.deviationDb = d.rmsDb;
+            row.largestDb = d.maxDb;
+        }
+        row.outlier = row.deviationDb > kOutlierRmsDb;
+        table.rows.push_back(row);
+    }
+    return table;
+}
+
+void DropPosition(DocData& data, size_t index) {
+    const size_t count = data.measurements.size();
+    if (index >= count)
+        throw tsl::wruntime_error(L"There is no position " + std::to_wstring(index + 1) +
+                                  L"; the document holds " + std::to_wstring(count) + L".");
+    if (count == 1)
+        throw tsl::wruntime_error(L"The only position cannot be dropped.");
+    data.measurements.erase(data.measurements.begin() + static_cast<std::ptrdiff_t>(index));
+    if (data.positionQuality.size() == count)
+        data.positionQuality.erase(data.positionQuality.begin() +
+                                   static_cast<std::ptrdiff_t>(index));
+    else
+        data.positionQuality.clear();
+    data.results = {PowerAverage(data.measurements)};
+    data.eq = EraseDefault(data.eq.bands.size());
+    data.verified.reset();
+    data.verifiedPositions = 0;
+}
+
+bool DropPositionCommand(IMainView& view, DocData& data, size_t index) {
+    try {
+        DropPosition(data, index);
+    } catch (const tsl::wruntime_error& e) {
+        view.Prompt().MessageBox(e.wwhat(), view.ApplicationTitle(), Threading::MsgButtons::Ok,
+                                 Threading::MsgIcon::Warning);
+        return false;
+    }
+    view.Refresh();
+    const bool ok = view.RunWizard(kWizardCalculate, 0);
+    view.Refresh();
+    return ok;
+}

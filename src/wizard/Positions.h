@@ -1,0 +1,46 @@
+#pragma once
+// The microphone positions of a document: their spread around the measured average, a table of
+// their quality and deviation, and dropping one of them.
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "document/DocData.h"
+#include "wizard/MainCommands.h"
+
+// A position whose level lies further than this (RMS over the fit band) from the average stands
+// out.
+inline constexpr double kOutlierRmsDb = 6.0;
+
+// Lowest and highest level in dB per frequency across the positions, at the first position's
+// frequencies; empty without frequency measurements.
+struct PositionSpread {
+    std::vector<double> x, minDb, maxDb;
+};
+PositionSpread SpreadOfPositions(const DocData& data);
+
+struct PositionRow {
+    int number = 0;                         // 1-based
+    std::optional<PositionQuality> checks;  // none when the document did not record them
+    double deviationDb = 0.0;               // RMS level difference from the average over the band
+    double largestDb = 0.0;                 // largest level difference from the average there
+    bool outlier = false;                   // deviationDb above kOutlierRmsDb
+};
+struct PositionTable {
+    double low = 0.0, high = 0.0;  // the band of the deviations, Hz (ComparisonBand)
+    std::vector<PositionRow> rows;
+};
+// Compared with the document's measured average, or the positions' power average when the
+// result list holds none.
+PositionTable TabulatePositions(const DocData& data);
+
+// Removes position `index` (0-based) and leaves the document as a measurement of the others
+// would: the result list holds only their power average, the equaliser is erased and the
+// re-measured curve dropped, so the next Calculate fits to the remaining positions. Raises
+// tsl::wruntime_error for an index out of range or for the only position.
+void DropPosition(DocData& data, size_t index);
+
+// The window's drop: drops the position of `data` (the open document's), redraws, then runs the
+// Calculate wizard with the document's target settings. A refused drop is shown in a box.
+bool DropPositionCommand(IMainView& view, DocData& data, size_t index);

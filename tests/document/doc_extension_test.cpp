@@ -1,0 +1,155 @@
+// The optional blocks after the version-8 fields: round trip, files without them, files read by
+// a reader of the plain layout, and malformed blocks.
+#include <gtest/gtest.h>
+
+#include "document/DocBytes.h"
+#include "document/DocExtensions.h"
+#include "document/DocFile.h"
+#include "measure/Curve.h"
+
+using testdoc::Bytes;
+
+namespace {
+
+std::shared_ptr<CCurve> SmallCurve(double level) {
+    auto c = std::make_shared<CCurve>();
+    Bytes b;
+    b.curve(0, 2, {20.0, 40.0, 80.0}, {level, level + 1, level + 2}, {0, 0, 0}, u"c");
+    CArchive ar(b.b);
+    c->Load(ar);
+    return c;
+}
+
+// Two measurements, an average, and every optional field.
+void FillDocument(DocData& d) {
+    d.name = L"KT1";
+    d.measurements = {SmallCurve(1), SmallCurve(2)};
+    d.results = {SmallCurve(1.5)};
+    d.positionQuality = {{40.5, 0.25}, {33.0, 1.5}};
+    d.verified = SmallCurve(-3);
+    d.verifiedPositions = 1;
+    d.calibration = CalibrationSource{CalibrationKind::TextFile, L"umik 7001234.txt"};
+}
+
+std::vector<uint8_t> Written(const DocData& d) {
+    CArchive ar;
+    WriteDocData(ar, d);
+    return ar.Buffer();
+}
+
+std::unique_ptr<DocData> ReadAll(const std::vector<uint8_t>& bytes) {
+    auto d = std::make_unique<DocData>();
+    CArchive ar(bytes);
+    ReadDocData(ar, *d);
+    EXPECT_EQ(ar.Remaining(), 0u);
+    return d;
+}
+
+// The plain bytes of a two-measurement version-8 document, then the marker.
+Bytes PlainWithMarker() {
+    DocData d;
+    d.measurements = {SmallCurve(1), SmallCurve(2)};
+    Bytes b;
+    b.b = Written(d);
+    b.u32(DocExtensions::kMarker);
+    return b;
+}
+
+}  // namespace
+
+TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
+    DocData full;
+    FillDocument(full);
+    const std::vector<uint8_t> bytes = Written(full);
+
+    const auto readPtr = ReadAll(bytes);
+    DocData& read = *readPtr;
+    ASSERT_EQ(read.positionQuality.size(), 2u);
+    EXPECT_EQ(read.positionQuality[1].snrDb, 33.0);
+    EXPECT_EQ(read.positionQuality[1].periodDiffDb, 1.5);
+    ASSERT_TRUE(read.verified);
+    EXPECT_EQ(read.verified->Count(), 3);
+    EXPECT_EQ(read.verified->First()[2], -1.0);
+    EXPECT_EQ(read.verifiedPositions, 1);
+    ASSERT_TRUE(read.calibration);
+    EXPECT_EQ(read.calibration->kind, CalibrationKind::TextFile);
+    EXPECT_EQ(read.calibration->fileName, L"umik 7001234.txt");
+
+    // Without the optional fields the file is exactly the plain layout, and it is a prefix of
+    // the file with them: a plain version-8 reader stops before the blocks and sees the same
+    // document (it does not look at what follows the colours).
+    DocData plain;
+    FillDocument(plain);
+    plain.positionQuality.clear();
+    plain.verified.reset();
+    plain.calibration.reset();
+    const std::vector<uint8_t> plainBytes = Written(plain);
+    ASSERT_LT(plainBytes.size(), bytes.size());
+    EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
+
+    // A file without the blocks opens with none of the optional fields.
+    const auto nonePtr = ReadAll(plainBytes);
+    const DocData& none = *nonePtr;
+    EXPECT_TRUE(none.positionQuality.empty());
+    EXPECT_FALSE(none.verified);
+    EXPECT_FALSE(none.calibration);
+    EXPECT_EQ(none.measurements.size(), 2u);
+
+    // MoveFrom carries them, Reset clears them.
+    DocData moved;
+    moved.MoveFrom(read);
+    EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2);
+    EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty());
+    moved.Reset();
+    EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty());
+}
+
+TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
+    Bytes b = PlainWithMarker();
+    b.u32(DocExtensions::Tag('Z', 'Z', 'Z', 'Z')).u32(3).u8(1).u8(2).u8(3);
+    b.u32(DocExtensions::kPositionQualityTag).u32(4 + 32 + 8);  // room for a later field
+    b.u32(2).f64(20).f64(0.5).f64(30).f64(0.7).f64(99);
+    const auto dPtr = ReadAll(b.b);
+    const DocData& d = *dPtr;
+    ASSERT_EQ(d.positionQuality.size(), 2u);
+    EXPECT_EQ(d.positionQuality[1].snrDb, 30.0);
+
+    // Bytes after the colours without the marker are left alone, as the plain reader does.
+    Bytes foreign;
+    foreign.b = Written(DocData{});
+    foreign.u32(0x12345678).u32(0);
+    DocData f;
+    CArchive ar(foreign.b);
+    ReadDocData(ar, f);
+    EXPECT_EQ(ar.Remaining(), 8u);
+
+    // Quality for another number of positions than the file holds is dropped.
+    Bytes mismatch = PlainWithMarker();
+    mismatch.u32(DocExtensions::kPositionQualityTag).u32(4 + 16).u32(1).f64(20).f64(0.5);
+    EXPECT_TRUE(ReadAll(mismatch.b)->positionQuality.empty());
+}
+
+TEST(DocExtensions, MalformedBlocksRaiseWithoutTouchingTheDocument) {
+    const auto expectRefused = [](const Bytes& b) {
+        DocData d;
+        d.name = L"kept";
+        CArchive ar(b.b);
+        EXPECT_THROW(ReadDocData(ar, d), CArchiveException);
+        EXPECT_EQ(d.name, L"kept");
+    };
+    Bytes overrun = PlainWithMarker();
+    overrun.u32(DocExtensions::kVerifiedTag).u32(1000).u32(1);
+    expectRefused(overrun);
+
+    Bytes hugeCount = PlainWithMarker();
+    hugeCount.u32(DocExtensions::kPositionQualityTag).u32(4).u32(0xFFFFFFFF);
+    expectRefused(hugeCount);
+
+    Bytes shortCurve = PlainWithMarker();
+    shortCurve.u32(DocExtensions::kVerifiedTag).u32(6).u32(1).u16(0);
+    expectRefused(shortCurve);
+
+    Bytes halfHeader = PlainWithMarker();
+    halfHeader.u32(DocExtensions::kCalibrationTag);
+    expectRefused(halfHeader);
+}

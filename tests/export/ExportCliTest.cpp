@@ -1,0 +1,130 @@
+// tessaline-cli export and eq on a document made here, and the measuring commands with any
+// recording device and a plain-text calibration file.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <fstream>
+
+#include "document/DocData.h"
+#include "document/DocFile.h"
+#include "measure/Curve.h"
+#include "measure/TextCalibration.h"
+#include "support/CliRunner.h"
+
+namespace {
+
+using testsupport::CliRun;
+using testsupport::Slurp;
+
+class ExportCli : public testsupport::CliTest {
+protected:
+    ExportCli() : CliTest("cli_export_") {}
+
+    std::string WriteDocument() {
+        DocData data;
+        data.name = L"Den";
+        for (int k = 0; k < 3; ++k) {
+            auto c = std::make_shared<CCurve>(50, AxisKind::Frequency, DataFormat::DbPhase);
+            for (int i = 0; i < 50; ++i) {
+                c->X()[i] = 20.0 + 5.0 * i;
+                c->First()[i] = -10.0 - k - 0.1 * i;
+                c->Second()[i] = 0.01 * i;
+            }
+            data.results.push_back(c);
+            data.measurements.push_back(Clone(*c));
+        }
+        const std::string path = (dir / "den.ktsl").string();
+        WriteDocFile(path, data);
+        return path;
+    }
+};
+
+#ifdef TESSALINE_CLI_PNG
+// Width and height from a PNG's IHDR chunk.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes) {
+    auto word = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
+               uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
+    };
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0)
+        return {0, 0};
+    return {word(16), word(20)};
+}
+#endif
+
+}  // namespace
+
+TEST_F(ExportCli, WritesTextSvgAndPngAndListsTheEqualiser) {
+    const std::string doc = WriteDocument();
+    const auto txt = dir / "pos3.txt", svg = dir / "g.svg";
+    std::string pictures = " --svg " + svg.string();
+#ifdef TESSALINE_CLI_PNG
+    const auto png = dir / "g.png";
+    pictures += " --png " + png.string();
+#endif
+    const CliRun r = Cli("export " + doc + " --curve position=3 --out " + txt.string() + pictures +
+                         " --width 800 --height 450 --title Room");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    const auto back = Security::ReadTextCalibration(txt);
+    ASSERT_EQ(back.curve->Count(), 50);
+    EXPECT_NEAR(back.curve->First()[49], -12.0 - 4.9, 0.0005);
+    EXPECT_NE(Slurp(svg).find("width=\"800\" height=\"450\""), std::string::npos);
+    EXPECT_NE(Slurp(svg).find(">Room<"), std::string::npos);
+#ifdef TESSALINE_CLI_PNG
+    std::ifstream in(png, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(PngSize(bytes), std::make_pair(800u, 450u));
+    EXPECT_GT(bytes.size(), 2000u);
+#endif
+
+    const CliRun eq = Cli("eq " + doc + " --json");
+    ASSERT_EQ(eq.code, 0) << eq.err;
+    const auto j = nlohmann::json::parse(eq.out);
+    EXPECT_EQ(j["rate_hz"], 3000.0);
+    EXPECT_EQ(j["sections"].size(), 10u);
+    EXPECT_EQ(j["sections"][0]["shape"], "flat");
+}
+
+TEST_F(ExportCli, RefusesBadChoicesWithTheirMessage) {
+    const std::string doc = WriteDocument();
+    struct Case {
+        std::string args;
+        int code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"export " + doc, 1, "at least one of --out, --png and --svg"},
+        {"export " + doc + " --curve best --out x.txt", 1, "--curve: expected"},
+        {"export " + doc + " --svg x.svg --width 50", 1, "outside 200 to 8000"},
+        {"export " + doc + " --curve position=4 --out x.txt", 2, "has no position 4"},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+    }
+}
+
+TEST_F(ExportCli, MeasuresWithAnyDeviceAndATextCalibration) {
+    const auto cal = dir / "umik.txt";
+    std::ofstream(cal) << "\"Sens Factor =-1.2dB, SERNO: 1\"\r\n10 0.5\r\n100 0\r\n20000 -0.5\r\n";
+    const std::string doc = (dir / "m.ktsl").string();
+    const std::string base = "--simulate measure --yes --positions 5 --out " + doc;
+    CliRun r = Cli(base + " --mic-device Built-in --mic-cal " + cal.string());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Calibration: text file umik.txt"), std::string::npos) << r.err;
+    DocData data;
+    ReadDocFile(doc, data);
+    EXPECT_EQ(data.measurements.size(), 5u);
+    EXPECT_EQ(data.calImageLength, 0u);
+    ASSERT_TRUE(data.calibration);  // the document says which calibration was used
+    EXPECT_EQ(data.calibration->kind, CalibrationKind::TextFile);
+    EXPECT_EQ(data.calibration->fileName, L"umik.txt");
+
+    std::ofstream(cal) << "10 0.5\n100 zero\n";
+    r = Cli(base + " --mic-cal " + cal.string());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("\"umik.txt\": line 2: expected"), std::string::npos) << r.err;
+}
