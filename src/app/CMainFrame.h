@@ -26,8 +26,9 @@ public:
 
     // Connects the frame to its logic (which is made with the frame) and shows the document.
     void SetPresenter(MainPresenter* presenter);
-    // The devices, for the microphone choice (not owned; may stay unset).
-    void SetSession(AppSession* session) { session_ = session; }
+    // The devices, for the microphone choice (not owned; may stay unset). The choice kept in the
+    // settings by an earlier run is taken up again.
+    void SetSession(AppSession* session);
 
     // IMainWindow
     Threading::IPrompt& Prompt() override { return prompt_; }
@@ -100,3 +101,5 @@ private:
 
 inline constexpr char kRecentFilesKey[] = "Recent File List";
 inline constexpr char kGeometryKey[] = "Window/Geometry";
+inline constexpr char kMicrophoneDeviceKey[] = "Microphone/Device";
+inline constexpr char kMicrophoneCalibrationKey[] = "Microphone/TextCalibration";

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMenu>
+#include <QSettings>
 #include <algorithm>
 #include <array>
 
@@ -136,10 +137,24 @@ bool CMainFrame::OnExportEqualiser() {
     });
 }
 
+void CMainFrame::SetSession(AppSession* session) {
+    session_ = session;
+    if (session_ == nullptr)
+        return;
+    MicrophoneChoice& choice = session_->Microphone();
+    choice.device = settings_.value(kMicrophoneDeviceKey).toString().toStdWString();
+    choice.textCalibration = settings_.value(kMicrophoneCalibrationKey).toString().toStdWString();
+}
+
 void CMainFrame::OnMicrophone() {
     if (session_ == nullptr)
         return;
     CMicrophoneDlg dialog(session_->RecordingDevices(), session_->Microphone(), this);
-    if (dialog.exec() == QDialog::Accepted)
-        session_->Microphone() = dialog.Choice();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const MicrophoneChoice choice = dialog.Choice();
+    session_->Microphone() = choice;
+    settings_.setValue(kMicrophoneDeviceKey, QString::fromStdWString(choice.device));
+    settings_.setValue(kMicrophoneCalibrationKey,
+                       QString::fromStdWString(choice.textCalibration.wstring()));
 }

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -85,4 +86,47 @@ TEST(AppExport, TheMicrophoneDialogRefusesABadFileByItsLineAndKeepsAGoodChoice) 
     session.Microphone() = dialog.Choice();
     EXPECT_EQ(session.Measure().microphone->device, devices[1]);
     EXPECT_EQ(session.Measure().microphone->textCalibration, good);
+}
+
+TEST(AppExport, TheMicrophoneChoiceIsKeptForTheNextRun) {
+    ClearedSettings cleared;
+    TempDir dir;
+    const auto good = dir.path / "good.txt";
+    std::ofstream(good) << "20 0\n30 0.5\n";
+    DocData data;
+    const auto doc = dir.path / "room.CVD";
+    WriteDocFile(doc, data);
+    AppOptions options;
+    options.simulate = true;
+    options.document = doc;
+    MicrophoneChoice chosen;
+    {
+        AppSession session(options);
+        CTessalineApp app(options, session);
+        ASSERT_TRUE(app.Start());
+        ModalAnswerer answerer;
+        answerer.On(QStringLiteral("CMicrophoneDlg"), [&](QDialog& d) {
+            auto& dialog = static_cast<CMicrophoneDlg&>(d);
+            dialog.Devices()->setCurrentIndex(2);
+            dialog.CalibrationFile()->setText(QString::fromStdWString(good.wstring()));
+            dialog.accept();
+        });
+        QAction* microphone = nullptr;
+        for (QAction* menu : app.Frame()->menuBar()->actions())
+            if (menu->menu())
+                for (QAction* a : menu->menu()->actions())
+                    if (a->text() == QStringLiteral("&Microphone..."))
+                        microphone = a;
+        ASSERT_NE(microphone, nullptr);
+        microphone->trigger();
+        chosen = session.Microphone();
+        ASSERT_EQ(chosen.textCalibration, good);
+        ASSERT_FALSE(chosen.device.empty());
+    }
+    AppSession next(options);
+    QSettings settings(QStringLiteral("CorvanaElectronics"), QStringLiteral("Tessaline"));
+    CMainFrame frame(Resources(Brand::Main), settings);
+    frame.SetSession(&next);
+    EXPECT_EQ(next.Microphone().device, chosen.device);
+    EXPECT_EQ(next.Microphone().textCalibration, good);
 }

@@ -1,9 +1,10 @@
 // tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
 // simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
-// window after the whole Measure chain, the quick measurement's live view, and the dialogs of
-// the steps and of the main window.
+// window after the whole Measure chain and with its positions panel, the quick measurement's
+// live view, and the dialogs of the steps and of the main window.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 #include "app/CCheckForUsbSubWnd.h"
 #include "app/CCurveColorDialog.h"
 #include "app/CMainFrame.h"
+#include "app/CPositionsPanel.h"
 #include "app/CPreMeasurementDlg.h"
 #include "app/CQuickMeasureDlg.h"
 #include "app/CTargetCustomizationDialog.h"
@@ -86,6 +88,17 @@ int main(int argc, char** argv) {
         }))
         return 3;
     Save(*app.Frame(), "main-window");
+
+    // The positions panel below the graph, with the spread shaded.
+    CPositionsPanel* positions = app.Frame()->Positions();
+    positions->show();
+    positions->SpreadSwitch()->setChecked(true);
+    app.Frame()->resize(1100, 820);
+    QApplication::processEvents();
+    Save(*app.Frame(), "positions");
+    positions->SpreadSwitch()->setChecked(false);
+    positions->hide();
+    app.Frame()->resize(1100, 650);
 
     // The live view after the upload: the equalised room at the last position.
     bool quickTaken = false;
