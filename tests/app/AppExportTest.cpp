@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -14,6 +13,7 @@
 #include "app/CMicrophoneDlg.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "measure/TextCalibration.h"
 
 TEST(AppExport, MeasurementGraphAndEqualiserGoToTheChosenFiles) {
@@ -23,13 +23,9 @@ TEST(AppExport, MeasurementGraphAndEqualiserGoToTheChosenFiles) {
     data.results = {LevelCurve(-10), LevelCurve(-20), LevelCurve(-30)};
     const auto doc = dir.path / "room.CVD";
     WriteDocFile(doc, data);
-    AppOptions options;
-    options.simulate = true;
-    options.document = doc;
-    AppSession session(options);
-    CTessalineApp app(options, session);
-    ASSERT_TRUE(app.Start());
-    CMainFrame& frame = *app.Frame();
+    SimulatedApp simulated(doc);
+    ASSERT_TRUE(simulated.app.Start());
+    CMainFrame& frame = simulated.Frame();
     std::filesystem::path next;
     std::vector<std::filesystem::path> suggested;
     frame.SetFileDialog([&](bool save, const std::filesystem::path& suggestion) {
@@ -93,17 +89,11 @@ TEST(AppExport, TheMicrophoneChoiceIsKeptForTheNextRun) {
     TempDir dir;
     const auto good = dir.path / "good.txt";
     std::ofstream(good) << "20 0\n30 0.5\n";
-    DocData data;
-    const auto doc = dir.path / "room.CVD";
-    WriteDocFile(doc, data);
-    AppOptions options;
-    options.simulate = true;
-    options.document = doc;
+    const auto doc = EmptyDocument(dir.path);
     MicrophoneChoice chosen;
     {
-        AppSession session(options);
-        CTessalineApp app(options, session);
-        ASSERT_TRUE(app.Start());
+        SimulatedApp simulated(doc);
+        ASSERT_TRUE(simulated.app.Start());
         ModalAnswerer answerer;
         answerer.On(QStringLiteral("CMicrophoneDlg"), [&](QDialog& d) {
             auto& dialog = static_cast<CMicrophoneDlg&>(d);
@@ -111,19 +101,14 @@ TEST(AppExport, TheMicrophoneChoiceIsKeptForTheNextRun) {
             dialog.CalibrationFile()->setText(QString::fromStdWString(good.wstring()));
             dialog.accept();
         });
-        QAction* microphone = nullptr;
-        for (QAction* menu : app.Frame()->menuBar()->actions())
-            if (menu->menu())
-                for (QAction* a : menu->menu()->actions())
-                    if (a->text() == QStringLiteral("&Microphone..."))
-                        microphone = a;
+        QAction* microphone = MenuAction(simulated.Frame(), QStringLiteral("&Microphone..."));
         ASSERT_NE(microphone, nullptr);
         microphone->trigger();
-        chosen = session.Microphone();
+        chosen = simulated.session.Microphone();
         ASSERT_EQ(chosen.textCalibration, good);
         ASSERT_FALSE(chosen.device.empty());
     }
-    AppSession next(options);
+    AppSession next(SimulatedOn(doc));
     QSettings settings(QStringLiteral("CorvanaElectronics"), QStringLiteral("Tessaline"));
     CMainFrame frame(Resources(Brand::Main), settings);
     frame.SetSession(&next);

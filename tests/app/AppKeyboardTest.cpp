@@ -21,6 +21,7 @@
 #include "app/CTessalineApp.h"
 #include "app/CWelcomeDlg.h"
 #include "app/CWizardDialog.h"
+#include "app/SimulatedApp.h"
 
 namespace {
 
@@ -137,16 +138,11 @@ TEST(Keyboard, TabReachesEveryControlOfTheDialogsInReadingOrder) {
 TEST(Keyboard, TabReachesTheGraphWhoseArrowKeysZoomWithinTheLimits) {
     ClearedSettings cleared;
     TempDir dir;
-    AppOptions options;
-    options.simulate = true;
-    options.document = dir.path / "room.CVD";
-    WriteDocFile(options.document, DocData{});
-    AppSession session(options);
-    CTessalineApp app(options, session);
-    ASSERT_TRUE(app.Start());
-    ExpectTabReachesEveryControlInReadingOrder(*app.Frame());
+    SimulatedApp simulated(EmptyDocument(dir.path));
+    ASSERT_TRUE(simulated.app.Start());
+    ExpectTabReachesEveryControlInReadingOrder(simulated.Frame());
 
-    Graphing::CGraphCtrl* graph = app.Frame()->View()->Graph();
+    Graphing::CGraphCtrl* graph = simulated.Frame().View()->Graph();
     for (int i = 0; i < 8 && QApplication::focusWidget() != graph; ++i)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), graph);

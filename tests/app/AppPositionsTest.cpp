@@ -14,6 +14,7 @@
 #include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "wizard/Positions.h"
 
 namespace {
@@ -30,28 +31,10 @@ std::filesystem::path PositionsDocument(const TempDir& dir) {
     return path;
 }
 
-QAction* MenuAction(CMainFrame& frame, const QString& text) {
-    for (QAction* menu : frame.menuBar()->actions())
-        if (menu->menu())
-            for (QAction* a : menu->menu()->actions())
-                if (a->text() == text)
-                    return a;
-    return nullptr;
-}
-
-struct Window {
-    explicit Window(const std::filesystem::path& path) {
-        options.simulate = true;
-        options.document = path;
-    }
-    AppOptions options;
-};
-
 TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     TempDir dir;
-    Window w(PositionsDocument(dir));
-    AppSession session(w.options);
-    CTessalineApp app(w.options, session);
+    SimulatedApp simulated(PositionsDocument(dir));
+    CTessalineApp& app = simulated.app;
     ModalAnswerer answerer;
     ASSERT_TRUE(app.Start());
     CMainFrame& frame = *app.Frame();
@@ -90,9 +73,8 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
 TEST(AppPositions, VerifyInTheToolsMenuKeepsTheReMeasuredCurveAndReports) {
     TempDir dir;
     const auto path = PositionsDocument(dir);
-    Window w(path);
-    AppSession session(w.options);
-    CTessalineApp app(w.options, session);
+    SimulatedApp simulated(path);
+    CTessalineApp& app = simulated.app;
     ModalAnswerer answerer;  // one position: the pre-measurement dialog starts at 1
     ASSERT_TRUE(app.Start());
     QAction* verify = MenuAction(*app.Frame(), QStringLiteral("&Verify"));

@@ -14,16 +14,10 @@
 #include "app/CTessalineApp.h"
 #include "app/CWelcomeDlg.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "ui/qt/CStaticColorCtrl.h"
 
 namespace {
-
-AppOptions Simulated(const std::filesystem::path& document = {}) {
-    AppOptions o;
-    o.simulate = true;
-    o.document = document;
-    return o;
-}
 
 // A saved document with measured, target and calculated curves.
 std::filesystem::path CurvesDocument(const TempDir& dir) {
@@ -39,7 +33,7 @@ std::filesystem::path CurvesDocument(const TempDir& dir) {
 TEST(AppStartup, ADocumentOnTheCommandLineOpensWithoutTheWelcomeDialog) {
     TempDir dir;
     const auto path = CurvesDocument(dir);
-    AppOptions options = Simulated(path);
+    AppOptions options = SimulatedOn(path);
     AppSession session(options);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;
@@ -59,7 +53,7 @@ TEST(AppStartup, ADocumentOnTheCommandLineOpensWithoutTheWelcomeDialog) {
 }
 
 TEST(AppStartup, ExitInTheWelcomeDialogEndsBeforeAnyWindow) {
-    AppOptions options = Simulated();
+    AppOptions options = SimulatedOn();
     AppSession session(options);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;
@@ -73,7 +67,7 @@ TEST(AppStartup, ExitInTheWelcomeDialogEndsBeforeAnyWindow) {
 TEST(AppStartup, TheSecondBrandReadsRestoreAndKeepsItsOwnSettings) {
     TempDir dir;
     const auto path = CurvesDocument(dir);
-    AppOptions options = Simulated(path);
+    AppOptions options = SimulatedOn(path);
     options.brand = Brand::Second;
     AppSession session(options);
     CTessalineApp app(options, session);
@@ -98,7 +92,7 @@ TEST(AppStartup, ADoubleClickOnAChoiceActsAsOk) {
 class MainWindow : public ::testing::Test {
 protected:
     MainWindow()
-        : options(Simulated(CurvesDocument(dir))), session(options), app(options, session) {
+        : options(SimulatedOn(CurvesDocument(dir))), session(options), app(options, session) {
         EXPECT_TRUE(app.Start());
         frame = app.Frame();
     }

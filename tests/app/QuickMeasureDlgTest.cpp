@@ -16,6 +16,7 @@
 #include "app/CQuickMeasureDlg.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "sim/SimScene.h"
 #include "ui/qt/CGraphCtrl.h"
 
@@ -23,13 +24,8 @@ namespace {
 
 TEST(QuickMeasureWindow, ToolsQuickMeasureOpensTheLiveViewWithEveryControlNamed) {
     TempDir dir;
-    AppOptions options;
-    options.simulate = true;
-    options.document = dir.path / "room.CVD";
-    WriteDocFile(options.document, DocData{});
-    AppSession session(options);
-    CTessalineApp app(options, session);
-    ASSERT_TRUE(app.Start());
+    SimulatedApp simulated(EmptyDocument(dir.path));
+    ASSERT_TRUE(simulated.app.Start());
     ModalAnswerer answerer;
     bool checked = false;
     answerer.On(QStringLiteral("CQuickMeasureDlg"), [&](QDialog& d) {
@@ -55,11 +51,7 @@ TEST(QuickMeasureWindow, ToolsQuickMeasureOpensTheLiveViewWithEveryControlNamed)
         checked = true;
         dialog.Button(IDC_QM_CLOSE)->click();
     });
-    QAction* quick = nullptr;
-    for (QAction* menu : app.Frame()->menuBar()->actions())
-        for (QAction* a : menu->menu()->actions())
-            if (a->text() == QStringLiteral("Quick Measure"))
-                quick = a;
+    QAction* quick = MenuAction(simulated.Frame(), QStringLiteral("Quick Measure"));
     ASSERT_NE(quick, nullptr);
     quick->trigger();  // returns when the dialog has closed
     EXPECT_TRUE(checked);
