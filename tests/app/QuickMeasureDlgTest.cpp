@@ -16,6 +16,7 @@
 #include "app/CQuickMeasureDlg.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
+#include "app/SceneEnvironment.h"
 #include "app/SimulatedApp.h"
 #include "sim/SimScene.h"
 #include "ui/qt/CGraphCtrl.h"
@@ -64,11 +65,7 @@ protected:
         Sim::SceneOptions options;
         options.calibrationDir = dir.path;
         scene = std::make_unique<Sim::SimScene>(std::move(options));
-        MeasureEnvironment env;
-        env.usb = scene->Usb();
-        env.recorders = scene->Recorders(&pace);
-        env.calibrationDir = scene->CalibrationDir();
-        env.micSerial = scene->MicrophoneSerial();
+        MeasureEnvironment env = SceneEnvironment(*scene, &pace);
         bridge.Start();
         drain.setInterval(1);
         QObject::connect(&drain, &QTimer::timeout, [this] { bridge.Drain(); });

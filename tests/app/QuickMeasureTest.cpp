@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/QuickMeasure.h"
+#include "app/SceneEnvironment.h"
 #include "sim/SimScene.h"
 #include "support/ScriptedPrompt.h"
 #include "threading/RegisteredMessages.h"
@@ -52,11 +53,7 @@ protected:
                                  (std::string("quick_core_") +
                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         scene = std::make_unique<Sim::SimScene>(std::move(options));
-        MeasureEnvironment env;
-        env.usb = scene->Usb();
-        env.recorders = scene->Recorders(&pace);
-        env.calibrationDir = scene->CalibrationDir();
-        env.micSerial = scene->MicrophoneSerial();
+        MeasureEnvironment env = SceneEnvironment(*scene, &pace);
         bridge.Start();
         engine = std::make_unique<QuickMeasure>(window, bridge, std::move(env));
         engine->OnInitDialog();
