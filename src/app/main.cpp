@@ -12,6 +12,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTessalineApp.h"
 #include "threading/Errors.h"
+#include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
 
 namespace {
@@ -51,6 +52,7 @@ private:
 
 int main(int argc, char** argv) {
     Threading::UsePassiveWaitPolicy(argv);
+    Threading::KeepFreedMemoryForReuse();
     // Help needs no display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -7,6 +7,7 @@
 #include "cli/Cli.h"
 #include "cli/UsbSession.h"
 #include "threading/Errors.h"
+#include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
 
 namespace cli {
@@ -36,6 +37,7 @@ void PrintLine(const std::string& text) {
 
 int main(int argc, char** argv) {
     Threading::UsePassiveWaitPolicy(argv);
+    Threading::KeepFreedMemoryForReuse();
     CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
     app.require_subcommand(1);
     cli::GlobalOptions globals;
