@@ -49,7 +49,8 @@ for attempt in 1 2; do
     echo "e2e: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
   fi
   status=0
-  DISPLAY=":$display" dbus-run-session -- bash "$inner" 2> >(tee "$work/inner.err" >&2) || status=$?
+  DISPLAY=":$display" dbus-run-session -- bash "$inner" 2>"$work/inner.err" || status=$?
+  cat "$work/inner.err" >&2
   kill $xvfb 2>/dev/null || true
   wait $xvfb 2>/dev/null || true
   if [ $status -eq 0 ]; then
