@@ -9,7 +9,7 @@
 
 #include "FuzzTarget.h"
 #include "cli/Analyse.h"
-#include "cli/Cli.h"
+#include "cli/CliErrors.h"
 #include "threading/Errors.h"
 
 TESSALINE_FUZZ_TARGET(analyse) {

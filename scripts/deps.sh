@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need (Debian 12, as root).
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config git python3
+  build-essential cmake ninja-build pkg-config git python3 ccache
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
   clang libclang-rt-14-dev clang-format

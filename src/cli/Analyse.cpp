@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "cli/Cli.h"
+#include "cli/CliErrors.h"
 #include "cli/Wav.h"
 #include "measure/CorrectionManager.h"
 #include "measure/Impulse.h"

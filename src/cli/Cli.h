@@ -1,6 +1,6 @@
 #pragma once
-// Command registration for tessaline-cli. Each command file registers itself with a static
-// CommandRegistration; main() builds the parser from the registry in name order.
+// The commands of tessaline-cli: the options every command shares and the table main() builds
+// the parser from (Commands.cpp, in name order).
 
 #include <CLI/CLI.hpp>
 
@@ -8,6 +8,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "cli/Backends.h"
+#include "cli/CliErrors.h"
 
 namespace cli {
 
@@ -24,33 +27,22 @@ struct GlobalOptions {
     std::vector<std::string> simFaults;
     std::string simState;  // file holding the simulated subwoofer between runs
 
+    // The platform's devices, chosen by the executable.
+    Backends backends;
     // The run's environment, built from the options above once parsing is complete.
     std::shared_ptr<Session> session;
-};
-
-// Bad input found by a command (missing file, wrong format): printed as one line, exit 2.
-class CliFailure : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A malformed or out-of-range option value: printed as one line, exit 1 as for any usage error.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // A command adds its subcommand to the app and sets its callback. The callback throws
 // tsl::wruntime_error (or CliFailure) on failure; main maps that to stderr and exit 2.
 using CommandSetup = std::function<void(CLI::App& app, GlobalOptions& globals)>;
 
-struct CommandRegistration {
-    CommandRegistration(std::string name, CommandSetup setup);
+struct Command {
+    std::string name;
+    CommandSetup setup;
 };
 
-const std::vector<std::pair<std::string, CommandSetup>>& Commands();
-
-// Writes text with a trailing line feed to stdout (UTF-8).
-void PrintLine(const std::string& text);
+// Every command, in name order.
+std::vector<Command> Commands();
 
 }  // namespace cli

@@ -1,6 +1,6 @@
 #include "cli/DocJson.h"
 
-#include "cli/Cli.h"
+#include "cli/CliErrors.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
 #include "threading/Errors.h"

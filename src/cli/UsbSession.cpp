@@ -11,9 +11,7 @@
 #include <memory>
 #include <mutex>
 
-#include "measure/PortAudioRecorder.h"
 #include "sim/SimScene.h"
-#include "sublink/LibusbTransport.h"
 #include "threading/Errors.h"
 
 namespace cli {
@@ -54,7 +52,9 @@ std::shared_ptr<CUsbController::IUsbBus> MakeUsbBus(const GlobalOptions& g) {
     if (const char* env = std::getenv("TESSALINE_USB_IDS"))
         if (!CUsbController::ParseUsbIdList(env, ids))
             throw UsageError(std::string("TESSALINE_USB_IDS must be VVVV:PPPP,...: ") + env);
-    return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
+    if (!g.backends.usbBus)
+        throw CliFailure("This build has no USB support; use --simulate");
+    return g.backends.usbBus(std::move(ids));
 }
 
 }  // namespace
@@ -83,7 +83,8 @@ Session::StateLock::~StateLock() {
         ::close(fd_);
 }
 
-Session::Session(const GlobalOptions& g) {
+Session::Session(const GlobalOptions& g)
+    : driver_(g.backends.driver), recorders_(g.backends.recorders) {
     if (g.trace) {
         auto lock = std::make_shared<std::mutex>();
         trace_ = [lock](const std::string& line) {
@@ -111,13 +112,15 @@ CUsbController::DriverSupport Session::Driver() const {
     // The simulated subwoofer needs no USB driver.
     if (scene_)
         return {};
-    return CUsbController::DriverSupport::Platform();
+    return driver_ ? driver_() : CUsbController::DriverSupport{};
 }
 
 AudioSampler::EnumeratorFactory Session::Recorders() const {
     if (scene_)
         return scene_->Recorders();
-    return AudioSampler::CreateEnumerator;
+    if (!recorders_)
+        throw CliFailure("This build has no microphone support; use --simulate");
+    return recorders_;
 }
 
 void Session::Finish() {

@@ -34,7 +34,7 @@ public:
     CUsbController::UsbEnvironment Usb() const;
     // The platform's driver check, or none in a simulation.
     CUsbController::DriverSupport Driver() const;
-    // The microphone's recorders: PortAudio, or the simulated microphone.
+    // The microphone's recorders: the platform's, or the simulated microphone.
     AudioSampler::EnumeratorFactory Recorders() const;
     // The simulated scene; null on real hardware.
     Sim::SimScene* Scene() const { return scene_.get(); }
@@ -62,6 +62,8 @@ private:
     std::unique_ptr<StateLock> stateLock_;
     std::unique_ptr<Sim::SimScene> scene_;
     std::shared_ptr<CUsbController::IUsbBus> bus_;
+    std::function<CUsbController::DriverSupport()> driver_;
+    AudioSampler::EnumeratorFactory recorders_;
     CUsbController::UsbTraceSink trace_;
     Threading::MessageBridge bridge_;
 };

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "cli/Cli.h"
+#include "cli/CliErrors.h"
 
 namespace cli {
 

@@ -11,7 +11,7 @@
 #include "cli/Analyse.h"
 #include "cli/Cli.h"
 
-namespace {
+namespace cli::analyse_command {
 
 std::string Number(double value) {
     char text[32];
@@ -42,30 +42,33 @@ struct AnalyseArgs {
     std::int32_t unitSerial = 0;
 };
 
-const cli::CommandRegistration registration{
-    "analyse", [](CLI::App& app, cli::GlobalOptions&) {
-        auto args = std::make_shared<AnalyseArgs>();
-        auto* cmd = app.add_subcommand(
-            "analyse", "Frequency response of a mono 48 kHz capture of the repeating test sweep");
-        cmd->add_option("capture", args->path, "Capture WAV file (three sweep periods)")
-            ->required();
-        cmd->add_flag("--quick", args->quick,
-                      "Quick measurement of the first two periods, without checks");
-        cmd->add_option("--band", args->band, "Analysis band LO:HI in Hz (default 20:350)");
-        cmd->add_flag("--no-smooth", args->noSmooth, "Skip the 1/6-octave smoothing");
-        cmd->add_flag("--json", args->json, "Print {\"points\": [[f, db, phase], ...]}");
-        cmd->add_option("--cal", args->cal, "Microphone calibration file to correct the response");
-        cmd->add_option("--unit-serial", args->unitSerial,
-                        "Unit serial number the calibration file belongs to (default 0)");
-        cmd->callback([args] {
-            cli::AnalyseOptions options;
-            options.quick = args->quick;
-            options.smooth = !args->noSmooth;
-            options.calibrationFile = args->cal;
-            options.unitSerial = args->unitSerial;
-            cli::ParseBand(args->band, options);
-            Print(cli::AnalyseCapture(args->path, options), args->json);
-        });
-    }};
+Command Make() {
+    return {"analyse", [](CLI::App& app, cli::GlobalOptions&) {
+                auto args = std::make_shared<AnalyseArgs>();
+                auto* cmd = app.add_subcommand(
+                    "analyse",
+                    "Frequency response of a mono 48 kHz capture of the repeating test sweep");
+                cmd->add_option("capture", args->path, "Capture WAV file (three sweep periods)")
+                    ->required();
+                cmd->add_flag("--quick", args->quick,
+                              "Quick measurement of the first two periods, without checks");
+                cmd->add_option("--band", args->band, "Analysis band LO:HI in Hz (default 20:350)");
+                cmd->add_flag("--no-smooth", args->noSmooth, "Skip the 1/6-octave smoothing");
+                cmd->add_flag("--json", args->json, "Print {\"points\": [[f, db, phase], ...]}");
+                cmd->add_option("--cal", args->cal,
+                                "Microphone calibration file to correct the response");
+                cmd->add_option("--unit-serial", args->unitSerial,
+                                "Unit serial number the calibration file belongs to (default 0)");
+                cmd->callback([args] {
+                    cli::AnalyseOptions options;
+                    options.quick = args->quick;
+                    options.smooth = !args->noSmooth;
+                    options.calibrationFile = args->cal;
+                    options.unitSerial = args->unitSerial;
+                    cli::ParseBand(args->band, options);
+                    Print(cli::AnalyseCapture(args->path, options), args->json);
+                });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::analyse_command

@@ -11,7 +11,7 @@
 #include "threading/Errors.h"
 #include "wizard/UploadImage.h"
 
-namespace {
+namespace cli::block_command {
 
 struct BlockArgs {
     std::string path;
@@ -48,17 +48,19 @@ void PrintBlock(const BlockArgs& args) {
     cli::PrintLine(line);
 }
 
-const cli::CommandRegistration registration{
-    "block", [](CLI::App& app, cli::GlobalOptions&) {
-        auto args = std::make_shared<BlockArgs>();
-        auto* cmd = app.add_subcommand(
-            "block", "Print the equaliser coefficient block of a document as hexadecimal");
-        cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
-        cmd->add_flag("--erase", args->erase, "The block an erase writes instead");
-        cmd->add_option("--size", args->size,
-                        "Block size in bytes (default: the document model's equaliser block)")
-            ->check(CLI::IsMember({224, 512}));
-        cmd->callback([args] { PrintBlock(*args); });
-    }};
+Command Make() {
+    return {"block", [](CLI::App& app, cli::GlobalOptions&) {
+                auto args = std::make_shared<BlockArgs>();
+                auto* cmd = app.add_subcommand(
+                    "block", "Print the equaliser coefficient block of a document as hexadecimal");
+                cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
+                cmd->add_flag("--erase", args->erase, "The block an erase writes instead");
+                cmd->add_option(
+                       "--size", args->size,
+                       "Block size in bytes (default: the document model's equaliser block)")
+                    ->check(CLI::IsMember({224, 512}));
+                cmd->callback([args] { PrintBlock(*args); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::block_command

@@ -16,7 +16,7 @@
 #include "measure/TextCalibration.h"
 #include "threading/Errors.h"
 
-namespace {
+namespace cli::cal_command {
 
 std::string Number(double value) {
     char text[32];
@@ -96,34 +96,39 @@ void List(const CalArgs& args) {
     cli::PrintLine(out.dump());
 }
 
-const cli::CommandRegistration registration{
-    "cal", [](CLI::App& app, cli::GlobalOptions& globals) {
-        auto args = std::make_shared<CalArgs>();
-        auto* cal = app.add_subcommand("cal", "Microphone calibration files");
-        cal->require_subcommand(1);
+Command Make() {
+    return {
+        "cal", [](CLI::App& app, cli::GlobalOptions& globals) {
+            auto args = std::make_shared<CalArgs>();
+            auto* cal = app.add_subcommand("cal", "Microphone calibration files");
+            cal->require_subcommand(1);
 
-        auto* show = cal->add_subcommand("show", "Print a calibration file's contents as JSON");
-        show->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")->required();
-        show->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
-        show->callback([args] { Show(*args); });
+            auto* show = cal->add_subcommand("show", "Print a calibration file's contents as JSON");
+            show->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")
+                ->required();
+            show->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
+            show->callback([args] { Show(*args); });
 
-        auto* corr = cal->add_subcommand(
-            "correction", "Print the microphone correction built from a file as CSV");
-        corr->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")->required();
-        corr->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
-        corr->add_flag("--text", args->text,
-                       "A plain-text calibration file (lines of frequency dB [phase])");
-        corr->callback([args] { Correction(*args); });
+            auto* corr = cal->add_subcommand(
+                "correction", "Print the microphone correction built from a file as CSV");
+            corr->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")
+                ->required();
+            corr->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
+            corr->add_flag("--text", args->text,
+                           "A plain-text calibration file (lines of frequency dB [phase])");
+            corr->callback([args] { Correction(*args); });
 
-        auto* list = cal->add_subcommand("list", "List the calibration files of a folder as JSON");
-        list->add_option("--cal-dir", args->dir,
-                         "Calibration folder (default: $TESSALINE_CAL_DIR, else the program's "
-                         "folder)");
-        list->callback([args] { List(*args); });
+            auto* list =
+                cal->add_subcommand("list", "List the calibration files of a folder as JSON");
+            list->add_option("--cal-dir", args->dir,
+                             "Calibration folder (default: $TESSALINE_CAL_DIR, else the program's "
+                             "folder)");
+            list->callback([args] { List(*args); });
 
-        auto* devices = cal->add_subcommand(
-            "devices", "List the recording devices a microphone can be chosen from (JSON)");
-        devices->callback([&globals] { Devices(globals); });
-    }};
+            auto* devices = cal->add_subcommand(
+                "devices", "List the recording devices a microphone can be chosen from (JSON)");
+            devices->callback([&globals] { Devices(globals); });
+        }};
+}
 
-}  // namespace
+}  // namespace cli::cal_command

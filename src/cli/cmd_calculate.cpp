@@ -18,7 +18,7 @@
 #include "wizard/CalculateStep.h"
 #include "wizard/Steps.h"
 
-namespace {
+namespace cli::calculate_command {
 
 struct CalculateArgs {
     std::string doc, out;
@@ -94,27 +94,29 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
     cli::PrintLine(out.dump());
 }
 
-const cli::CommandRegistration registration{
-    "calculate", [](CLI::App& app, cli::GlobalOptions& globals) {
-        auto args = std::make_shared<CalculateArgs>();
-        auto* cmd = app.add_subcommand(
-            "calculate",
-            "Build the target and fit the equaliser of a document (the Calculate step)");
-        cmd->add_option("DOC", args->doc, "Measurement document")->required();
-        auto* detect =
-            cmd->add_flag("--detect-crossover", args->detect, "Detect the crossover frequency");
-        cmd->add_option("--crossover", args->crossover, "Crossover frequency in Hz (160 to 250)")
-            ->excludes(detect)
-            ->check(CLI::Range(kCrossoverMin, kCrossoverMax));
-        cmd->add_option("--hp-order", args->hpOrder,
-                        "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order")
-            ->check(CLI::Range(kHpOrderMin, kHpOrderMax));
-        cmd->add_option("--hp-freq", args->hpFreq,
-                        "High-pass frequency in Hz (20 to the crossover)");
-        cmd->add_option("--min-eq", args->minEq,
-                        "Minimum EQ frequency in Hz (20 to the crossover)");
-        cmd->add_option("--out", args->out, "Write the document here instead of in place");
-        cmd->callback([args, &globals] { Calculate(*args, globals); });
-    }};
+Command Make() {
+    return {"calculate", [](CLI::App& app, cli::GlobalOptions& globals) {
+                auto args = std::make_shared<CalculateArgs>();
+                auto* cmd = app.add_subcommand(
+                    "calculate",
+                    "Build the target and fit the equaliser of a document (the Calculate step)");
+                cmd->add_option("DOC", args->doc, "Measurement document")->required();
+                auto* detect = cmd->add_flag("--detect-crossover", args->detect,
+                                             "Detect the crossover frequency");
+                cmd->add_option("--crossover", args->crossover,
+                                "Crossover frequency in Hz (160 to 250)")
+                    ->excludes(detect)
+                    ->check(CLI::Range(kCrossoverMin, kCrossoverMax));
+                cmd->add_option("--hp-order", args->hpOrder,
+                                "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order")
+                    ->check(CLI::Range(kHpOrderMin, kHpOrderMax));
+                cmd->add_option("--hp-freq", args->hpFreq,
+                                "High-pass frequency in Hz (20 to the crossover)");
+                cmd->add_option("--min-eq", args->minEq,
+                                "Minimum EQ frequency in Hz (20 to the crossover)");
+                cmd->add_option("--out", args->out, "Write the document here instead of in place");
+                cmd->callback([args, &globals] { Calculate(*args, globals); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::calculate_command

@@ -10,7 +10,7 @@
 #include "threading/Errors.h"
 #include "wizard/Positions.h"
 
-namespace {
+namespace cli::doc_command {
 
 void Show(const std::string& path) {
     DocData data;
@@ -53,56 +53,60 @@ struct DocArgs {
     int position = 0;
 };
 
-const cli::CommandRegistration registration{
-    "doc", [](CLI::App& app, cli::GlobalOptions&) {
-        auto args = std::make_shared<DocArgs>();
-        auto* doc = app.add_subcommand("doc", "Measurement documents");
-        doc->require_subcommand(1);
+Command Make() {
+    return {
+        "doc", [](CLI::App& app, cli::GlobalOptions&) {
+            auto args = std::make_shared<DocArgs>();
+            auto* doc = app.add_subcommand("doc", "Measurement documents");
+            doc->require_subcommand(1);
 
-        auto* show = doc->add_subcommand("show", "Print every field of a document as JSON");
-        show->add_option("file", args->in, "Document (.CVD or .KTSL)")->required();
-        show->callback([args] { Show(args->in); });
+            auto* show = doc->add_subcommand("show", "Print every field of a document as JSON");
+            show->add_option("file", args->in, "Document (.CVD or .KTSL)")->required();
+            show->callback([args] { Show(args->in); });
 
-        auto* make = doc->add_subcommand("new", "Write a new, empty document");
-        make->add_option("file", args->out, "Document to write")->required();
-        make->add_flag("--force", args->force, "Replace the file when it exists");
-        make->callback([args] {
-            std::error_code error;
-            if (!args->force && std::filesystem::exists(args->out, error))
-                throw cli::CliFailure("'" + args->out +
-                                      "' exists; add --force to replace it with a new document");
-            DocData fresh;
-            WriteDocFile(args->out, fresh);
-        });
+            auto* make = doc->add_subcommand("new", "Write a new, empty document");
+            make->add_option("file", args->out, "Document to write")->required();
+            make->add_flag("--force", args->force, "Replace the file when it exists");
+            make->callback([args] {
+                std::error_code error;
+                if (!args->force && std::filesystem::exists(args->out, error))
+                    throw cli::CliFailure(
+                        "'" + args->out +
+                        "' exists; add --force to replace it with a new document");
+                DocData fresh;
+                WriteDocFile(args->out, fresh);
+            });
 
-        auto* convert = doc->add_subcommand("convert", "Rewrite a document in version 8");
-        convert->add_option("in", args->in, "Document to read (version 1 to 8)")->required();
-        convert->add_option("out", args->out, "Document to write")->required();
-        convert->callback([args] {
-            DocData data;
-            cli::ReadDocument(args->in, data);
-            WriteDocFile(args->out, data);
-        });
+            auto* convert = doc->add_subcommand("convert", "Rewrite a document in version 8");
+            convert->add_option("in", args->in, "Document to read (version 1 to 8)")->required();
+            convert->add_option("out", args->out, "Document to write")->required();
+            convert->callback([args] {
+                DocData data;
+                cli::ReadDocument(args->in, data);
+                WriteDocFile(args->out, data);
+            });
 
-        auto* positions = doc->add_subcommand(
-            "positions", "Print each position's checks and deviation from the average as JSON");
-        positions->add_option("file", args->in, "Document")->required();
-        positions->callback([args] { Positions(args->in); });
+            auto* positions = doc->add_subcommand(
+                "positions", "Print each position's checks and deviation from the average as JSON");
+            positions->add_option("file", args->in, "Document")->required();
+            positions->callback([args] { Positions(args->in); });
 
-        auto* drop = doc->add_subcommand(
-            "drop", "Drop one position and keep the average of the others (calculate afterwards)");
-        drop->add_option("file", args->in, "Document")->required();
-        drop->add_option("position", args->position, "Position number, from 1")->required();
-        drop->add_option("--out", args->out, "Write the document here instead of in place");
-        drop->callback([args] {
-            DocData data;
-            cli::ReadDocument(args->in, data);
-            if (args->position < 1)
-                throw cli::UsageError("position must be 1 or more: " +
-                                      std::to_string(args->position));
-            DropPosition(data, static_cast<size_t>(args->position - 1));
-            WriteDocFile(args->out.empty() ? args->in : args->out, data);
-        });
-    }};
+            auto* drop = doc->add_subcommand(
+                "drop",
+                "Drop one position and keep the average of the others (calculate afterwards)");
+            drop->add_option("file", args->in, "Document")->required();
+            drop->add_option("position", args->position, "Position number, from 1")->required();
+            drop->add_option("--out", args->out, "Write the document here instead of in place");
+            drop->callback([args] {
+                DocData data;
+                cli::ReadDocument(args->in, data);
+                if (args->position < 1)
+                    throw cli::UsageError("position must be 1 or more: " +
+                                          std::to_string(args->position));
+                DropPosition(data, static_cast<size_t>(args->position - 1));
+                WriteDocFile(args->out.empty() ? args->in : args->out, data);
+            });
+        }};
+}
 
-}  // namespace
+}  // namespace cli::doc_command

@@ -8,18 +8,20 @@
 #include "wizard/MainCommands.h"
 #include "wizard/Steps.h"
 
-namespace {
+namespace cli::erase_command {
 
-const cli::CommandRegistration registration{
-    "erase", [](CLI::App& app, cli::GlobalOptions& globals) {
-        auto* cmd = app.add_subcommand("erase", "Erase the subwoofer's equaliser");
-        cmd->callback([&globals] {
-            cli::CommandDocument document;
-            cli::RunCommandWizard(
-                globals.session->Bridge(), kWizardUpload, kOptionErase | kOptionNoSave, document,
-                StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));
-            cli::PrintLine(tsl::ToUtf8(kEraseSuccessText));
-        });
-    }};
+Command Make() {
+    return {"erase", [](CLI::App& app, cli::GlobalOptions& globals) {
+                auto* cmd = app.add_subcommand("erase", "Erase the subwoofer's equaliser");
+                cmd->callback([&globals] {
+                    cli::CommandDocument document;
+                    cli::RunCommandWizard(
+                        globals.session->Bridge(), kWizardUpload, kOptionErase | kOptionNoSave,
+                        document,
+                        StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));
+                    cli::PrintLine(tsl::ToUtf8(kEraseSuccessText));
+                });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::erase_command

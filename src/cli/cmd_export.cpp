@@ -13,11 +13,8 @@
 #include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
 #include "threading/SafeFile.h"
-#ifdef TESSALINE_PNG
-#include "export/PlotPng.h"
-#endif
 
-namespace {
+namespace cli::export_command {
 
 struct ExportArgs {
     std::string path;
@@ -27,7 +24,7 @@ struct ExportArgs {
     int height = 700;
 };
 
-void Export(const ExportArgs& args) {
+void Export(const ExportArgs& args, const cli::Backends& backends) {
     if (args.out.empty() && args.png.empty() && args.svg.empty())
         throw cli::UsageError("export: give at least one of --out, --png and --svg");
     const auto selection = Exporting::ParseCurveSelection(args.curve);
@@ -44,10 +41,8 @@ void Export(const ExportArgs& args) {
             throw cli::UsageError(e.what());
         }
     }
-#ifndef TESSALINE_PNG
-    if (!args.png.empty())
+    if (!args.png.empty() && !backends.png)
         throw cli::CliFailure("--png: this build has no Qt to paint pictures; use --svg");
-#endif
     DocData data;
     cli::ReadDocument(args.path, data);
     if (!args.out.empty())
@@ -57,12 +52,8 @@ void Export(const ExportArgs& args) {
     const auto curves = Exporting::DocumentPlotCurves(data);
     if (!args.svg.empty())
         Threading::SafeWriteFile(args.svg, Exporting::PlotSvg(curves, plot));
-#ifdef TESSALINE_PNG
-    if (!args.png.empty()) {
-        Exporting::OffscreenGui gui;
-        Exporting::SavePlotPng(curves, plot, args.png);
-    }
-#endif
+    if (!args.png.empty())
+        backends.png(curves, plot, args.png);
 }
 
 struct EqArgs {
@@ -79,37 +70,40 @@ void ListEq(const EqArgs& args) {
                              : Exporting::EqListingText(data.eq, rate, data.name));
 }
 
-const cli::CommandRegistration exportCommand{
-    "export", [](CLI::App& app, cli::GlobalOptions&) {
-        auto args = std::make_shared<ExportArgs>();
-        auto* cmd = app.add_subcommand(
-            "export", "Write a document's curve as text and its graph as PNG or SVG");
-        cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
-        cmd->add_option("--curve", args->curve,
-                        "The curve for --out: average, target, calculated or position=N")
-            ->capture_default_str();
-        cmd->add_option("--out", args->out,
-                        "Text file: '*' header lines, then frequency level_dB phase_deg");
-        cmd->add_option("--png", args->png, "The graph as a PNG picture");
-        cmd->add_option("--svg", args->svg, "The graph as an SVG picture");
-        cmd->add_option("--width", args->width, "Picture width in pixels (200 to 8000)")
-            ->capture_default_str();
-        cmd->add_option("--height", args->height, "Picture height in pixels (200 to 8000)")
-            ->capture_default_str();
-        cmd->add_option("--title", args->title, "Graph title (default: the subwoofer's name)");
-        cmd->callback([args] { Export(*args); });
-    }};
+Command MakeExport() {
+    return {"export", [](CLI::App& app, cli::GlobalOptions& globals) {
+                auto args = std::make_shared<ExportArgs>();
+                auto* cmd = app.add_subcommand(
+                    "export", "Write a document's curve as text and its graph as PNG or SVG");
+                cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
+                cmd->add_option("--curve", args->curve,
+                                "The curve for --out: average, target, calculated or position=N")
+                    ->capture_default_str();
+                cmd->add_option("--out", args->out,
+                                "Text file: '*' header lines, then frequency level_dB phase_deg");
+                cmd->add_option("--png", args->png, "The graph as a PNG picture");
+                cmd->add_option("--svg", args->svg, "The graph as an SVG picture");
+                cmd->add_option("--width", args->width, "Picture width in pixels (200 to 8000)")
+                    ->capture_default_str();
+                cmd->add_option("--height", args->height, "Picture height in pixels (200 to 8000)")
+                    ->capture_default_str();
+                cmd->add_option("--title", args->title,
+                                "Graph title (default: the subwoofer's name)");
+                cmd->callback([args, &globals] { Export(*args, globals.backends); });
+            }};
+}
 
-const cli::CommandRegistration eqCommand{
-    "eq", [](CLI::App& app, cli::GlobalOptions&) {
-        auto args = std::make_shared<EqArgs>();
-        auto* cmd = app.add_subcommand(
-            "eq",
-            "List a document's equaliser: per section shape, frequency, gain, Q and "
-            "coefficients");
-        cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
-        cmd->add_flag("--json", args->json, "As JSON");
-        cmd->callback([args] { ListEq(*args); });
-    }};
+Command MakeEq() {
+    return {"eq", [](CLI::App& app, cli::GlobalOptions&) {
+                auto args = std::make_shared<EqArgs>();
+                auto* cmd = app.add_subcommand(
+                    "eq",
+                    "List a document's equaliser: per section shape, frequency, gain, Q and "
+                    "coefficients");
+                cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
+                cmd->add_flag("--json", args->json, "As JSON");
+                cmd->callback([args] { ListEq(*args); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::export_command

@@ -12,7 +12,7 @@
 #include "sublink/VersionCheck.h"
 #include "threading/Errors.h"
 
-namespace {
+namespace cli::firmware_command {
 
 // Decimal, or hexadecimal with a 0x prefix.
 uint16_t ParseModelId(const std::string& text) {
@@ -55,16 +55,19 @@ void Run(const FirmwareOptions& opts) {
     cli::PrintLine(out.dump(2));
 }
 
-const cli::CommandRegistration registration{
-    "firmware", [](CLI::App& app, cli::GlobalOptions&) {
-        auto opts = std::make_shared<FirmwareOptions>();
-        auto* cmd = app.add_subcommand(
-            "firmware", "Parse a firmware version text and check it against a model's minimum");
-        cmd->add_option("text", opts->text, "Version text as the subwoofer reports it")->required();
-        cmd->add_option_function<std::string>(
-            "--model", [opts](const std::string& v) { opts->model = v; },
-            "Model identifier (decimal or 0x hex); without it no model is known");
-        cmd->callback([opts] { Run(*opts); });
-    }};
+Command Make() {
+    return {"firmware", [](CLI::App& app, cli::GlobalOptions&) {
+                auto opts = std::make_shared<FirmwareOptions>();
+                auto* cmd = app.add_subcommand(
+                    "firmware",
+                    "Parse a firmware version text and check it against a model's minimum");
+                cmd->add_option("text", opts->text, "Version text as the subwoofer reports it")
+                    ->required();
+                cmd->add_option_function<std::string>(
+                    "--model", [opts](const std::string& v) { opts->model = v; },
+                    "Model identifier (decimal or 0x hex); without it no model is known");
+                cmd->callback([opts] { Run(*opts); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::firmware_command

@@ -9,7 +9,7 @@
 #include "document/TessalineDoc.h"
 #include "threading/Errors.h"
 
-namespace {
+namespace cli::measure_command {
 
 void Measure(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
     cli::MeasureSession session(args, globals);
@@ -27,13 +27,15 @@ void Measure(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
                    tsl::ToUtf8(d.name) + " into " + out.string());
 }
 
-const cli::CommandRegistration registration{
-    "measure", [](CLI::App& app, cli::GlobalOptions& globals) {
-        auto args = std::make_shared<cli::MeasureArgs>();
-        auto* cmd = app.add_subcommand(
-            "measure", "Measure the room at 5 to 10 microphone positions (the Measure wizard)");
-        cli::AddMeasureOptions(*cmd, *args);
-        cmd->callback([args, &globals] { Measure(*args, globals); });
-    }};
+Command Make() {
+    return {"measure", [](CLI::App& app, cli::GlobalOptions& globals) {
+                auto args = std::make_shared<cli::MeasureArgs>();
+                auto* cmd = app.add_subcommand(
+                    "measure",
+                    "Measure the room at 5 to 10 microphone positions (the Measure wizard)");
+                cli::AddMeasureOptions(*cmd, *args);
+                cmd->callback([args, &globals] { Measure(*args, globals); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::measure_command

@@ -7,7 +7,7 @@
 #include "sublink/ModelVersion.h"
 #include "threading/Errors.h"
 
-namespace {
+namespace cli::models_command {
 
 nlohmann::ordered_json ModelJson(const CUsbController::BaseConfig& model) {
     const CUsbController::MemoryBlock& eq = model.flashConfig->EqualiserBlock();
@@ -25,15 +25,17 @@ nlohmann::ordered_json ModelJson(const CUsbController::BaseConfig& model) {
     };
 }
 
-const cli::CommandRegistration registration{
-    "models", [](CLI::App& app, cli::GlobalOptions&) {
-        auto* cmd = app.add_subcommand("models", "List the supported subwoofer models as JSON");
-        cmd->callback([] {
-            nlohmann::ordered_json out = nlohmann::ordered_json::array();
-            for (const CUsbController::BaseConfig* model : CUsbController::RegisteredModels())
-                out.push_back(ModelJson(*model));
-            cli::PrintLine(out.dump(2));
-        });
-    }};
+Command Make() {
+    return {
+        "models", [](CLI::App& app, cli::GlobalOptions&) {
+            auto* cmd = app.add_subcommand("models", "List the supported subwoofer models as JSON");
+            cmd->callback([] {
+                nlohmann::ordered_json out = nlohmann::ordered_json::array();
+                for (const CUsbController::BaseConfig* model : CUsbController::RegisteredModels())
+                    out.push_back(ModelJson(*model));
+                cli::PrintLine(out.dump(2));
+            });
+        }};
+}
 
-}  // namespace
+}  // namespace cli::models_command

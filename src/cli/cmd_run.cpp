@@ -12,7 +12,7 @@
 #include "wizard/MainCommands.h"
 #include "wizard/Steps.h"
 
-namespace {
+namespace cli::run_command {
 
 void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
     cli::MeasureSession session(args, globals);
@@ -29,13 +29,15 @@ void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
     cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));
 }
 
-const cli::CommandRegistration registration{
-    "run", [](CLI::App& app, cli::GlobalOptions& globals) {
-        auto args = std::make_shared<cli::MeasureArgs>();
-        auto* cmd = app.add_subcommand(
-            "run", "The Measure button: measure, calculate with crossover detection, upload");
-        cli::AddMeasureOptions(*cmd, *args);
-        cmd->callback([args, &globals] { Run(*args, globals); });
-    }};
+Command Make() {
+    return {"run", [](CLI::App& app, cli::GlobalOptions& globals) {
+                auto args = std::make_shared<cli::MeasureArgs>();
+                auto* cmd = app.add_subcommand(
+                    "run",
+                    "The Measure button: measure, calculate with crossover detection, upload");
+                cli::AddMeasureOptions(*cmd, *args);
+                cmd->callback([args, &globals] { Run(*args, globals); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::run_command

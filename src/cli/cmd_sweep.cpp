@@ -8,7 +8,7 @@
 #include "cli/Wav.h"
 #include "measure/Impulse.h"
 
-namespace {
+namespace cli::sweep_command {
 
 struct SweepArgs {
     std::string path;
@@ -24,15 +24,17 @@ void WriteSweep(const SweepArgs& args) {
     cli::WriteFloatWav(args.path, samples.data(), samples.size(), kSweepRate);
 }
 
-const cli::CommandRegistration registration{
-    "sweep", [](CLI::App& app, cli::GlobalOptions&) {
-        auto args = std::make_shared<SweepArgs>();
-        auto* cmd = app.add_subcommand(
-            "sweep", "Write periods of the 65536-sample test sweep as a 32-bit float 48 kHz WAV");
-        cmd->add_option("out", args->path, "Output WAV file")->required();
-        cmd->add_option("--periods", args->periods, "Number of sweep periods (default 3)")
-            ->check(CLI::Range(1, 1000));
-        cmd->callback([args] { WriteSweep(*args); });
-    }};
+Command Make() {
+    return {"sweep", [](CLI::App& app, cli::GlobalOptions&) {
+                auto args = std::make_shared<SweepArgs>();
+                auto* cmd = app.add_subcommand(
+                    "sweep",
+                    "Write periods of the 65536-sample test sweep as a 32-bit float 48 kHz WAV");
+                cmd->add_option("out", args->path, "Output WAV file")->required();
+                cmd->add_option("--periods", args->periods, "Number of sweep periods (default 3)")
+                    ->check(CLI::Range(1, 1000));
+                cmd->callback([args] { WriteSweep(*args); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::sweep_command

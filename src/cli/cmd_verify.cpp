@@ -14,7 +14,7 @@
 #include "threading/Errors.h"
 #include "wizard/VerifyStep.h"
 
-namespace {
+namespace cli::verify_command {
 
 struct VerifyArgs {
     cli::MeasureArgs measure;
@@ -56,17 +56,18 @@ void Verify(const VerifyArgs& args, const cli::GlobalOptions& globals) {
     cli::PrintLine(json.dump());
 }
 
-const cli::CommandRegistration registration{
-    "verify", [](CLI::App& app, cli::GlobalOptions& globals) {
-        auto args = std::make_shared<VerifyArgs>();
-        args->measure.minPositions = kMinVerifyPositions;
-        auto* cmd = app.add_subcommand(
-            "verify",
-            "Measure again after an upload and compare with the calculated curve and the target");
-        cli::AddMeasureOptions(*cmd, args->measure);
-        cmd->add_option("--band", args->band,
-                        "Compare over LO:HI in Hz (default: the document's fit band)");
-        cmd->callback([args, &globals] { Verify(*args, globals); });
-    }};
+Command Make() {
+    return {"verify", [](CLI::App& app, cli::GlobalOptions& globals) {
+                auto args = std::make_shared<VerifyArgs>();
+                args->measure.minPositions = kMinVerifyPositions;
+                auto* cmd = app.add_subcommand("verify",
+                                               "Measure again after an upload and compare with the "
+                                               "calculated curve and the target");
+                cli::AddMeasureOptions(*cmd, args->measure);
+                cmd->add_option("--band", args->band,
+                                "Compare over LO:HI in Hz (default: the document's fit band)");
+                cmd->callback([args, &globals] { Verify(*args, globals); });
+            }};
+}
 
-}  // namespace
+}  // namespace cli::verify_command

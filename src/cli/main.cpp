@@ -4,36 +4,38 @@
 #include <functional>
 #include <iostream>
 
-#include "cli/Cli.h"
+#include "cli/Commands.h"
 #include "cli/UsbSession.h"
+#include "measure/PortAudioRecorder.h"
+#include "sublink/LibusbTransport.h"
 #include "threading/Errors.h"
 #include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
-
-namespace cli {
+#ifdef TESSALINE_PNG
+#include "export/PlotPng.h"
+#endif
 
 namespace {
-std::vector<std::pair<std::string, CommandSetup>>& Registry() {
-    static std::vector<std::pair<std::string, CommandSetup>> commands;
-    return commands;
+
+// This executable's platform devices: libusb, PortAudio/ALSA and, with Qt, PNG pictures.
+cli::Backends PlatformBackends() {
+    cli::Backends backends;
+    backends.usbBus = [](std::vector<CUsbController::UsbId> ids) {
+        return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
+    };
+    backends.driver = CUsbController::DriverSupport::Platform;
+    backends.recorders = AudioSampler::CreateEnumerator;
+#ifdef TESSALINE_PNG
+    backends.png = [](const std::vector<Exporting::PlotCurve>& curves,
+                      const Exporting::PlotOptions& plot, const std::filesystem::path& path) {
+        Exporting::OffscreenGui gui;
+        Exporting::SavePlotPng(curves, plot, path);
+    };
+#endif
+    return backends;
 }
+
 }  // namespace
-
-CommandRegistration::CommandRegistration(std::string name, CommandSetup setup) {
-    Registry().emplace_back(std::move(name), std::move(setup));
-}
-
-const std::vector<std::pair<std::string, CommandSetup>>& Commands() {
-    auto& r = Registry();
-    std::sort(r.begin(), r.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    return r;
-}
-
-void PrintLine(const std::string& text) {
-    std::cout << text << '\n';
-}
-
-}  // namespace cli
 
 int main(int argc, char** argv) {
     Threading::UsePassiveWaitPolicy(argv);
@@ -41,10 +43,11 @@ int main(int argc, char** argv) {
     CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
     app.require_subcommand(1);
     cli::GlobalOptions globals;
+    globals.backends = PlatformBackends();
     app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
     cli::AddUsbOptions(app, globals);
-    for (const auto& [name, setup] : cli::Commands())
-        setup(app, globals);
+    for (const cli::Command& command : cli::Commands())
+        command.setup(app, globals);
     // Global options may follow the command name of every command, nested ones included.
     std::function<void(CLI::App&)> fallThrough = [&fallThrough](CLI::App& parent) {
         for (CLI::App* command : parent.get_subcommands({})) {

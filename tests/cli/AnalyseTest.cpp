@@ -11,7 +11,7 @@
 
 #include <fstream>
 #include "cli/Analyse.h"
-#include "cli/Cli.h"
+#include "cli/CliErrors.h"
 #include "cli/Wav.h"
 
 #include "measure/CalibrationFileBuilder.h"
