@@ -3,9 +3,10 @@
 libraries, and no test or fuzz executable reaches a platform backend (Qt, libusb, PortAudio,
 ALSA) unless it tests that backend.
 
-Usage: check-layering.py SOURCE_DIR [BUILD_DIR]
-The target graph comes from CMake's --graphviz output of a configure with the fuzz targets on;
-with BUILD_DIR the built test executables are also checked with ldd. Exits 1 on a violation."""
+Usage: check-layering.py SOURCE_DIR [BUILD_DIR] [--graph DOT]...
+The target graph comes from CMake's --graphviz output: of the given configures (--graph, as many
+as there are builds to check), otherwise of a configure of its own with the fuzz targets on.
+With BUILD_DIR the built test executables are also checked with ldd. Exits 1 on a violation."""
 
 import os
 import re
@@ -32,20 +33,28 @@ ALLOWED = {
 }
 
 
-def graph(source_dir):
+def read_graph(dot, edges):
+    with open(dot) as f:
+        for line in f:
+            m = re.search(r"//\s*(\S+) -> (\S+)\s*$", line)
+            if m and m.group(1) != m.group(2):
+                edges.setdefault(m.group(1), set()).add(m.group(2))
+
+
+def graph(source_dir, dots):
+    edges = {}
+    if dots:
+        for dot in dots:
+            read_graph(dot, edges)
+        return edges
     with tempfile.TemporaryDirectory() as work:
         build = os.path.join(work, "build")
         dot = os.path.join(work, "graph.dot")
         subprocess.run(["cmake", "-S", source_dir, "-B", build, "-G", "Ninja",
                         "-DTESSALINE_FUZZ=ON", "-DTESSALINE_WERROR=OFF",
                         f"--graphviz={dot}"], check=True, stdout=subprocess.DEVNULL)
-        edges = {}
-        with open(dot) as f:
-            for line in f:
-                m = re.search(r"//\s*(\S+) -> (\S+)\s*$", line)
-                if m and m.group(1) != m.group(2):
-                    edges.setdefault(m.group(1), set()).add(m.group(2))
-        return edges
+        read_graph(dot, edges)
+    return edges
 
 
 def find_cycle(edges, nodes):
@@ -99,10 +108,18 @@ def is_test_or_fuzz(name):
 
 
 def main():
-    source_dir = sys.argv[1]
-    build_dir = sys.argv[2] if len(sys.argv) > 2 else None
+    args, dots = [], []
+    argv = sys.argv[1:]
+    while argv:
+        a = argv.pop(0)
+        if a == "--graph" and argv:
+            dots.append(argv.pop(0))
+        else:
+            args.append(a)
+    source_dir = args[0]
+    build_dir = args[1] if len(args) > 1 else None
     failures = []
-    edges = graph(source_dir)
+    edges = graph(source_dir, dots)
     ours = {n for n in edges if n.startswith("tsl_")} | \
         {m for targets in edges.values() for m in targets if m.startswith("tsl_")}
     cycle = find_cycle(edges, ours)

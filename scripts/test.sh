@@ -1,75 +1,131 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the default build, the ASan/UBSan build, the ThreadSanitizer build of
-# the threaded (Qt-free) tests, and a short fuzzing run when clang is available.
+# Builds and runs every test: the default build (with the layering check), the ASan/UBSan build,
+# the threaded tests and whole simulated runs under ThreadSanitizer, and a short fuzzing run of
+# every target. With --quick: the default build and its tests only (the inner loop).
+# Compiler output is kept by ccache in the user's cache folder, so a second run is warm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+quick=0
+for arg in "$@"; do
+  case "$arg" in
+    --quick) quick=1 ;;
+    *)
+      echo "usage: scripts/test.sh [--quick]" >&2
+      exit 1
+      ;;
+  esac
+done
+
 bash scripts/deps.sh
 jobs=$(nproc)
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}"
 passed=0
+timings=()
 
-for preset in default asan; do
-  echo "== $preset: configure and build =="
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  if [ "$preset" = default ]; then
-    echo "== layering =="
-    python3 scripts/check-layering.py . build/default
-  fi
-  echo "== $preset: tests =="
+# timed NAME COMMAND...: runs the command and keeps its wall time for the summary.
+timed() {
+  local name=$1 start=$SECONDS status=0
+  shift
+  "$@" || status=$?
+  timings+=("$(printf '%-22s %4d s' "$name" $((SECONDS - start)))")
+  return $status
+}
+
+# run_ctest PRESET ARGS...: runs the preset's tests and adds the count of passed tests.
+run_ctest() {
+  local preset=$1 log status=0
+  shift
   log=$(mktemp)
-  ASAN_OPTIONS=verify_asan_link_order=0 ctest --preset "$preset" -j "$jobs" | tee "$log"
+  ctest --preset "$preset" -j "$jobs" "$@" | tee "$log" || status=$?
   n=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
   passed=$((passed + ${n:-0}))
   rm -f "$log"
-done
+  return $status
+}
 
-# Threaded code under ThreadSanitizer: every Qt-free test executable that starts threads, and the
-# command line's simulated runs with fault switches (its tests run the tsan build of the CLI, whose
-# reports go to files checked below). tsan_filter takes a gtest filter per executable, for cases
-# too slow under TSan; none needs one today (the slowest executable takes about 45 s).
-tsan_targets=(threading_tests wizard_tests wizard_step_tests wizard_measure_tests
-  sublink_protocol_tests sublink_discovery_tests measure_curve_tests measure_audio_tests
-  sim_tests sim_room_tests sim_cli_tests wizard_measure_cli_tests)
-declare -A tsan_filter=()
-echo "== tsan: ${tsan_targets[*]} =="
-cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs" --target "${tsan_targets[@]}" tessaline-cli
-tsan_logs=build/tsan/tsan-logs
+summary() {
+  echo "== times =="
+  printf '%s\n' "${timings[@]}"
+  echo "tests: $passed passed, 0 failed"
+}
+
+# The default build. Its configure writes the target graph that the layering check reads, the
+# fuzz preset's configure (cheap, no build yet) the graph of the fuzz executables.
+echo "== default: configure and build =="
+timed "default configure" cmake --preset default --graphviz=build/default/graph/targets.dot >/dev/null
+timed "default build" cmake --build --preset default -j "$jobs"
+echo "== layering =="
+graphs=(--graph build/default/graph/targets.dot)
+if [ $quick -eq 0 ] && command -v clang++ >/dev/null 2>&1; then
+  cmake --preset fuzz --graphviz=build/fuzz/graph/targets.dot >/dev/null
+  graphs+=(--graph build/fuzz/graph/targets.dot)
+fi
+timed "layering" python3 scripts/check-layering.py . build/default "${graphs[@]}"
+echo "== default: tests =="
+timed "default tests" run_ctest default
+if [ $quick -eq 1 ]; then
+  summary
+  exit 0
+fi
+
+echo "== asan: configure and build =="
+timed "asan configure" cmake --preset asan >/dev/null
+timed "asan build" cmake --build --preset asan -j "$jobs"
+echo "== asan: tests =="
+timed "asan tests" run_ctest asan
+
+# Threaded code under ThreadSanitizer: every Qt-free test labelled threads, and the command line's
+# simulated runs with fault switches (the tests that run tessaline-cli run the tsan build of it).
+# Reports go to files, checked below.
+echo "== tsan: configure and build =="
+timed "tsan configure" cmake --preset tsan >/dev/null
+timed "tsan build" cmake --build --preset tsan -j "$jobs" --target threads_tests tessaline-cli
+tsan_logs=$PWD/build/tsan/tsan-logs
 rm -rf "$tsan_logs"
 mkdir -p "$tsan_logs"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$tsan_logs/tsan"
+echo "== tsan: tests =="
 tsan_status=0
-for t in "${tsan_targets[@]}"; do
-  bin=$(find build/tsan/tests -type f -name "$t" -perm -u+x | head -n 1)
-  OMP_NUM_THREADS=1 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$PWD/$tsan_logs/$t" \
-    "$bin" --gtest_brief=1 --gtest_filter="${tsan_filter[$t]:-*}" || tsan_status=1
-done
-# Whole simulated runs under faults that stress the reader thread and the retries: a run may fail
-# by design (exit 2), but never crash or race.
-cli_work=$(mktemp -d)
-root=$PWD
-for faults in "trickle notready=2 crlf" "unplug=40" "babble" "garble=G0:1 echo=V0:1 wrong=G3:1"; do
-  args=()
-  for f in $faults; do args+=(--sim-fault "$f"); done
-  code=0
-  (cd "$cli_work" && OMP_NUM_THREADS=1 \
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$root/$tsan_logs/cli" \
-    "$root/build/tsan/src/cli/tessaline-cli" --simulate "${args[@]}" run --yes --positions 5 \
-    --out run.ktsl >/dev/null 2>&1 </dev/null) || code=$?
+timed "tsan tests" run_ctest tsan -L '^threads$' || tsan_status=1
+
+# Whole simulated runs under faults that stress the reader thread and the retries, two at a time:
+# a run may fail by design (exit 2), but never crash or race.
+simulated_run() {
+  local work args=() code=0
+  work=$(mktemp -d)
+  for f in $1; do args+=(--sim-fault "$f"); done
+  (cd "$work" && OMP_NUM_THREADS=1 "$root/build/tsan/src/cli/tessaline-cli" --simulate "${args[@]}" \
+    run --yes --positions 5 --out run.ktsl >/dev/null 2>&1 </dev/null) || code=$?
+  rm -rf "$work"
   if [ $code -ne 0 ] && [ $code -ne 2 ]; then
-    echo "tsan: simulated run with faults '$faults' exited with $code"
-    tsan_status=1
+    echo "tsan: simulated run with faults '$1' exited with $code"
+    return 1
   fi
-  rm -f "$cli_work"/*
-done
-rm -rf "$cli_work"
+}
+simulated_runs() {
+  local status=0 pids=() faults
+  for faults in "trickle notready=2 crlf" "unplug=40" "babble" "garble=G0:1 echo=V0:1 wrong=G3:1"; do
+    simulated_run "$faults" &
+    pids+=($!)
+    if [ ${#pids[@]} -ge "$jobs" ]; then
+      wait "${pids[0]}" || status=1
+      pids=("${pids[@]:1}")
+    fi
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+  return $status
+}
+root=$PWD
+echo "== tsan: simulated runs under faults =="
+timed "tsan simulated runs" simulated_runs || tsan_status=1
+unset TSAN_OPTIONS
 if [ $tsan_status -ne 0 ] || compgen -G "$tsan_logs/*" >/dev/null; then
   cat "$tsan_logs"/* 2>/dev/null || true
   echo "tsan: failed"
   exit 1
 fi
 
-if [ -x scripts/fuzz.sh ] || [ -f scripts/fuzz.sh ]; then
-  bash scripts/fuzz.sh
-fi
+timed "fuzz" bash scripts/fuzz.sh
 
-echo "tests: $passed passed, 0 failed"
+summary
