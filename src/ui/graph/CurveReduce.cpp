@@ -1,5 +1,7 @@
 #include "ui/graph/CurveReduce.h"
 
+#include <cmath>
+
 namespace Graphing {
 
 namespace {
@@ -113,12 +115,12 @@ void ReduceCurve(const CGraphMap& map, std::span<const double> x, std::span<cons
     const double worldHigh = rising ? map.Y1() : map.Y0();
     const double low = map.YToAxis(worldLow);
     const double high = map.YToAxis(worldHigh);
+    // The axis is monotonic in the value, so world values compare as their axis values do.
     const auto sideOf = [&](double v) {
-        if (!(v == v)) {
+        if (std::isnan(v)) {
             return Side::None;
         }
-        const double u = map.YToAxis(v);
-        return u < low ? Side::Below : u > high ? Side::Above : Side::Inside;
+        return v < worldLow ? Side::Below : v > worldHigh ? Side::Above : Side::Inside;
     };
     ColumnReducer reducer(sink, buffer);
     ColumnFinder columns(map);
