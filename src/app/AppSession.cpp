@@ -4,6 +4,7 @@
 
 #include "measure/PortAudioRecorder.h"
 #include "sim/SimScene.h"
+#include "sim/SimState.h"
 #include "sublink/LibusbTransport.h"
 #include "threading/Errors.h"
 
@@ -32,6 +33,8 @@ private:
 AppSession::AppSession(const AppOptions& options) {
     if (options.simulate) {
         Sim::SceneOptions scene;
+        if (!options.simState.empty())
+            stateLock_ = std::make_unique<Sim::StateFileLock>(options.simState);
         scene.modelId = static_cast<uint16_t>(options.simModel);
         scene.stateFile = options.simState;
         scene.roomFile = options.simRoom;

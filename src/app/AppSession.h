@@ -16,11 +16,13 @@
 
 namespace Sim {
 class SimScene;
-}
+class StateFileLock;
+}  // namespace Sim
 
 class AppSession {
 public:
-    // Raises tsl::wruntime_error for bad option values or an unreadable simulation file.
+    // Raises tsl::wruntime_error for bad option values, an unreadable simulation file or a
+    // simulation state that another program holds (the state stays locked while this lives).
     explicit AppSession(const AppOptions& options);
     ~AppSession();
     AppSession(const AppSession&) = delete;
@@ -45,10 +47,12 @@ public:
     std::optional<CalibrationUsed> LastCalibration() const;
     // The names of the recording devices present (none when they cannot be listed).
     std::vector<std::wstring> RecordingDevices() const;
-    // Saves the simulated subwoofer to its state file; raises the failure.
+    // Saves the simulated subwoofer to its state file (after each step that talks to it, and at
+    // the end); raises the failure.
     void Finish();
 
 private:
+    std::unique_ptr<Sim::StateFileLock> stateLock_;  // outlives the scene
     std::unique_ptr<Sim::SimScene> scene_;
     std::shared_ptr<CUsbController::IUsbBus> bus_;
     std::shared_ptr<MicrophoneChoice> microphone_ = std::make_shared<MicrophoneChoice>();

@@ -42,7 +42,7 @@ CMainFrame::CMainFrame(const BrandResources& brand, QSettings& settings)
     };
     positions_->onDrop = [this](size_t index) {
         if (presenter_ != nullptr)
-            DropPositionCommand(*presenter_, presenter_->Document().Data(), index);
+            presenter_->DropPosition(index);
     };
     BuildMenus();
     BuildStrip();
@@ -67,6 +67,14 @@ void CMainFrame::BuildMenus() {
     recentSeparator_ = fileMenu_->addSeparator();
     exitAction_ = AddAction(fileMenu_, kMenuExit);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    undoAction_ = edit->addAction(QStringLiteral("&Undo"));
+    undoAction_->setShortcut(QKeySequence::Undo);
+    undoAction_->setEnabled(false);
+    connect(undoAction_, &QAction::triggered, this, [this] {
+        if (presenter_ != nullptr)
+            presenter_->Undo();
+    });
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     connect(AddAction(tools, kMenuQuickMeasure), &QAction::triggered, this, [this] {
         if (quickMeasure_)
@@ -195,11 +203,19 @@ void CMainFrame::ShowDocument() {
         return;
     setWindowTitle(QString::fromStdWString(presenter_->WindowTitle()));
     view_->Refresh(QString::fromStdWString(presenter_->GraphTitle()));
-    positions_->Show(presenter_->Document().Data());
+    const DocData& data = presenter_->Document().Data();
+    positions_->Show(data);
+    // Nothing to calculate or upload: the buttons say so by being disabled.
+    strip_[IDC_TARGET]->setEnabled(CanCalculate(data));
+    strip_[IDC_UPLOAD]->setEnabled(CanUpload(data));
+    undoAction_->setEnabled(presenter_->CanUndo());
+    undoAction_->setText(QString::fromStdWString(presenter_->UndoText()));
     UpdateRecentMenu();
 }
 
 void CMainFrame::Repaint() {
+    if (presenter_ != nullptr)
+        setWindowTitle(QString::fromStdWString(presenter_->WindowTitle()));
     view_->Repaint();
 }
 

@@ -65,6 +65,7 @@ public:
     void SetQuickMeasure(std::function<void()> open) { quickMeasure_ = std::move(open); }
 
     CTSLView* View() const { return view_; }
+    QAction* UndoAction() const { return undoAction_; }
     CPositionsPanel* Positions() const { return positions_; }
     QPushButton* StripButton(int id) const;
     QMenu* RecentMenuOwner() const { return fileMenu_; }
@@ -92,6 +93,7 @@ private:
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;  // after the recent files, shown with them
     QAction* exitAction_ = nullptr;
+    QAction* undoAction_ = nullptr;  // Edit > Undo: the last drop of a position
     std::vector<QAction*> recentActions_;
     std::map<int, QPushButton*> strip_;
     FileDialog fileDialog_;

@@ -75,6 +75,9 @@ CurveOptions CPositionsPanel::Options() const {
 
 void CPositionsPanel::Show(const DocData& data) {
     const PositionTable table = TabulatePositions(data);
+    // The rows may now hold other positions: nothing stays selected for the drop button.
+    table_->clearSelection();
+    table_->setCurrentCell(-1, -1);
     table_->setRowCount(static_cast<int>(table.rows.size()));
     for (size_t i = 0; i < table.rows.size(); ++i) {
         const PositionRow& r = table.rows[i];

@@ -18,7 +18,7 @@ class CPositionsPanel : public QDockWidget {
 public:
     explicit CPositionsPanel(QWidget* parent = nullptr);
 
-    // Refills the table from the document.
+    // Refills the table from the document, with no row selected.
     void Show(const DocData& data);
     CurveOptions Options() const;
 

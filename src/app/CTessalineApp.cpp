@@ -11,6 +11,7 @@
 #include "app/CTargetCustomizationDialog.h"
 #include "app/CWelcomeDlg.h"
 #include "app/CWizardDialog.h"
+#include "threading/Errors.h"
 #include "wizard/Steps.h"
 
 CTessalineApp::CTessalineApp(const AppOptions& options, AppSession& session)
@@ -67,10 +68,12 @@ bool CTessalineApp::Start() {
     frameHandle_ = bridge_.Windows().Register(frame_.get());
     bridge_.Windows().SetMainWindow(frameHandle_);
     frame_->SetSession(&session_);
+    presenter_->SetAfterWizard([this] { SaveSimulation(); });
     frame_->SetPresenter(presenter_.get());
     frame_->SetQuickMeasure([this] { OpenQuickMeasure(); });
-    if (!options_.document.empty() && !presenter_->OpenDocument(options_.document))
-        return false;
+    // A document that cannot be opened has said why; the window opens on a new one.
+    if (!options_.document.empty())
+        presenter_->OpenDocument(options_.document);
     if (showFrame_)
         frame_->showMaximized();
     if (welcome_)
@@ -90,8 +93,20 @@ void CTessalineApp::OpenQuickMeasure() {
         microphone = SimulatedMicrophone{[session](int p) { session->MoveMicrophone(p); },
                                          session_.MicrophonePosition(), kMaxPositions};
     }
-    CQuickMeasureDlg dialog(bridge_, std::move(environment), frame_.get(), microphone);
-    dialog.exec();
+    {
+        CQuickMeasureDlg dialog(bridge_, std::move(environment), frame_.get(), microphone);
+        dialog.exec();
+    }
+    SaveSimulation();
+}
+
+void CTessalineApp::SaveSimulation() {
+    try {
+        session_.Finish();
+    } catch (const std::exception& e) {
+        prompt_.MessageBox(L"The simulated subwoofer could not be saved.\n" + tsl::ExceptionText(e),
+                           brand_.title, Threading::MsgButtons::Ok, Threading::MsgIcon::Error);
+    }
 }
 
 void CTessalineApp::RunWelcomeChoice() {

@@ -26,8 +26,8 @@ public:
 
     // The start-up sequence up to the shown main window: the welcome dialog when no document
     // is named (anything but OK ends here, false, before any window), then the frame with the
-    // document, shown maximised; the welcome choice runs once the event loop turns. False: the
-    // program ends.
+    // document (a new one after the message when it cannot be opened), shown maximised; the
+    // welcome choice runs once the event loop turns. False: the program ends.
     bool Start();
 
     // The steps' environment: the session's devices with this program's dialogs.
@@ -47,6 +47,8 @@ public:
 
 private:
     void RunWelcomeChoice();
+    // Saves the simulated subwoofer's state now; a failure is shown.
+    void SaveSimulation();
 
     AppOptions options_;
     AppSession& session_;

@@ -52,6 +52,7 @@ protected:
     void DrawProgressRange(int32_t n) override;
     void DrawProgressPos(int32_t n) override;
     void EndDialog(int result) override;
+    void CloseQuestion() override { prompt_.CloseOpen(); }
 
 private:
     QWidget* Control(int controlId) const;

@@ -2,6 +2,7 @@
 
 #include "threading/Errors.h"
 #include "threading/SafeFile.h"
+#include "wizard/Positions.h"
 
 using Threading::MsgButtons;
 using Threading::MsgIcon;
@@ -17,12 +18,36 @@ MainPresenter::MainPresenter(CTessalineDoc& document, IMainWindow& window,
       simulated_(simulated) {}
 
 bool MainPresenter::RunWizard(int kind, uint32_t options) {
-    return ::RunWizard(kind, window_.WizardParent(), *this, options, environment_, &lastFailure_);
+    saveMissed_ = false;
+    const bool ok =
+        ::RunWizard(kind, window_.WizardParent(), *this, options, environment_, &lastFailure_);
+    if (afterWizard_)
+        afterWizard_();
+    if (ok && (kind == kWizardMeasure || kind == kWizardVerify))
+        undo_.reset();
+    if (!ok)
+        window_.Repaint();  // the document as it was before the wizard
+    if (!ok || !saveMissed_ || kind == kWizardUpload)
+        return ok;
+    // The results are in the open document only: the chain stops here.
+    const std::vector<WizardStep> steps = StepsForKind(kind, options, environment_.steps);
+    lastFailure_ = std::wstring(kNotSavedText) + L"\n" +
+                   (steps.empty() ? std::wstring() : steps.front().name) + L" failed.";
+    window_.ShowDocument();
+    Prompt().MessageBox(lastFailure_, brand_.title, MsgButtons::Ok, MsgIcon::Error);
+    return false;
+}
+
+bool MainPresenter::DoFileSave() {
+    const bool saved = Save();
+    saveMissed_ = !saved;
+    return saved;
 }
 
 bool MainPresenter::NewDocument() {
     if (!ConfirmDiscard())
         return false;
+    undo_.reset();
     document_.OnNewDocument();
     window_.ShowDocument();
     return true;
@@ -30,10 +55,12 @@ bool MainPresenter::NewDocument() {
 
 bool MainPresenter::OpenDocument(const std::filesystem::path& path) {
     bool opened = false;
+    undo_.reset();
     try {
         opened = document_.OnOpenDocument(path);
     } catch (const std::exception& e) {
-        Prompt().MessageBox(tsl::ExceptionText(e), brand_.title, MsgButtons::Ok, MsgIcon::Error);
+        Prompt().MessageBox(OpenFailedText(path, tsl::ExceptionText(e)), brand_.title,
+                            MsgButtons::Ok, MsgIcon::Error);
     }
     if (opened)
         recent_.Add(path.wstring());
@@ -52,8 +79,16 @@ bool MainPresenter::Open() {
 
 bool MainPresenter::Save() {
     const std::filesystem::path& path = document_.PathName();
-    if (path.empty() || Threading::IsReadOnlyFile(path))
+    if (path.empty())
         return SaveAs();
+    const std::wstring readOnly = Threading::ReadOnlyReason(path);
+    if (!readOnly.empty()) {
+        // Says why the file dialog appears.
+        if (Prompt().MessageBox(SaveElsewhereText(path, readOnly), brand_.title,
+                                MsgButtons::OkCancel, MsgIcon::Warning) != MsgResult::Ok)
+            return false;
+        return SaveAs();
+    }
     return SaveTo(path);
 }
 
@@ -104,8 +139,42 @@ bool MainPresenter::ConfirmDiscard() {
 }
 
 void MainPresenter::SetColours(const std::array<uint32_t, 3>& colours) {
-    document_.Data().colours = colours;
+    if (document_.Data().colours != colours) {
+        document_.Data().colours = colours;
+        document_.SetModifiedFlag(true);
+    }
     window_.Repaint();
+}
+
+bool MainPresenter::DropPosition(size_t index) {
+    auto before = std::make_unique<DocData>();
+    before->CopyFrom(document_.Data());
+    bool calculated = false;
+    if (DropPositionCommand(*this, document_.Data(), index, &calculated) != DropOutcome::Dropped)
+        return false;
+    undo_ = std::move(before);
+    undoPosition_ = static_cast<int>(index + 1);
+    // A failed recalculation leaves the drop in the open document only.
+    if (!calculated)
+        document_.SetModifiedFlag(true);
+    window_.ShowDocument();
+    return calculated;
+}
+
+std::wstring MainPresenter::UndoText() const {
+    if (!undo_)
+        return L"&Undo";
+    return L"&Undo Drop Position " + std::to_wstring(undoPosition_);
+}
+
+bool MainPresenter::Undo() {
+    if (!undo_)
+        return false;
+    document_.Data().MoveFrom(*undo_);
+    undo_.reset();
+    document_.SetModifiedFlag(true);
+    window_.ShowDocument();
+    return true;
 }
 
 std::wstring MainPresenter::DocumentName() const {
@@ -114,7 +183,8 @@ std::wstring MainPresenter::DocumentName() const {
 }
 
 std::wstring MainPresenter::WindowTitle() const {
-    std::wstring title = DocumentName() + L" - " + brand_.title;
+    std::wstring title =
+        DocumentName() + (document_.IsModified() ? L"*" : L"") + L" - " + brand_.title;
     if (simulated_)
         title += L" (simulation)";
     return title;
@@ -123,4 +193,9 @@ std::wstring MainPresenter::WindowTitle() const {
 std::wstring SaveFailedText(const std::filesystem::path& path, const std::wstring& reason) {
     return L"The document could not be saved to \"" + path.wstring() + L"\".\n" + reason +
            L"\nThe measurements are still open. Choose another file name?";
+}
+
+std::wstring SaveElsewhereText(const std::filesystem::path& path, const std::wstring& reason) {
+    return L"The document \"" + path.wstring() + L"\" cannot be written: " + reason +
+           L".\nChoose another file name to save it.";
 }

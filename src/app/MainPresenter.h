@@ -5,6 +5,8 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,7 +29,7 @@ public:
     virtual Threading::IWindow* WizardParent() = 0;
     // Graph title, rescale and repaint; swatches; caption and recent-file menu.
     virtual void ShowDocument() = 0;
-    // Repaints the graph and the swatches with the document's colours.
+    // Repaints the graph and the swatches with the document's colours, and the caption.
     virtual void Repaint() = 0;
 };
 
@@ -37,7 +39,9 @@ public:
     MainPresenter(CTessalineDoc& document, IMainWindow& window, WizardEnvironment environment,
                   const BrandResources& brand, bool simulated);
 
-    // IMainView
+    // IMainView. A wizard whose step succeeded but whose save did not happen (declined or
+    // failed) counts as failed, after a box saying so, except Upload: the subwoofer has been
+    // written and the document is unchanged.
     bool RunWizard(int kind, uint32_t options) override;
     void Refresh() override { window_.ShowDocument(); }
     bool HasResults() override { return !document_.Data().results.empty(); }
@@ -56,13 +60,26 @@ public:
     // saved. False: stay.
     bool ConfirmDiscard();
 
-    // Colours from the colour dialog's OK; the document is not marked modified.
+    // Colours from the colour dialog's OK; a change marks the document modified.
     void SetColours(const std::array<uint32_t, 3>& colours);
 
-    // "Untitled - Tessaline", "name.CVD - Tessaline"; " (simulation)" appended when simulated.
+    // The positions panel's drop of position `index` (0-based): refused below the positions a
+    // measurement takes, otherwise asked, dropped and recalculated. The last drop can be undone
+    // until the next measurement (or another document).
+    bool DropPosition(size_t index);
+    bool CanUndo() const { return undo_ != nullptr; }
+    std::wstring UndoText() const;  // "&Undo Drop Position N"
+    bool Undo();
+
+    // "Untitled - Tessaline", "name.CVD - Tessaline", with "*" after the name while the
+    // document has unsaved changes; " (simulation)" appended when simulated.
     std::wstring WindowTitle() const;
     std::wstring DocumentName() const;
     std::wstring GraphTitle() const { return document_.Data().name; }
+
+    // Runs after every wizard, on the UI thread once its worker has ended (the simulation's
+    // state is saved there).
+    void SetAfterWizard(std::function<void()> hook) { afterWizard_ = std::move(hook); }
 
     RecentFileList& Recent() { return recent_; }
     CTessalineDoc& Document() { return document_; }
@@ -74,7 +91,7 @@ private:
     // IWizardDocument: the wizard's save after a successful step.
     DocData& Data() override { return document_.Data(); }
     void SetModifiedFlag(bool modified) override { document_.SetModifiedFlag(modified); }
-    bool DoFileSave() override { return Save(); }
+    bool DoFileSave() override;
 
     CTessalineDoc& document_;
     IMainWindow& window_;
@@ -83,8 +100,18 @@ private:
     bool simulated_;
     RecentFileList recent_{kRecentFileCount};
     std::wstring lastFailure_;
+    std::function<void()> afterWizard_;
+    bool saveMissed_ = false;        // the running wizard's save did not happen
+    std::unique_ptr<DocData> undo_;  // the document before the last drop
+    int undoPosition_ = 0;           // 1-based
 };
 
 // "The document could not be saved to "<file>".\n<reason>\nChoose another file name?"
 std::wstring SaveFailedText(const std::filesystem::path& path, const std::wstring& reason);
+// Why Save asks for another name for a file it cannot write: "The document "<file>" cannot be
+// written: <reason>.\nChoose another file name to save it."
+std::wstring SaveElsewhereText(const std::filesystem::path& path, const std::wstring& reason);
+// Shown with the step's "<step> failed." line when a wizard's save did not happen.
+inline constexpr wchar_t kNotSavedText[] =
+    L"The measurements are kept in the open document but were not saved.";
 inline constexpr wchar_t kSaveChangesText[] = L"Save changes to %1?";

@@ -87,7 +87,16 @@ MsgResult QtPrompt::MessageBox(const std::wstring& text, const std::wstring& cap
     box.setWindowModality(Qt::ApplicationModal);
     box.setAccessibleName(QString::fromStdWString(caption));
     box.setAccessibleDescription(DisplayText(text));
-    return FromButton(box.exec(), buttons);
+    const QPointer<QMessageBox> outer = open_;
+    open_ = &box;
+    const int pressed = box.exec();
+    open_ = outer;
+    return FromButton(pressed, buttons);
+}
+
+void QtPrompt::CloseOpen() {
+    if (open_)
+        open_->done(QMessageBox::NoButton);
 }
 
 std::optional<size_t> QtPrompt::Choose(const std::wstring& prompt,

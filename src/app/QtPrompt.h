@@ -2,6 +2,8 @@
 // Message boxes and the selection list as Qt dialogs, modal over an owner window. UI thread
 // only; workers reach it through the wizard's UI-call hand-off.
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
@@ -24,8 +26,13 @@ public:
     std::optional<size_t> Choose(const std::wstring& prompt,
                                  const std::vector<std::wstring>& choices) override;
 
+    // Closes the message box this prompt has open (the innermost), which then answers as if
+    // declined. Nothing when none is open.
+    void CloseOpen();
+
 private:
     std::function<QWidget*()> owner_;
+    QPointer<QMessageBox> open_;
 };
 
 inline constexpr char kSelectionCaption[] = "Tessaline";

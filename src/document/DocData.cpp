@@ -1,5 +1,7 @@
 #include "document/DocData.h"
 
+#include "measure/Curve.h"
+
 DocData::DocData() : eq(EraseDefault()) {
     Reset();
 }
@@ -67,4 +69,43 @@ void DocData::MoveFrom(DocData& source) {
     source.verified.reset();
     source.verifiedPositions = 0;
     source.calibration.reset();
+}
+
+namespace {
+
+CurveList CopyCurves(const CurveList& curves) {
+    CurveList copies;
+    copies.reserve(curves.size());
+    for (const auto& c : curves)
+        copies.push_back(c ? Clone(*c) : nullptr);
+    return copies;
+}
+
+}  // namespace
+
+void DocData::CopyFrom(const DocData& source) {
+    if (&source == this)
+        return;
+    results = CopyCurves(source.results);
+    measurements = CopyCurves(source.measurements);
+    eq = source.eq;
+    crossover = source.crossover;
+    minEqFreq = source.minEqFreq;
+    hpFreq = source.hpFreq;
+    hpOrder = source.hpOrder;
+    modelId = source.modelId;
+    fitLower = source.fitLower;
+    fitUpper = source.fitUpper;
+    colours = source.colours;
+    name = source.name;
+    micSerial = source.micSerial;
+    unitSerial = source.unitSerial;
+    calImageLength = source.calImageLength;
+    calImage = source.calImage;
+    storedValue = source.storedValue;
+    calVersion = source.calVersion;
+    positionQuality = source.positionQuality;
+    verified = source.verified ? Clone(*source.verified) : nullptr;
+    verifiedPositions = source.verifiedPositions;
+    calibration = source.calibration;
 }

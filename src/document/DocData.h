@@ -46,6 +46,9 @@ struct DocData {
     // Resets this record and takes over the source's curves and fields; the source keeps no
     // curves, no image, serials 0, stored value 0, calibration version 1, name "Subwoofer".
     void MoveFrom(DocData& source);
+    // Makes this record an independent copy of the source: every field, and copies of its
+    // curves (the calibration image, which nothing changes, is shared).
+    void CopyFrom(const DocData& source);
 
     CurveList results;       // [measured average] or [measured average, target, calculated]
     CurveList measurements;  // one response per microphone position, in position order

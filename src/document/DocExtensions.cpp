@@ -8,6 +8,11 @@ namespace {
 
 constexpr size_t kQualityBytes = 2 * sizeof(double);
 
+// Fit limits as Calculate leaves them; anything else is not kept.
+bool PlausibleFitBand(double lower, double upper) {
+    return lower >= 0.0 && upper > lower && upper <= kMaxFitBandHz;
+}
+
 void WriteBlock(CArchive& ar, uint32_t tag, const CArchive& payload) {
     ar.WriteU32(tag);
     ar.WriteU32(static_cast<uint32_t>(payload.Buffer().size()));
@@ -33,6 +38,15 @@ void ReadVerified(CArchive& in, DocData& data) {
     data.verifiedPositions = positions;
 }
 
+void ReadFitBand(CArchive& in, DocData& data) {
+    const double lower = in.ReadDouble();
+    const double upper = in.ReadDouble();
+    if (!PlausibleFitBand(lower, upper))
+        return;
+    data.fitLower = lower;
+    data.fitUpper = upper;
+}
+
 void ReadCalibration(CArchive& in, DocData& data) {
     const int32_t kind = in.ReadI32();
     CalibrationSource source;
@@ -47,7 +61,8 @@ void ReadCalibration(CArchive& in, DocData& data) {
 }  // namespace
 
 void Write(CArchive& ar, const DocData& data) {
-    const bool any = !data.positionQuality.empty() || data.verified || data.calibration;
+    const bool fitBand = PlausibleFitBand(data.fitLower, data.fitUpper);
+    const bool any = !data.positionQuality.empty() || data.verified || data.calibration || fitBand;
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -71,6 +86,12 @@ void Write(CArchive& ar, const DocData& data) {
         block.WriteI32(static_cast<int32_t>(data.calibration->kind));
         block.WriteString(data.calibration->fileName);
         WriteBlock(ar, kCalibrationTag, block);
+    }
+    if (fitBand) {
+        CArchive block;
+        block.WriteDouble(data.fitLower);
+        block.WriteDouble(data.fitUpper);
+        WriteBlock(ar, kFitBandTag, block);
     }
 }
 
@@ -99,6 +120,9 @@ void Read(CArchive& ar, DocData& data) {
                 break;
             case kCalibrationTag:
                 ReadCalibration(payload, data);
+                break;
+            case kFitBandTag:
+                ReadFitBand(payload, data);
                 break;
             default:
                 break;

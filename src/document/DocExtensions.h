@@ -24,6 +24,11 @@ inline constexpr uint32_t kPositionQualityTag = Tag('P', 'Q', 'L', 'T');
 inline constexpr uint32_t kVerifiedTag = Tag('V', 'R', 'F', 'Y');
 // The calibration's source: kind (32-bit), then the file name as a wide string.
 inline constexpr uint32_t kCalibrationTag = Tag('M', 'C', 'A', 'L');
+// The fit limits Calculate used: lower and upper (doubles, Hz), so that what is compared over
+// the fit band reads the same after the file is reopened. Kept only when 0 <= lower < upper <=
+// kMaxFitBandHz.
+inline constexpr uint32_t kFitBandTag = Tag('F', 'I', 'T', 'B');
+inline constexpr double kMaxFitBandHz = 24000.0;
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);

@@ -13,6 +13,10 @@ const wchar_t* DocFileExtension(Brand brand) {
     return brand == Brand::Main ? L".CVD" : L".KTSL";
 }
 
+std::wstring OpenFailedText(const std::filesystem::path& path, const std::wstring& reason) {
+    return L"The document \"" + path.wstring() + L"\" could not be opened:\n" + reason;
+}
+
 CTessalineDoc::CTessalineDoc(Threading::IPrompt* prompt) : prompt_(prompt) {}
 
 bool CTessalineDoc::OnNewDocument() {
@@ -32,7 +36,7 @@ bool CTessalineDoc::OnOpenDocument(const std::filesystem::path& path) {
     } catch (const BadFileFormat& e) {
         // Not kept as opened: saving over a file of an unknown version would destroy it.
         if (prompt_)
-            prompt_->MessageBox(e.wwhat(), L"", Threading::MsgButtons::Ok,
+            prompt_->MessageBox(OpenFailedText(path, e.wwhat()), L"", Threading::MsgButtons::Ok,
                                 Threading::MsgIcon::Error);
         return false;
     }

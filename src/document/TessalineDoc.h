@@ -15,6 +15,9 @@ enum class Brand { Main, Second };
 const wchar_t* DocTemplateString(Brand brand);
 // ".CVD" or ".KTSL".
 const wchar_t* DocFileExtension(Brand brand);
+// A failure to open a document, naming it: "The document "<file>" could not be opened:\n" and
+// the reason ("Bad file format", "The file is damaged or incomplete.", ...).
+std::wstring OpenFailedText(const std::filesystem::path& path, const std::wstring& reason);
 
 class CTessalineDoc {
 public:
@@ -27,9 +30,10 @@ public:
 
     // A fresh, reset document without a file.
     virtual bool OnNewDocument();
-    // Resets, then reads the file. An unsupported version shows "Bad file format" and returns
-    // false with the document reset; other read failures raise CArchiveException, also with
-    // the document reset. Either way the previous file name is dropped.
+    // Resets, then reads the file. An unsupported version shows "Bad file format" with the
+    // file's name (OpenFailedText) and returns false with the document reset; other read
+    // failures raise CArchiveException, also with the document reset. Either way the previous
+    // file name is dropped.
     virtual bool OnOpenDocument(const std::filesystem::path& path);
     // Writes version 8 safely (see WriteDocFile); raises CArchiveException on failure, leaving
     // the file name and modified flag unchanged.

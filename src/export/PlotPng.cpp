@@ -1,10 +1,12 @@
 #include "export/PlotPng.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 
 #include "threading/Errors.h"
+#include "threading/SafeFile.h"
 #include "ui/qt/QtGraphPainter.h"
 
 namespace Exporting {
@@ -46,9 +48,15 @@ QImage RenderPlotImage(const std::vector<PlotCurve>& curves, const PlotOptions& 
 void SavePlotPng(const std::vector<PlotCurve>& curves, const PlotOptions& options,
                  const std::filesystem::path& path) {
     const QImage image = RenderPlotImage(curves, options);
-    if (!image.save(QString::fromStdWString(path.wstring()), "PNG"))
-        throw tsl::wruntime_error(L"The picture could not be written to \"" + path.wstring() +
-                                  L"\".");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        throw tsl::wruntime_error(L"The picture for \"" + path.wstring() +
+                                  L"\" could not be encoded.");
+    // Written like every other file of the program: the reason of a failure is given.
+    Threading::SafeWriteFile(path, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                             static_cast<size_t>(bytes.size()));
 }
 
 }  // namespace Exporting

@@ -26,7 +26,7 @@ private:
 };
 
 QImage RenderPlotImage(const std::vector<PlotCurve>& curves, const PlotOptions& options);
-// Raises tsl::wruntime_error naming the file when it cannot be written.
+// Raises tsl::wruntime_error naming the file and the reason when it cannot be written.
 void SavePlotPng(const std::vector<PlotCurve>& curves, const PlotOptions& options,
                  const std::filesystem::path& path);
 

@@ -1,5 +1,10 @@
 #include "sim/SimState.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -124,6 +129,32 @@ void SaveState(const SimState& state, const std::string& path, Threading::FileCa
         throw tsl::wruntime_error(L"Cannot write simulation state file " + tsl::FromUtf8(path) +
                                   L": " + e.Reason() + L".");
     }
+}
+
+StateFileLock::StateFileLock(const std::filesystem::path& stateFile) {
+    // Beside the state: the state itself is replaced by each save.
+    const std::filesystem::path path = stateFile.string() + ".lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw tsl::wruntime_error(L"Cannot lock the simulation state: \"" + path.wstring() +
+                                  L"\" could not be opened: " +
+                                  Threading::SaveFailureReason(errno) + L".");
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        if (error == EWOULDBLOCK)
+            throw tsl::wruntime_error(L"The simulation state \"" + stateFile.wstring() +
+                                      L"\" is in use by another command or window; start this "
+                                      L"one when it has ended.");
+        throw tsl::wruntime_error(L"Cannot lock the simulation state \"" + path.wstring() +
+                                  L"\": " + Threading::SaveFailureReason(error) + L".");
+    }
+}
+
+StateFileLock::~StateFileLock() {
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 }  // namespace Sim

@@ -2,6 +2,7 @@
 // The persisted state of one simulated subwoofer (model, running program, flash), so that
 // successive program runs talk to the same simulated device.
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,5 +29,19 @@ std::optional<SimState> LoadState(const std::string& path);
 // reason when any step fails; the previous file is then kept.
 void SaveState(const SimState& state, const std::string& path,
                Threading::FileCalls& calls = Threading::FileCalls::System());
+
+// Holds "STATE.lock" (an exclusive flock, as tessaline-cli takes it) for its lifetime, so that
+// programs sharing a state file never run at once and one never overwrites the other's state.
+// Raises tsl::wruntime_error when another program holds it or it cannot be taken.
+class StateFileLock {
+public:
+    explicit StateFileLock(const std::filesystem::path& stateFile);
+    ~StateFileLock();
+    StateFileLock(const StateFileLock&) = delete;
+    StateFileLock& operator=(const StateFileLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 }  // namespace Sim

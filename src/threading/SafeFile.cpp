@@ -243,6 +243,17 @@ bool IsReadOnlyFile(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ReadOnly(path, st);
 }
 
+std::wstring ReadOnlyReason(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return {};
+    if ((st.st_mode & S_IWUSR) == 0)
+        return SaveFailureReason(0);
+    if (::access(path.c_str(), W_OK) != 0)
+        return SaveFailureReason(errno);
+    return {};
+}
+
 bool IsSafeFileTemporary(const std::string& name) {
     const size_t prefix = sizeof kPrefix - 1, suffix = sizeof kSuffix - 1;
     if (name.size() != prefix + kRandomChars + suffix || name.compare(0, prefix, kPrefix) != 0 ||

@@ -62,6 +62,9 @@ inline void SafeWriteFile(const std::filesystem::path& path, const std::string& 
 // True for an existing file (links followed) that SafeWriteFile will not replace: one without
 // its owner's write permission, or one that this process may not write.
 bool IsReadOnlyFile(const std::filesystem::path& path);
+// Why IsReadOnlyFile holds ("the file is read-only", "the file system is read-only", ...);
+// empty when it does not.
+std::wstring ReadOnlyReason(const std::filesystem::path& path);
 
 // The reason text for an errno value.
 std::wstring SaveFailureReason(int error);

@@ -32,6 +32,11 @@ public:
     void Reset();
     bool Cancelled() const;
 
+    // UI thread: while held, calls that reach the UI thread wait (their callers with them) until
+    // Release runs them, or return false when the caller is cancelled meanwhile.
+    void Hold();
+    void Release();
+
     bool OnUiThread() const { return std::this_thread::get_id() == uiThread_; }
 
 private:

@@ -1,5 +1,6 @@
 #include "wizard/MainCommands.h"
 
+#include "document/DocData.h"
 #include "wizard/RunWizard.h"
 
 using Threading::MsgButtons;
@@ -51,4 +52,12 @@ bool EraseCommand(IMainView& view) {
     if (ok)
         ShowInformation(view, kEraseSuccessText);
     return ok;
+}
+
+bool CanCalculate(const DocData& data) {
+    return !data.measurements.empty();
+}
+
+bool CanUpload(const DocData& data) {
+    return data.eq.valid != 0;
 }

@@ -7,6 +7,8 @@
 
 #include "threading/Prompt.h"
 
+struct DocData;
+
 class IMainView {
 public:
     virtual ~IMainView() = default;
@@ -34,3 +36,8 @@ bool MeasureCommand(IMainView& view);  // Measure, Calculate (detect crossover),
 bool TargetCommand(IMainView& view);   // Calculate with the target dialog
 bool UploadCommand(IMainView& view);
 bool EraseCommand(IMainView& view);
+
+// What Target and Upload need: measurements to calculate from, and an equaliser fitted to them to
+// upload.
+bool CanCalculate(const DocData& data);
+bool CanUpload(const DocData& data);

@@ -6,6 +6,7 @@
 #include "correction/TargetBuild.h"
 #include "measure/Curve.h"
 #include "threading/Errors.h"
+#include "wizard/MeasureStep.h"
 #include "wizard/RunWizard.h"
 #include "wizard/VerifyStep.h"
 
@@ -87,16 +88,42 @@ void DropPosition(DocData& data, size_t index) {
     data.verifiedPositions = 0;
 }
 
-bool DropPositionCommand(IMainView& view, DocData& data, size_t index) {
-    try {
-        DropPosition(data, index);
-    } catch (const tsl::wruntime_error& e) {
-        view.Prompt().MessageBox(e.wwhat(), view.ApplicationTitle(), Threading::MsgButtons::Ok,
+std::wstring DropPositionQuestion(int number) {
+    const std::wstring n = std::to_wstring(number);
+    return L"Drop position " + n +
+           L"?\nIts measurement leaves the document and the equaliser is "
+           L"calculated again from the other positions. Edit > Undo brings position " +
+           n + L" back until the next measurement.";
+}
+
+std::wstring DropRefusal(size_t count, size_t index) {
+    if (index >= count)
+        return L"There is no position " + std::to_wstring(index + 1) + L"; the document holds " +
+               std::to_wstring(count) + L".";
+    if (count <= static_cast<size_t>(kMinPositions))
+        return L"Position " + std::to_wstring(index + 1) +
+               L" cannot be dropped: a measurement needs at least " +
+               std::to_wstring(kMinPositions) + L" positions and the document holds " +
+               std::to_wstring(count) + L".";
+    return {};
+}
+
+DropOutcome DropPositionCommand(IMainView& view, DocData& data, size_t index, bool* calculated) {
+    const std::wstring refusal = DropRefusal(data.measurements.size(), index);
+    if (!refusal.empty()) {
+        view.Prompt().MessageBox(refusal, view.ApplicationTitle(), Threading::MsgButtons::Ok,
                                  Threading::MsgIcon::Warning);
-        return false;
+        return DropOutcome::Refused;
     }
+    if (view.Prompt().MessageBox(DropPositionQuestion(static_cast<int>(index + 1)),
+                                 view.ApplicationTitle(), Threading::MsgButtons::YesNo,
+                                 Threading::MsgIcon::Question) != Threading::MsgResult::Yes)
+        return DropOutcome::Declined;
+    DropPosition(data, index);
     view.Refresh();
     const bool ok = view.RunWizard(kWizardCalculate, 0);
     view.Refresh();
-    return ok;
+    if (calculated)
+        *calculated = ok;
+    return DropOutcome::Dropped;
 }

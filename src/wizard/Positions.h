@@ -41,6 +41,16 @@ PositionTable TabulatePositions(const DocData& data);
 // tsl::wruntime_error for an index out of range or for the only position.
 void DropPosition(DocData& data, size_t index);
 
-// The window's drop: drops the position of `data` (the open document's), redraws, then runs the
-// Calculate wizard with the document's target settings. A refused drop is shown in a box.
-bool DropPositionCommand(IMainView& view, DocData& data, size_t index);
+// The window's drop asks first and keeps at least as many positions as a measurement takes.
+std::wstring DropPositionQuestion(int number);  // "Drop position N? ..."
+// Empty when position `index` (0-based) may be dropped from a document of `count` positions,
+// otherwise why not.
+std::wstring DropRefusal(size_t count, size_t index);
+
+enum class DropOutcome { Declined, Refused, Dropped };
+
+// The window's drop of position `index` of `data` (the open document's): refused with the
+// reason in a box, or asked, then dropped, redrawn, and the Calculate wizard run with the
+// document's target settings (its result goes to `calculated` when given).
+DropOutcome DropPositionCommand(IMainView& view, DocData& data, size_t index,
+                                bool* calculated = nullptr);

@@ -53,16 +53,21 @@ bool RunWizard(int kind, Threading::IWindow* parentWindow, IWizardDocument& docu
         failureText->clear();
     SaveProgressRecord record;
     record.document = &document;
+    // A wizard that does not succeed leaves the document as it was before it ran.
+    DocData before;
+    before.CopyFrom(document.Data());
     record.working.MoveFrom(document.Data());
 
     bool result = false;
     {
         // The controller outlives the dialog; both are gone (the worker joined) before the
-        // working data goes back, even when the dialog throws.
+        // data goes back, even when the dialog throws.
         struct Restore {
             SaveProgressRecord& record;
-            ~Restore() { record.document->Data().MoveFrom(record.working); }
-        } restore{record};
+            DocData& before;
+            const bool& succeeded;
+            ~Restore() { record.document->Data().MoveFrom(succeeded ? record.working : before); }
+        } restore{record, before, result};
         WizardController controller(StepsForKind(kind, options, environment.steps), bridge);
         SaveCallback callback = (options & kOptionNoSave) ? nullptr : &SaveProgress;
         std::unique_ptr<WizardDialog> dialog =

@@ -51,8 +51,9 @@ struct WizardEnvironment {
 // The one-step list for a kind; any other kind gives no steps.
 std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardStepTable& table);
 
-// Runs the wizard modally; true when it ended successfully. failureText, when given, receives
-// the message shown for a step that failed by raising (empty otherwise).
+// Runs the wizard modally; true when it ended successfully. Otherwise (failed, aborted,
+// cancelled) the document's data is put back as it was before the wizard. failureText, when
+// given, receives the message shown for a step that failed by raising (empty otherwise).
 bool RunWizard(int kind, Threading::IWindow* parentWindow, IWizardDocument& document,
                uint32_t options, const WizardEnvironment& environment,
                std::wstring* failureText = nullptr);

@@ -3,6 +3,7 @@
 #include "document/DocData.h"
 #include "sublink/UsbProgrammer.h"
 #include "threading/Errors.h"
+#include "wizard/MainCommands.h"
 #include "wizard/ProcDialog.h"
 #include "wizard/RunWizard.h"
 #include "wizard/UploadImage.h"
@@ -49,6 +50,8 @@ void WriteCoefficients(CUsbController::CUsbProgrammer& channel, const DocData& d
 bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
                 const ChannelFactory& makeChannel) {
     const bool erase = (options & kOptionErase) != 0;
+    if (!erase && !CanUpload(data))
+        throw tsl::wruntime_error(kNothingToUploadText);
     // Declared first so that it outlives the channel that points to it.
     std::unique_ptr<StepProgress> shown;
     std::unique_ptr<CUsbController::CUsbProgrammer> channel = makeChannel ? makeChannel() : nullptr;

@@ -22,7 +22,8 @@ using ChannelFactory = std::function<std::unique_ptr<CUsbController::CUsbProgram
 // Channels on the environment's bus, clock and trace.
 ChannelFactory ChannelsOn(CUsbController::UsbEnvironment environment);
 
-// Options bit kOptionErase selects erasing. Returns true or raises the step's failure text.
+// Options bit kOptionErase selects erasing. Returns true or raises the step's failure text; an
+// upload of a document without a fitted equaliser is refused before any subwoofer is looked for.
 bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
                 const ChannelFactory& makeChannel);
 
@@ -39,5 +40,7 @@ inline constexpr wchar_t kNoSubwooferText[] =
 inline constexpr wchar_t kOtherModelText[] =
     L"Error, can't upload results to a different subwoofer than what was used to make the "
     L"measurements";
+inline constexpr wchar_t kNothingToUploadText[] =
+    L"The document holds no equaliser to upload: measure and calculate first.";
 inline constexpr wchar_t kUploadFailedText[] = L"Failed to upload results";
 inline constexpr wchar_t kEraseFailedText[] = L"Failed to erase EQ coefficients";

@@ -170,19 +170,35 @@ void WizardDialog::OnAbort() {
     // Before the first start there is no step to abort.
     if (running_.load() == 0 || controller_ == nullptr || controller_->Progress() == nullptr)
         return;
+    if (asking_)
+        return;
     MsgResult answer = MsgResult::No;
+    asking_ = true;
+    ui_.Hold();
     try {
         answer = Prompt().MessageBox(kAbortQuestion, applicationTitle_, MsgButtons::YesNo,
                                      MsgIcon::Question);
     } catch (...) {
         // A question that cannot be asked is not a Yes.
     }
-    if (answer != MsgResult::Yes)
+    asking_ = false;
+    if (doneWhileAsking_) {
+        // The step ended while the question was open: the question has closed unanswered.
+        const std::intptr_t code = *doneWhileAsking_;
+        doneWhileAsking_.reset();
+        ui_.Release();
+        OnDone(0, code);
         return;
+    }
+    if (answer != MsgResult::Yes) {
+        ui_.Release();
+        return;
+    }
     DrawEnable(IDC_ABORT_STAGE, false);
     SetStatus(kAbortingText);
     // A step waiting to ask the user gets the declining answer instead.
     ui_.Cancel();
+    ui_.Release();
     if (running_.exchange(0) != 0)
         controller_->ClearPendingTasks();
 }
@@ -206,6 +222,11 @@ void WizardDialog::RunSaveCallback() {
 }
 
 std::intptr_t WizardDialog::OnDone(std::uintptr_t, std::intptr_t code) {
+    if (asking_) {
+        doneWhileAsking_ = code;
+        CloseQuestion();
+        return 0;
+    }
     if (OneStep()) {
         if (code == STEP_SUCCEEDED) {
             RunSaveCallback();

@@ -3,6 +3,7 @@
 // the console front-end and test doubles derive from it and only draw.
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "threading/MessageBridge.h"
@@ -110,6 +111,9 @@ protected:
     virtual void DrawProgressPos(int32_t n) = 0;
     // Ends the modal loop with result.
     virtual void EndDialog(int result) = 0;
+    // Closes the abort question while it is open (its answer is then the declining one). A
+    // front-end whose question cannot outlast the step needs nothing here.
+    virtual void CloseQuestion() {}
 
     // The UI thread's own status changes.
     void SetStatus(const std::wstring& text);
@@ -133,6 +137,10 @@ private:
     std::atomic<uint32_t> userData_{0};
     std::atomic<int32_t> running_{1};
     std::wstring status_;
+    // While the abort question is open the step waits at its next question, and the end of the
+    // step is kept until the question has closed.
+    bool asking_ = false;
+    std::optional<std::intptr_t> doneWhileAsking_;
     // Made on the UI thread, with the dialog.
     Threading::UiCaller ui_;
     Threading::UiPrompt uiPrompt_;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
@@ -148,15 +149,33 @@ TEST(CheckWindow, ShowsTheMessageAndHidesReinstallWhenADeviceDidNotOpen) {
     EXPECT_EQ(window.Retry()->accessibleName(), QStringLiteral("Retry"));
 }
 
+// A bridge drained by a 1 ms timer, as the application's, and the Qt wizard dialog over it.
+struct QtWizard {
+    QtWizard() {
+        bridge.Start();
+        drain.setInterval(1);
+        QObject::connect(&drain, &QTimer::timeout, [this] { bridge.Drain(); });
+        drain.start();
+    }
+    ~QtWizard() { bridge.Shutdown(); }
+    std::unique_ptr<WizardDialog> Make(WizardController& controller) {
+        DialogFactory factory = [this](const WizardDialogSetup& setup) {
+            auto d = std::make_unique<CWizardDialog>(setup, nullptr);
+            shown = d.get();
+            return std::unique_ptr<WizardDialog>(std::move(d));
+        };
+        return controller.CreateDialog(factory, nullptr, L"Wizard", nullptr, nullptr, nullptr,
+                                       nullptr);
+    }
+    Threading::MessageBridge bridge;
+    QTimer drain;
+    CWizardDialog* shown = nullptr;
+};
+
 // The wizard dialog runs a real step on its worker; the step's box is shown on the UI thread,
 // modal over the dialog, with the step's name as caption.
 TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
-    Threading::MessageBridge bridge;
-    bridge.Start();
-    QTimer drain;
-    drain.setInterval(1);
-    QObject::connect(&drain, &QTimer::timeout, [&] { bridge.Drain(); });
-    drain.start();
+    QtWizard wizard;
 
     std::atomic<bool> release{false};
     std::atomic<bool> escaped{false};
@@ -169,15 +188,9 @@ TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
             std::this_thread::yield();
         return true;
     };
-    WizardController controller({WizardStep{step, L"Measure"}}, bridge);
-    CWizardDialog* shown = nullptr;
-    DialogFactory factory = [&](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
-        auto d = std::make_unique<CWizardDialog>(setup, nullptr);
-        shown = d.get();
-        return d;
-    };
-    auto dialog =
-        controller.CreateDialog(factory, nullptr, L"Wizard", nullptr, nullptr, nullptr, nullptr);
+    WizardController controller({WizardStep{step, L"Measure"}}, wizard.bridge);
+    auto dialog = wizard.Make(controller);
+    CWizardDialog* shown = wizard.shown;
     ModalAnswerer answerer;
     answerer.Boxes([&](const QString& text) {
         if (text.startsWith(QStringLiteral("Please move")))
@@ -207,7 +220,75 @@ TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
     EXPECT_EQ(boxParent, shown);
     EXPECT_EQ(shown->windowTitle(), QStringLiteral("Measure"));
     EXPECT_FALSE(shown->StartButton()->isEnabled());
-    bridge.Shutdown();
+}
+
+// While the abort question is open the step waits at its next question, which opens once the
+// question is answered No; a question still open when the step ends closes with it.
+TEST(WizardDialog, TheAbortQuestionHoldsTheStepsNextQuestionAndClosesWhenTheStepEnds) {
+    QtWizard wizard;
+    std::atomic<bool> measured{false}, asking{false}, finish{false};
+    StepFunction step = [&](IProcDialog* progress, void*, void*) {
+        ShowStepMessage(progress, L"Please move the microphone to position 1, and then click OK.",
+                        Threading::MsgButtons::OkCancel);
+        while (!measured.load())
+            std::this_thread::yield();
+        asking = true;
+        if (ShowStepMessage(progress,
+                            L"Please move the microphone to position 2, and then click OK.",
+                            Threading::MsgButtons::OkCancel) != Threading::MsgResult::Ok)
+            return false;
+        while (!finish.load())
+            std::this_thread::yield();
+        return true;
+    };
+    WizardController controller({WizardStep{step, L"Measure"}}, wizard.bridge);
+    auto dialog = wizard.Make(controller);
+    CWizardDialog* shown = wizard.shown;
+    const QString abort = QStringLiteral("Are you sure you want to abort?");
+    ModalAnswerer answerer;
+    QPointer<QMessageBox> question;
+    int questions = 0, heldTurns = 0;
+    bool overlapped = false;
+    answerer.Hold([&](QWidget& modal) {
+        auto* box = qobject_cast<QMessageBox*>(&modal);
+        if (box == nullptr || box->text() != abort)
+            return false;
+        if (question != box) {
+            question = box;
+            ++questions;
+        }
+        if (questions == 1) {
+            measured = true;  // the step goes on to its next question, which has to wait
+            return !asking || ++heldTurns < 50;
+        }
+        finish = true;  // the step ends while the second question is open
+        return true;
+    });
+    answerer.Boxes([&](const QString& text) {
+        if (text.contains(QStringLiteral("position 2")) && question && question->isVisible())
+            overlapped = true;
+        return text == abort ? QMessageBox::No : QMessageBox::Ok;
+    });
+    // Escape once after each position prompt has been answered.
+    size_t escapes = 0;
+    QTimer escape;
+    escape.setInterval(5);
+    QObject::connect(&escape, &QTimer::timeout, [&] {
+        const size_t due = answerer.boxes.size() >= 3 ? 2 : answerer.boxes.size();
+        if (shown && QApplication::activeModalWidget() == shown && escapes < due) {
+            ++escapes;
+            QTest::keyClick(shown, Qt::Key_Escape);
+        }
+    });
+    escape.start();
+    EXPECT_EQ(dialog->DoModal(), IDOK);
+    EXPECT_EQ(questions, 2);
+    EXPECT_EQ(heldTurns, 50);
+    EXPECT_FALSE(overlapped);
+    EXPECT_TRUE(question.isNull());  // closed with the step
+    ASSERT_EQ(answerer.boxes.size(), 3u);
+    EXPECT_EQ(answerer.boxes[1], QStringLiteral("Tessaline|") + abort);
+    EXPECT_TRUE(answerer.boxes[2].contains(QStringLiteral("position 2")));
 }
 
 }  // namespace
@@ -217,27 +298,16 @@ namespace {
 // The several-steps layout: both check boxes ticked, Start runs the first step and, with
 // "Automatically proceed to the next step" ticked, the second follows and the dialog closes.
 TEST(WizardDialog, TheSeveralStepsLayoutProceedsByItself) {
-    Threading::MessageBridge bridge;
-    bridge.Start();
-    QTimer drain;
-    drain.setInterval(1);
-    QObject::connect(&drain, &QTimer::timeout, [&] { bridge.Drain(); });
-    drain.start();
+    QtWizard wizard;
     std::atomic<int> ran{0};
     StepFunction step = [&](IProcDialog*, void*, void*) {
         ++ran;
         return true;
     };
     WizardController controller({WizardStep{step, L"Measure"}, WizardStep{step, L"Calculate"}},
-                                bridge);
-    CWizardDialog* shown = nullptr;
-    DialogFactory factory = [&](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
-        auto d = std::make_unique<CWizardDialog>(setup, nullptr);
-        shown = d.get();
-        return d;
-    };
-    auto dialog =
-        controller.CreateDialog(factory, nullptr, L"Wizard", nullptr, nullptr, nullptr, nullptr);
+                                wizard.bridge);
+    auto dialog = wizard.Make(controller);
+    CWizardDialog* shown = wizard.shown;
     QStringList boxes;
     QTimer start;
     start.setInterval(5);
@@ -257,7 +327,6 @@ TEST(WizardDialog, TheSeveralStepsLayoutProceedsByItself) {
     EXPECT_EQ(boxes, (QStringList{QStringLiteral("Automatically proceed to the next step:on"),
                                   QStringLiteral("Save progress after each step:on")}));
     EXPECT_EQ(shown->windowTitle(), QStringLiteral("Calculate"));
-    bridge.Shutdown();
 }
 
 }  // namespace

@@ -54,6 +54,17 @@ TEST(AppExport, MeasurementGraphAndEqualiserGoToTheChosenFiles) {
     EXPECT_EQ(suggested.front(), L"KT1 - Measured average.txt");
     EXPECT_EQ(answerer.dialogs.size(), 2u);  // curve and size
     EXPECT_TRUE(answerer.boxes.empty());
+
+    // A picture that cannot be written names the file and the reason, as the texts do.
+    for (const char* name : {"graph.png", "graph.svg"}) {
+        next = dir.path / "missing" / name;
+        EXPECT_FALSE(frame.OnExportGraph());
+        ASSERT_FALSE(answerer.boxes.empty());
+        EXPECT_EQ(answerer.boxes.back(),
+                  QStringLiteral("Tessaline|The file \"") +
+                      QString::fromStdWString(next.wstring()) +
+                      QStringLiteral("\" could not be written: the folder does not exist."));
+    }
 }
 
 TEST(AppExport, TheMicrophoneDialogRefusesABadFileByItsLineAndKeepsAGoodChoice) {

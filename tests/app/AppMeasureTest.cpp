@@ -12,6 +12,7 @@
 #include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "measure/Secure.h"
 #include "wizard/MainCommands.h"
 
@@ -70,6 +71,42 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
     ASSERT_TRUE(calibration);
     EXPECT_EQ(calibration->kind, CalibrationKind::BrandFile);
     EXPECT_EQ(calibration->file, Security::CalibrationFileName(saved.micSerial));
+}
+
+// Escape at a position prompt: the open document keeps its measurements, the graph its curves,
+// and the next Measure still warns before replacing them.
+TEST(AppMeasure, ACancelledMeasureLeavesTheOpenDocumentAsItWas) {
+    TempDir dir;
+    DocData data;
+    data.name = L"KT1";
+    data.results = {LevelCurve(-10), LevelCurve(-20), LevelCurve(-30)};
+    data.measurements = {LevelCurve(-10)};
+    const auto path = dir.path / "room.CVD";
+    WriteDocFile(path, data);
+    SimulatedApp simulated(path);
+    ASSERT_TRUE(simulated.app.Start());
+    CMainFrame& frame = simulated.Frame();
+    ModalAnswerer answerer;
+    const QString overwrite = DisplayText(kMeasureOverwriteQuestion);
+    answerer.Boxes([&](const QString& text) {
+        if (text == overwrite)
+            return Count(answerer.boxes, overwrite) == 1 ? QMessageBox::Yes : QMessageBox::No;
+        if (text.startsWith(QStringLiteral("Please move the microphone to position 1")))
+            return QMessageBox::Cancel;
+        return QMessageBox::NoButton;
+    });
+    frame.StripButton(IDC_MEASURE)->click();  // returns when the chain has stopped
+    const DocData& d = simulated.app.Document().Data();
+    EXPECT_EQ(
+        Count(answerer.boxes, QStringLiteral("Measure|") + DisplayText(kMeasurementFailedText)), 1);
+    EXPECT_EQ(d.results.size(), 3u);
+    EXPECT_EQ(d.measurements.size(), 1u);
+    EXPECT_EQ(d.name, L"KT1");
+    EXPECT_FALSE(simulated.app.Document().IsModified());
+    EXPECT_EQ(frame.View()->CurvesToDraw(frame.View()->Graph()->Graph()).size(), 3u);
+    frame.StripButton(IDC_MEASURE)->click();
+    EXPECT_EQ(Count(answerer.boxes, overwrite), 2);
+    EXPECT_EQ(d.results.size(), 3u);
 }
 
 }  // namespace

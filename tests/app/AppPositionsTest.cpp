@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QMenuBar>
 #include <QPushButton>
@@ -19,16 +20,24 @@
 
 namespace {
 
-// Three positions, one of them far from the others, with results and quality.
+// Six positions, one of them far from the others, with results and quality.
 std::filesystem::path PositionsDocument(const TempDir& dir) {
     DocData data;
     data.name = L"KT1";
-    data.measurements = {LevelCurve(-10), LevelCurve(-11), LevelCurve(-30)};
-    data.positionQuality = {{50, 0.1}, {45, 0.2}, {20, 1.0}};
+    data.measurements = {LevelCurve(-10),  LevelCurve(-11), LevelCurve(-10.5),
+                         LevelCurve(-9.5), LevelCurve(-10), LevelCurve(-30)};
+    data.positionQuality = {{50, 0.1}, {45, 0.2}, {48, 0.1}, {47, 0.3}, {49, 0.2}, {20, 1.0}};
     data.results = {LevelCurve(-14), LevelCurve(-20), LevelCurve(-21)};
     const auto path = dir.path / "room.CVD";
     WriteDocFile(path, data);
     return path;
+}
+
+int Count(const std::vector<QString>& texts, const QString& part) {
+    int n = 0;
+    for (const QString& t : texts)
+        n += t.contains(part);
+    return n;
 }
 
 TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
@@ -42,9 +51,9 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     CTSLView& view = *frame.View();
     const Graphing::CGraph& graph = view.Graph()->Graph();
 
-    ASSERT_EQ(panel.Table()->rowCount(), 3);
+    ASSERT_EQ(panel.Table()->rowCount(), 6);
     EXPECT_EQ(panel.Table()->item(0, 1)->text(), QStringLiteral("50.0"));
-    EXPECT_EQ(panel.Table()->item(2, 5)->text(), QStringLiteral("Yes"));
+    EXPECT_EQ(panel.Table()->item(5, 5)->text(), QStringLiteral("Yes"));
     EXPECT_EQ(panel.Table()->item(0, 5)->text(), QString());
     EXPECT_FALSE(view.VerifiedLegend()->isVisible());
 
@@ -53,21 +62,44 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     auto entries = view.CurvesToDraw(graph);
     ASSERT_EQ(entries.size(), 4u);
     ASSERT_FALSE(entries[0].yLow.empty());
-    EXPECT_DOUBLE_EQ(entries[0].y[5], -10.0);
+    EXPECT_DOUBLE_EQ(entries[0].y[5], -9.5);
     EXPECT_DOUBLE_EQ(entries[0].yLow[5], -30.0);
     panel.PositionsSwitch()->click();
-    EXPECT_EQ(view.CurvesToDraw(graph).size(), 7u);
+    EXPECT_EQ(view.CurvesToDraw(graph).size(), 10u);
 
+    // Asked first; afterwards nothing is selected, so a second click cannot drop another.
     EXPECT_FALSE(panel.DropButton()->isEnabled());
-    panel.Table()->selectRow(2);
+    EXPECT_FALSE(frame.UndoAction()->isEnabled());
+    panel.Table()->selectRow(5);
     ASSERT_TRUE(panel.DropButton()->isEnabled());
     panel.DropButton()->click();
-    ASSERT_TRUE(RunUntil([&] { return QApplication::activeModalWidget() == nullptr; }, 30000));
     const DocData& d = app.Document().Data();
-    ASSERT_EQ(d.measurements.size(), 2u);
-    EXPECT_EQ(d.positionQuality.size(), 2u);
-    EXPECT_NEAR(LevelDbAt(*d.results[0], 5), -10.5, 0.1);  // the far position is gone
-    EXPECT_EQ(panel.Table()->rowCount(), 2);
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("|Drop position 6?")), 1);
+    ASSERT_EQ(d.measurements.size(), 5u);
+    EXPECT_EQ(d.positionQuality.size(), 5u);
+    EXPECT_NEAR(LevelDbAt(*d.results[0], 5), -10.17, 0.05);  // the far position is gone
+    EXPECT_EQ(panel.Table()->rowCount(), 5);
+    EXPECT_EQ(panel.Table()->currentRow(), -1);
+    EXPECT_FALSE(panel.DropButton()->isEnabled());
+    EXPECT_TRUE(frame.UndoAction()->isEnabled());
+    EXPECT_EQ(frame.UndoAction()->text(), QStringLiteral("&Undo Drop Position 6"));
+
+    // Five positions are the fewest a measurement has: refused, with the reason.
+    panel.Table()->selectRow(0);
+    panel.DropButton()->click();
+    EXPECT_EQ(Count(answerer.boxes,
+                    QStringLiteral("Position 1 cannot be dropped: a measurement needs at least 5 "
+                                   "positions and the document holds 5.")),
+              1);
+    EXPECT_EQ(d.measurements.size(), 5u);
+
+    // Edit > Undo brings the dropped position back, once.
+    frame.UndoAction()->trigger();
+    EXPECT_EQ(d.measurements.size(), 6u);
+    EXPECT_EQ(panel.Table()->rowCount(), 6);
+    EXPECT_FALSE(frame.UndoAction()->isEnabled());
+    EXPECT_TRUE(app.Document().IsModified());
+    EXPECT_TRUE(frame.windowTitle().startsWith(QStringLiteral("room.CVD* - ")));
 }
 
 TEST(AppPositions, VerifyInTheToolsMenuKeepsTheReMeasuredCurveAndReports) {
@@ -88,7 +120,7 @@ TEST(AppPositions, VerifyInTheToolsMenuKeepsTheReMeasuredCurveAndReports) {
     }));
     const DocData& d = app.Document().Data();
     ASSERT_TRUE(d.verified);
-    EXPECT_EQ(d.measurements.size(), 3u);
+    EXPECT_EQ(d.measurements.size(), 6u);
     EXPECT_EQ(d.results.size(), 3u);
     EXPECT_TRUE(app.Frame()->View()->VerifiedLegend()->isVisible());
     EXPECT_EQ(app.Frame()->View()->CurvesToDraw(app.Frame()->View()->Graph()->Graph()).size(), 4u);

@@ -19,9 +19,12 @@ inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
 
-// Forgets the recent files and geometry earlier tests left (the settings are the test mode's).
+// Forgets the recent files, geometry and microphone choice earlier tests left, and what this one
+// leaves (the settings are the test process's own).
 struct ClearedSettings {
-    ClearedSettings() {
+    ClearedSettings() { Clear(); }
+    ~ClearedSettings() { Clear(); }
+    static void Clear() {
         QSettings(QStringLiteral("CorvanaElectronics"), QStringLiteral("Tessaline")).clear();
     }
 };

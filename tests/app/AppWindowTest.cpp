@@ -6,6 +6,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <fstream>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "app/AppTestSupport.h"
 #include "app/CCurveColorDialog.h"
@@ -16,6 +21,7 @@
 #include "app/ModalAnswerer.h"
 #include "app/SimulatedApp.h"
 #include "ui/qt/CStaticColorCtrl.h"
+#include "wizard/MainCommands.h"
 
 namespace {
 
@@ -25,6 +31,7 @@ std::filesystem::path CurvesDocument(const TempDir& dir) {
     data.name = L"KT1";
     data.results = {LevelCurve(-10), LevelCurve(-20), LevelCurve(-30)};
     data.measurements = {LevelCurve(-10)};
+    data.eq.valid = 1;
     const auto path = dir.path / "room.CVD";
     WriteDocFile(path, data);
     return path;
@@ -50,6 +57,59 @@ TEST(AppStartup, ADocumentOnTheCommandLineOpensWithoutTheWelcomeDialog) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(answerer.boxes.empty());
     EXPECT_EQ(app.Presenter()->Recent().Entries().front(), path.wstring());
+}
+
+// A document that cannot be opened says which file and why, and the window opens on a new one.
+TEST(AppStartup, ABadDocumentOnTheCommandLineIsNamedAndANewOneOpens) {
+    TempDir dir;
+    const auto path = dir.path / "short.CVD";
+    std::ofstream(path, std::ios::binary) << std::string("\x08\0\0\0\x13", 5);
+    AppOptions options = SimulatedOn(path);
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    ASSERT_TRUE(app.Start());
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0], QStringLiteral("Tessaline|The document \"") +
+                                     QString::fromStdWString(path.wstring()) +
+                                     QStringLiteral("\" could not be opened:\nThe file is damaged "
+                                                    "or incomplete."));
+    ASSERT_NE(app.Frame(), nullptr);
+    EXPECT_TRUE(app.Frame()->isVisible());
+    EXPECT_EQ(app.Frame()->windowTitle(), QStringLiteral("Untitled - Tessaline (simulation)"));
+}
+
+// The simulation's state is locked as tessaline-cli locks it, and saved after every step.
+TEST(AppStartup, TheSimulationStateIsLockedWhileTheProgramRunsAndSavedAfterEachStep) {
+    TempDir dir;
+    AppOptions options = SimulatedOn(CurvesDocument(dir));
+    options.simState = dir.path / "sub.json";
+    const auto refused = [&] {
+        try {
+            AppSession other(options);
+        } catch (const std::exception& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    {
+        const int fd = ::open((options.simState.string() + ".lock").c_str(), O_RDWR | O_CREAT,
+                              0644);  // as a running command holds it
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        EXPECT_NE(refused().find("is in use by another command or window"), std::string::npos);
+        ::close(fd);
+    }
+    AppSession session(options);
+    EXPECT_NE(refused().find("is in use by another command or window"), std::string::npos);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    ASSERT_TRUE(app.Start());
+    EXPECT_FALSE(std::filesystem::exists(options.simState));
+    app.Frame()->StripButton(IDC_ERASE)->click();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_TRUE(answerer.boxes[0].endsWith(QString::fromStdWString(kEraseSuccessText)));
+    EXPECT_TRUE(std::filesystem::exists(options.simState));
 }
 
 TEST(AppStartup, ExitInTheWelcomeDialogEndsBeforeAnyWindow) {
@@ -135,10 +195,11 @@ TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
             if (!a->isSeparator() && a->isVisible())
                 items << a->text() + QLatin1Char('|') + a->shortcut().toString();
     }
-    EXPECT_EQ(items, (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
-                                  "Save &As...|", "&Export|", "&1 room.CVD|", "E&xit|", "&Tools",
-                                  "Quick Measure|", "&Verify|", "Positions|", "&Microphone...|",
-                                  "&Help", "&About Tessaline...|"}));
+    EXPECT_EQ(items,
+              (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
+                           "Save &As...|", "&Export|", "&1 room.CVD|", "E&xit|", "&Edit",
+                           "&Undo|Ctrl+Z", "&Tools", "Quick Measure|", "&Verify|", "Positions|",
+                           "&Microphone...|", "&Help", "&About Tessaline...|"}));
     for (size_t i = 0; i < 3; ++i)
         EXPECT_FALSE(frame->View()->Swatch(i)->accessibleName().isEmpty());
 }
@@ -167,13 +228,17 @@ TEST_F(MainWindow, ColoursCancelLeavesTheGraphAndOkRepaintsIt) {
     frame->StripButton(IDC_COLORS)->click();
     EXPECT_EQ(app.Document().Data().colours[0], green);
     EXPECT_EQ(frame->View()->Swatch(0)->GetColor(), green);
-    EXPECT_FALSE(app.Document().IsModified());
+    EXPECT_TRUE(app.Document().IsModified());  // New or Exit asks to save the change
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("room.CVD* - Tessaline (simulation)"));
     EXPECT_GT(PixelsOf(green), 0);
     EXPECT_EQ(PixelsOf(before[0]), 0);
     EXPECT_GT(PixelsOf(before[2]), 0);
 }
 
+// Also: Target and Upload are disabled while there is nothing to calculate or upload.
 TEST_F(MainWindow, AutoScaleOnAnEmptyDocumentTitlesTheGraphSubwoofer) {
+    EXPECT_TRUE(frame->StripButton(IDC_TARGET)->isEnabled());
+    EXPECT_TRUE(frame->StripButton(IDC_UPLOAD)->isEnabled());
     ModalAnswerer answerer;
     answerer.Boxes([](const QString&) { return QMessageBox::No; });  // do not save
     app.Document().SetModifiedFlag(true);
@@ -183,6 +248,9 @@ TEST_F(MainWindow, AutoScaleOnAnEmptyDocumentTitlesTheGraphSubwoofer) {
     EXPECT_EQ(frame->View()->Graph()->Graph().Title(), L"Subwoofer");
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled - Tessaline (simulation)"));
     EXPECT_EQ(answerer.boxes.size(), 1u);  // "Save changes to room.CVD?"
+    EXPECT_FALSE(frame->StripButton(IDC_TARGET)->isEnabled());
+    EXPECT_FALSE(frame->StripButton(IDC_UPLOAD)->isEnabled());
+    EXPECT_TRUE(frame->StripButton(IDC_ERASE)->isEnabled());
 }
 
 // Run with QT_SCALE_FACTOR=2 (the ctest app_tests_hidpi): the graph lays out and draws in device

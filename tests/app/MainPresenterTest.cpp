@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 
 #include "app/MainPresenter.h"
 #include "document/DocFile.h"
@@ -120,14 +121,55 @@ TEST_F(Presenter, TheWizardsSaveOfAnUntitledDocumentAsksForANameAndRetriesAFailu
     EXPECT_FALSE(fs::exists(bad));
 }
 
+// A read-only document: the box says why another name is asked for; declining stops the chain
+// at the step that could not be saved, with its data kept in the open document, marked unsaved.
+TEST_F(Presenter, AWizardsSaveThatDoesNotHappenStopsTheChainAndKeepsTheData) {
+    const fs::path path = dir / "room.CVD";
+    WriteDocFile(path, DocData{});
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+    MainPresenter presenter = Make();
+    ASSERT_TRUE(presenter.OpenDocument(path));
+    window.prompt.QueueAnswer(MsgResult::Cancel);  // no other name
+    EXPECT_FALSE(MeasureCommand(presenter));
+    EXPECT_EQ(record.dialogsMade, 1u);  // Calculate and Upload never ran
+    const auto calls = window.prompt.Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].text, SaveElsewhereText(path, L"the file is read-only"));
+    EXPECT_TRUE(window.suggestions.empty());
+    EXPECT_EQ(calls[1].text, std::wstring(kNotSavedText) + L"\nMeasure failed.");
+    EXPECT_EQ(presenter.LastFailure(), calls[1].text);
+    EXPECT_EQ(document.Data().measurements.size(), 1u);
+    EXPECT_TRUE(document.IsModified());
+    EXPECT_EQ(presenter.WindowTitle(), L"room.CVD* - Tessaline");
+    DocData saved;
+    ReadDocFile(path, saved);
+    EXPECT_TRUE(saved.measurements.empty());
+}
+
+TEST_F(Presenter, OpenFailuresNameTheFileAndKeepTheSeedsText) {
+    MainPresenter presenter = Make();
+    const fs::path shortFile = dir / "short.CVD", newer = dir / "newer.CVD";
+    std::ofstream(shortFile, std::ios::binary) << std::string("\x08\0\0\0\x13", 5);
+    std::ofstream(newer, std::ios::binary) << std::string("\x09\0\0\0", 4);
+    EXPECT_FALSE(presenter.OpenDocument(shortFile));
+    EXPECT_FALSE(presenter.OpenDocument(newer));
+    const auto calls = window.prompt.Calls();
+    ASSERT_EQ(calls.size(), 1u);  // the bad version's box is the document's own
+    EXPECT_EQ(calls[0].text, L"The document \"" + shortFile.wstring() +
+                                 L"\" could not be opened:\nThe file is damaged or incomplete.");
+}
+
 TEST_F(Presenter, TitlesColoursAndTheOverwriteQuestion) {
     MainPresenter presenter = Make(true);
     EXPECT_EQ(presenter.WindowTitle(), L"Untitled - Tessaline (simulation)");
     EXPECT_EQ(presenter.GraphTitle(), L"Subwoofer");
+    presenter.SetColours(document.Data().colours);  // unchanged
+    EXPECT_FALSE(document.IsModified());
     presenter.SetColours({1, 2, 3});
     EXPECT_EQ(document.Data().colours, (std::array<uint32_t, 3>{1, 2, 3}));
-    EXPECT_FALSE(document.IsModified());
-    EXPECT_EQ(window.repaints, 1);
+    EXPECT_TRUE(document.IsModified());  // New or Exit asks to save the colours
+    EXPECT_EQ(presenter.WindowTitle(), L"Untitled* - Tessaline (simulation)");
+    EXPECT_EQ(window.repaints, 2);
 
     window.saveNames = {dir / "doc.CVD"};
     ASSERT_TRUE(presenter.RunWizard(kWizardMeasure, kOptionDetectCrossover));

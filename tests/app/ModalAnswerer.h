@@ -29,6 +29,8 @@ public:
     void On(const QString& objectName, Handler handler) {
         handlers_[objectName] = std::move(handler);
     }
+    // Leaves a modal window unanswered for as long as hold returns true for it (asked each turn).
+    void Hold(std::function<bool(QWidget& modal)> hold) { hold_ = std::move(hold); }
     // Chooses the answer of a message box from its text (default: the accepting button).
     void Boxes(std::function<QMessageBox::StandardButton(const QString& text)> choose) {
         choose_ = std::move(choose);
@@ -45,6 +47,8 @@ private:
             return;
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || qobject_cast<CWizardDialog*>(modal))
+            return;
+        if (hold_ && hold_(*modal))
             return;
         busy_ = true;
         QTimer::singleShot(0, modal, [this, modal] {
@@ -81,5 +85,6 @@ private:
     QTimer timer_;
     std::map<QString, Handler> handlers_;
     std::function<QMessageBox::StandardButton(const QString&)> choose_;
+    std::function<bool(QWidget&)> hold_;
     bool busy_ = false;
 };

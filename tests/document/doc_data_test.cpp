@@ -162,7 +162,8 @@ TEST(TessalineDocument, BadVersionShowsTheMessageAndStaysReset) {
     Fill(doc.Data());
     EXPECT_FALSE(doc.OnOpenDocument(path));
     ASSERT_EQ(prompt.boxes.size(), 1u);
-    EXPECT_EQ(prompt.boxes[0].text, L"Bad file format");
+    EXPECT_EQ(prompt.boxes[0].text,
+              L"The document \"" + path.wstring() + L"\" could not be opened:\nBad file format");
     EXPECT_EQ(prompt.boxes[0].icon, Threading::MsgIcon::Error);
     EXPECT_TRUE(doc.Data().measurements.empty());
     EXPECT_EQ(doc.Data().name, L"Subwoofer");

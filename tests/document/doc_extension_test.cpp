@@ -2,6 +2,8 @@
 // a reader of the plain layout, and malformed blocks.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "document/DocBytes.h"
 #include "document/DocExtensions.h"
 #include "document/DocFile.h"
@@ -29,6 +31,8 @@ void FillDocument(DocData& d) {
     d.verified = SmallCurve(-3);
     d.verifiedPositions = 1;
     d.calibration = CalibrationSource{CalibrationKind::TextFile, L"umik 7001234.txt"};
+    d.fitLower = 20.0;
+    d.fitUpper = 312.5;
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -74,6 +78,9 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     ASSERT_TRUE(read.calibration);
     EXPECT_EQ(read.calibration->kind, CalibrationKind::TextFile);
     EXPECT_EQ(read.calibration->fileName, L"umik 7001234.txt");
+    // The fit band, so that deviations over it read the same after the file is reopened.
+    EXPECT_EQ(read.fitLower, 20.0);
+    EXPECT_EQ(read.fitUpper, 312.5);
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -83,6 +90,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.positionQuality.clear();
     plain.verified.reset();
     plain.calibration.reset();
+    plain.fitLower = plain.fitUpper = 0.0;
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -127,6 +135,16 @@ TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
     Bytes mismatch = PlainWithMarker();
     mismatch.u32(DocExtensions::kPositionQualityTag).u32(4 + 16).u32(1).f64(20).f64(0.5);
     EXPECT_TRUE(ReadAll(mismatch.b)->positionQuality.empty());
+
+    // A fit band no Calculate leaves is not taken.
+    for (const auto& [lower, upper] : {std::pair{250.0, 20.0}, std::pair{-1.0, 250.0},
+                                       std::pair{20.0, 1e9}, std::pair{std::nan(""), 250.0}}) {
+        Bytes band = PlainWithMarker();
+        band.u32(DocExtensions::kFitBandTag).u32(16).f64(lower).f64(upper);
+        const auto read = ReadAll(band.b);
+        EXPECT_EQ(read->fitLower, 0.0);
+        EXPECT_EQ(read->fitUpper, 0.0);
+    }
 }
 
 TEST(DocExtensions, MalformedBlocksRaiseWithoutTouchingTheDocument) {

@@ -98,12 +98,19 @@ TEST_F(CliUsb, RefusedStoreFailsTheUpload) {
     EXPECT_EQ(r.err, "Failed to upload results\nUpload failed.\n");
 }
 
-TEST_F(CliUsb, NoSubwooferFailsTheErase) {
+TEST_F(CliUsb, NoSubwooferFailsTheEraseAndAnEmptyDocumentTheUpload) {
     CliRun r = Cli("--sim-fault busy erase");
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err,
               "Could not find a subwoofer.\nPlease check that you have connected the target "
               "subwoofer via USB.\nErase failed.\n");
+    const fs::path empty = dir / "empty.CVD";
+    WriteDocFile(empty, DocData{});
+    CliRun up = Cli("--simulate upload " + empty.string());
+    EXPECT_EQ(up.code, 2);
+    EXPECT_EQ(up.err,
+              "The document holds no equaliser to upload: measure and calculate first.\n"
+              "Upload failed.\n");
 }
 
 TEST_F(CliUsb, DevicesCountsTheSimulatedSubwoofer) {

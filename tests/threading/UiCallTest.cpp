@@ -58,6 +58,31 @@ TEST(UiCaller, CancelReleasesAWaitingWorkerAndTheCallNeverRuns) {
     EXPECT_FALSE(ran);
 }
 
+// Held (an abort question is open): a call that reaches the UI thread waits, Release runs it;
+// one cancelled while held never runs.
+TEST(UiCaller, AHeldCallWaitsForReleaseAndACancelledOneNeverRuns) {
+    MessageBridge bridge;
+    bridge.Start();
+    UiCaller caller(bridge);
+    for (const bool cancel : {false, true}) {
+        caller.Reset();
+        std::atomic<bool> ran{false};
+        caller.Hold();
+        auto waiting =
+            std::async(std::launch::async, [&] { return caller.Run([&] { ran = true; }); });
+        while (bridge.Pending() == 0)
+            std::this_thread::yield();
+        bridge.Drain();  // taken while held: kept back
+        EXPECT_FALSE(ran);
+        EXPECT_NE(waiting.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+        if (cancel)
+            caller.Cancel();
+        caller.Release();
+        EXPECT_EQ(waiting.get(), !cancel);
+        EXPECT_EQ(ran.load(), !cancel);
+    }
+}
+
 TEST(UiCaller, ABridgeShutDownReleasesAWaitingWorker) {
     MessageBridge bridge;
     bridge.Start();

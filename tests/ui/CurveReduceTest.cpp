@@ -113,3 +113,28 @@ TEST(CurveReduce, VeryLongOutputIsSplitIntoJoinedPolylines) {
     }
     EXPECT_EQ(d.lines.back().back().x, width);
 }
+
+// A curve that leaves the plot is cut at the edge: its line ends where it crosses the edge and
+// resumes where it comes back, so a peak above the top never reads as a plateau along it.
+TEST(CurveReduce, ACurveLeavingThePlotIsCutAtTheEdgeNotDrawnAlongIt) {
+    CGMapLinLin m;
+    m.SetRect(0, 100, 100, 100);  // pixel y = 100 - value
+    m.SetRanges(0.0, 100.0, 0.0, 100.0);
+    // Up through the top, back down, up again, then from above the top to below the bottom in
+    // one step.
+    const Drawn d =
+        Reduce(m, {0, 10, 20, 30, 40, 50, 60, 70, 80}, {50, 90, 130, 150, 130, 90, 50, 150, -50});
+    EXPECT_EQ(d.lines, (std::vector<std::vector<PixelPoint>>{{{0, 50}, {10, 10}, {12, 0}},
+                                                             {{47, 0}, {50, 10}, {60, 50}, {65, 0}},
+                                                             {{72, 0}, {77, 100}}}));
+    for (const auto& line : d.lines) {
+        for (size_t i = 1; i + 1 < line.size(); ++i) {
+            EXPECT_GT(line[i].y, 0);
+            EXPECT_LT(line[i].y, 100);
+        }
+    }
+    // A value that is not a number breaks the line as well.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(Reduce(m, {0, 10, 20, 30}, {50, nan, 50, 60}).lines,
+              (std::vector<std::vector<PixelPoint>>{{{20, 50}, {30, 40}}}));
+}

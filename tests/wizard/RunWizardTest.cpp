@@ -171,23 +171,38 @@ TEST_F(WizardTest, StepWorksOnPrivateCopyThatIsSavedAndReturned) {
     EXPECT_EQ(document.data.crossover, 80);
 }
 
-TEST_F(WizardTest, FailedMeasureLeavesDocumentReset) {
-    document.data.results.push_back(std::make_shared<CCurve>());
-    document.data.measurements.push_back(std::make_shared<CCurve>());
-    document.data.crossover = 80;
-    document.data.hpOrder = 3;
-    document.data.name = L"Old sub";
+// A failed or throwing step leaves the document's data as it was before the wizard, curves,
+// settings and name alike.
+TEST_F(WizardTest, AFailedWizardLeavesTheDocumentAsItWas) {
     auto measure = [](IProcDialog*, void* data, void*) {
         static_cast<DocData*>(data)->Reset();
         return false;
     };
-    EXPECT_FALSE(Run(kWizardMeasure, kOptionDetectCrossover, AllSteps(measure)));
-    EXPECT_TRUE(document.data.results.empty());
-    EXPECT_TRUE(document.data.measurements.empty());
-    EXPECT_EQ(document.data.crossover, DocData().crossover);
-    EXPECT_EQ(document.data.hpOrder, DocData().hpOrder);
-    EXPECT_EQ(document.data.name, kDefaultSubwooferName);
-    EXPECT_EQ(document.saves, 0);
+    auto calculate = [](IProcDialog*, void* data, void*) -> bool {
+        auto* d = static_cast<DocData*>(data);
+        d->results.front()->X()[0] = 99.0;
+        d->results.push_back(std::make_shared<CCurve>());
+        throw tsl::wruntime_error(L"Critical error, expected 2 curves.");
+    };
+    for (const auto& [kind, step] : {std::pair{kWizardMeasure, StepFunction(measure)},
+                                     std::pair{kWizardCalculate, StepFunction(calculate)}}) {
+        document.data.Reset();
+        document.data.results.push_back(
+            std::make_shared<CCurve>(2, AxisKind::Frequency, DataFormat::DbPhase));
+        document.data.results.front()->X()[0] = 20.0;
+        document.data.measurements.push_back(std::make_shared<CCurve>());
+        document.data.crossover = 80;
+        document.data.hpOrder = 3;
+        document.data.name = L"Old sub";
+        EXPECT_FALSE(Run(kind, kOptionDetectCrossover, AllSteps(step)));
+        ASSERT_EQ(document.data.results.size(), 1u) << kind;
+        EXPECT_EQ(document.data.results.front()->X()[0], 20.0);
+        EXPECT_EQ(document.data.measurements.size(), 1u);
+        EXPECT_EQ(document.data.crossover, 80);
+        EXPECT_EQ(document.data.hpOrder, 3);
+        EXPECT_EQ(document.data.name, L"Old sub");
+        EXPECT_EQ(document.saves, 0);
+    }
 }
 
 TEST_F(WizardTest, FailedSaveIsShownAndKeepsTheData) {

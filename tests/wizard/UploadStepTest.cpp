@@ -105,6 +105,8 @@ TEST_F(UploadStepTest, EraseWorksOnAnEmptyDocumentAndAnyModel) {
 }
 
 TEST_F(UploadStepTest, FailuresCarryTheStepsTexts) {
+    // Nothing fitted: refused before a subwoofer is looked for.
+    EXPECT_EQ(Failure(data, 0), kNothingToUploadText);
     data.modelId = kKettrin1;
     data.eq = Fitted(0.0);
     EXPECT_EQ(Failure(data, 0), kNoSubwooferText);

@@ -1,5 +1,7 @@
 #include "ui/graph/CurveReduce.h"
 
+#include <cmath>
+
 namespace Graphing {
 
 namespace {
@@ -28,9 +30,11 @@ public:
         }
     }
 
+    // Ends the polyline: the next point starts a new one, with a gap between them.
     void Finish() {
         if (open_) {
             Close();
+            open_ = false;
         }
         if (buffer_.size() >= 2) {
             sink_(buffer_);
@@ -94,6 +98,9 @@ private:
     double nextStart_ = 0.0;  // empty interval until the first point
 };
 
+// Where a value lies against the plot's y range: inside, below, above, or not a number.
+enum class Side { Inside, Below, Above, None };
+
 }  // namespace
 
 void ReduceCurve(const CGraphMap& map, std::span<const double> x, std::span<const double> y,
@@ -103,14 +110,64 @@ void ReduceCurve(const CGraphMap& map, std::span<const double> x, std::span<cons
     }
     const double x0 = map.X0();
     const double x1 = map.X1();
+    const bool rising = map.YToAxis(map.Y1()) >= map.YToAxis(map.Y0());
+    const double worldLow = rising ? map.Y0() : map.Y1();
+    const double worldHigh = rising ? map.Y1() : map.Y0();
+    const double low = map.YToAxis(worldLow);
+    const double high = map.YToAxis(worldHigh);
+    // The axis is monotonic in the value, so world values compare as their axis values do.
+    const auto sideOf = [&](double v) {
+        if (std::isnan(v)) {
+            return Side::None;
+        }
+        return v < worldLow ? Side::Below : v > worldHigh ? Side::Above : Side::Inside;
+    };
     ColumnReducer reducer(sink, buffer);
     ColumnFinder columns(map);
+    // The point where the segment from (px, py) to (cx, cy) meets the edge of `side`, on the
+    // edge's own pixel row.
+    const auto crossing = [&](double px, double py, double cx, double cy, Side side) {
+        const double edge = side == Side::Below ? low : high;
+        const double ua = map.YToAxis(py);
+        const double ub = map.YToAxis(cy);
+        const double t = ub != ua ? (edge - ua) / (ub - ua) : 0.0;
+        const double ax = map.XToAxis(px);
+        const double at = map.AxisToX(ax + t * (map.XToAxis(cx) - ax));
+        return PixelPoint{columns.Column(at),
+                          map.YToPixel(side == Side::Below ? worldLow : worldHigh)};
+    };
+    bool havePrevious = false;
+    double px = 0.0, py = 0.0;
+    Side previous = Side::None;
     for (std::size_t i = 0; i < x.size(); ++i) {
         // Written so that NaN is skipped too.
         if (!(x[i] >= x0 && x[i] <= x1)) {
             continue;
         }
-        reducer.Add({columns.Column(x[i]), map.YToPixel(y[i])});
+        const Side side = sideOf(y[i]);
+        const bool edges = havePrevious && previous != Side::None && side != Side::None;
+        if (side == Side::Inside) {
+            // Coming back into the plot: the line resumes at the edge it crossed.
+            if (edges && previous != Side::Inside) {
+                reducer.Add(crossing(px, py, x[i], y[i], previous));
+            }
+            reducer.Add({columns.Column(x[i]), map.YToPixel(y[i])});
+        } else if (havePrevious && previous == Side::Inside) {
+            // Leaving it: the line ends at the edge.
+            if (edges) {
+                reducer.Add(crossing(px, py, x[i], y[i], side));
+            }
+            reducer.Finish();
+        } else if (edges && previous != side) {
+            // From below to above (or back) in one step: only the part across the plot.
+            reducer.Add(crossing(px, py, x[i], y[i], previous));
+            reducer.Add(crossing(px, py, x[i], y[i], side));
+            reducer.Finish();
+        }
+        havePrevious = true;
+        px = x[i];
+        py = y[i];
+        previous = side;
     }
     reducer.Finish();
 }

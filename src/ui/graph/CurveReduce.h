@@ -17,8 +17,11 @@ inline constexpr std::size_t kMaxPolylinePoints = 65536;
 using PolylineSink = std::function<void(std::span<const PixelPoint>)>;
 
 // Points whose x lies outside the map's x range are skipped; a curve whose x and y counts
-// differ draws nothing. The sink receives polylines of 2 to kMaxPolylinePoints points, each
-// starting where the previous one ended. buffer is scratch space kept by the caller.
+// differ draws nothing. Where the curve leaves the plot's y range its line ends at the crossing
+// of the edge and resumes where it comes back (a value that is not a number breaks it too), so a
+// curve is cut at the edge, never drawn along it. The sink receives polylines of 2 to
+// kMaxPolylinePoints points; one that the size limit ends is continued by the next, which starts
+// at its last point. buffer is scratch space kept by the caller.
 void ReduceCurve(const CGraphMap& map, std::span<const double> x, std::span<const double> y,
                  const PolylineSink& sink, std::vector<PixelPoint>& buffer);
 
