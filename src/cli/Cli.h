@@ -23,6 +23,7 @@ struct GlobalOptions {
     int simModel = 275;
     std::vector<std::string> simFaults;
     std::string simState;  // file holding the simulated subwoofer between runs
+    std::string simRoom;   // JSON description of the simulated room (measuring commands)
 
     // The run's environment, built from the options above once parsing is complete.
     std::shared_ptr<Session> session;
@@ -50,7 +51,8 @@ struct CommandRegistration {
 
 const std::vector<std::pair<std::string, CommandSetup>>& Commands();
 
-// Writes text with a trailing line feed to stdout (UTF-8).
+// Writes text with a trailing line feed to stdout (UTF-8). Carriage returns are dropped: the
+// system's texts end lines with "\n\r" for the windows, a terminal gets plain line feeds.
 void PrintLine(const std::string& text);
 
 }  // namespace cli

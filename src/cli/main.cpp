@@ -3,7 +3,9 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <string>
 
+#include "app/AppText.h"
 #include "cli/Cli.h"
 #include "cli/UsbSession.h"
 #include "threading/Errors.h"
@@ -30,7 +32,9 @@ const std::vector<std::pair<std::string, CommandSetup>>& Commands() {
 }
 
 void PrintLine(const std::string& text) {
-    std::cout << text << '\n';
+    std::string line = text;
+    std::erase(line, '\r');
+    std::cout << line << '\n';
 }
 
 }  // namespace cli
@@ -40,6 +44,8 @@ int main(int argc, char** argv) {
     Threading::KeepFreedMemoryForReuse();
     CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "tessaline-cli version " + tsl::ToUtf8(ProgramVersionText()),
+                         "Print the program's version and exit");
     cli::GlobalOptions globals;
     app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
     cli::AddUsbOptions(app, globals);

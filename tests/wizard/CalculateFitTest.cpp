@@ -11,8 +11,11 @@
 #include "correction/EqResult.h"
 #include "correction/fit_support.h"
 #include "document/DocData.h"
+#include "sim/SimRoomEqualiser.h"
+#include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateFit.h"
+#include "wizard/UploadImage.h"
 
 using namespace fittest;
 
@@ -247,5 +250,53 @@ TEST(FitEqualizerQuality, AveragedPositionsWithADetectedTarget) {
         EXPECT_LT(d.rmsDb, 1.0) << "room " << i;
         EXPECT_TRUE(AllPolesInside(doc.eq)) << "room " << i;
         EXPECT_TRUE(BuildEqBlock(doc.eq, false, 224).has_value()) << "room " << i;
+    }
+}
+
+// The fit figures are the equaliser's as the upload writes it: decoded from the block as the
+// simulated subwoofer decodes it (fixed-point coefficients, the gain folded into the last band
+// for 0x100), against the target at the measurement's points in the fit band.
+TEST(FitEqualizerQuality, FitFiguresAreTheDeliveredEqualisers) {
+    for (const uint16_t id : {kKettrin2, uint16_t{0x100}}) {
+        DocData doc;
+        Prepare(doc, kRooms[1]);
+        doc.modelId = id;
+        ASSERT_TRUE(FitEqualizer(doc, kRooms[1].levelDb));
+        const auto* model = CUsbController::FindModelById(id);
+        ASSERT_NE(model, nullptr);
+        const auto block = BuildUploadImage(doc.eq, model, false);
+        ASSERT_TRUE(block);
+        const auto sections = Sim::DecodeEqualiser(*block);
+        ASSERT_EQ(sections.size(), 10u);
+        const double gainDb = model->gainInLastBand ? 0.0 : doc.eq.gain;
+        CCurve measured = *doc.results[0], target = *doc.results[1];
+        ToDbPhase(measured);
+        ToDbPhase(target);
+        const auto [lo, hi] = FitLimits(doc);
+        double sum = 0.0, largest = 0.0;
+        int n = 0;
+        for (int i = 0; i < measured.Count(); ++i) {
+            const double f = measured.X()[i];
+            if (f < lo || f > hi)
+                continue;
+            const double h = std::abs(Sim::EqualiserResponse(sections, f, model->eqSampleRate));
+            const double d =
+                measured.First()[i] + 20.0 * std::log10(h) + gainDb - ValueAt(target, f).first;
+            sum += d * d;
+            largest = std::max(largest, std::abs(d));
+            ++n;
+        }
+        const auto delivered = DeliveredFitError(doc);
+        ASSERT_TRUE(delivered) << id;
+        EXPECT_EQ(delivered->points, n);
+        EXPECT_NEAR(delivered->rmsDb, std::sqrt(sum / n), 1e-9) << id;
+        EXPECT_NEAR(delivered->maxDb, largest, 1e-9) << id;
+
+        // Nothing to report for an equaliser the upload could not write, or none at all.
+        DocData unwritable = doc;
+        unwritable.eq.bands[3].c1 = 1.5;
+        EXPECT_FALSE(DeliveredFitError(unwritable)) << id;
+        unwritable.eq = EraseDefault();
+        EXPECT_FALSE(DeliveredFitError(unwritable)) << id;
     }
 }
