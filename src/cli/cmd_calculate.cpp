@@ -82,9 +82,11 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
 
     const DocData& d = document.Data();
     // The equaliser as the upload writes it, against the target (null when it cannot be written).
-    nlohmann::ordered_json fit{{"rms_db", nullptr}, {"max_db", nullptr}};
-    if (const auto delivered = DeliveredFitError(d))
-        fit = {{"rms_db", delivered->rmsDb}, {"max_db", delivered->maxDb}};
+    nlohmann::ordered_json rms, largest;
+    if (const auto fit = DeliveredFitError(d)) {
+        rms = fit->rmsDb;
+        largest = fit->maxDb;
+    }
     nlohmann::ordered_json out{{"crossover", d.crossover},
                                {"hp_order", d.hpOrder},
                                {"hp_freq", d.hpFreq},
@@ -93,7 +95,7 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
                                {"fit_upper", d.fitUpper},
                                {"level_db", *level},
                                {"eq", cli::EqJson(d.eq)},
-                               {"fit", fit}};
+                               {"fit", {{"rms_db", rms}, {"max_db", largest}}}};
     cli::PrintLine(out.dump());
 }
 

@@ -63,8 +63,8 @@ CurvePtr Filled(const CCurve& calibration) {
             continue;
         const double high = std::min(c.X()[i + 1], kFillHighHz);
         int j = i;
-        for (double k = std::floor(kFillPointsPerOctave * std::log2(std::max(c.X()[i], kFillLowHz)));
-             ; ++k) {
+        double k = std::floor(kFillPointsPerOctave * std::log2(std::max(c.X()[i], kFillLowHz)));
+        for (;; ++k) {
             const double g = std::exp2(k / kFillPointsPerOctave);
             if (!(g < high))
                 break;
@@ -90,8 +90,8 @@ void ApplyTextCorrection(const CCurve& correction, CCurve& response) {
     CCurve k = correction;
     ToDbPhase(k);
     for (int i = 1; i < k.Count(); ++i)
-        k.Second()[i] =
-            k.Second()[i - 1] + std::remainder(k.Second()[i] - k.Second()[i - 1], 2.0 * std::numbers::pi);
+        k.Second()[i] = k.Second()[i - 1] +
+                        std::remainder(k.Second()[i] - k.Second()[i - 1], 2.0 * std::numbers::pi);
     const int n = response.Count();
     CCurve onAxis(n, AxisKind::Frequency, DataFormat::DbPhase);
     int j = 0;

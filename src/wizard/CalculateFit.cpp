@@ -71,8 +71,8 @@ std::pair<double, double> FitLimits(const DocData& doc) {
 
 CurvePtr DeliveredResponse(const DocData& doc) {
     const CUsbController::BaseConfig* model = CUsbController::FindModelById(doc.modelId);
-    if (model == nullptr || model->eqSampleRate <= 0 || doc.eq.valid != 1 ||
-        doc.results.empty() || !doc.results[0] || !BuildUploadImage(doc.eq, model, false))
+    if (model == nullptr || model->eqSampleRate <= 0 || doc.eq.valid != 1 || doc.results.empty() ||
+        !doc.results[0] || !BuildUploadImage(doc.eq, model, false))
         return nullptr;
     EqResult written = doc.eq;
     if (model->gainInLastBand)

@@ -130,8 +130,9 @@ TEST_F(ExportCli, MeasuresWithAnyDeviceAndATextCalibration) {
 
     const std::pair<const char*, const char*> refused[] = {
         {"10 0.5\n100 zero\n", "\"umik.txt\": line 2: expected"},
-        {"100 0\n20000 0\n", "\"umik.txt\": it covers 100 to 20000 Hz; a measurement needs 20 "
-                              "to 500 Hz."}};
+        {"100 0\n20000 0\n",
+         "\"umik.txt\": it covers 100 to 20000 Hz; a measurement needs 20 "
+         "to 500 Hz."}};
     for (const auto& [text, message] : refused) {
         std::ofstream(cal) << text;
         r = Cli(base + " --mic-cal " + cal.string());

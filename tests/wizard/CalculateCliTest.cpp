@@ -137,8 +137,8 @@ TEST_F(CalculateCli, FitFiguresAreTheDeliveredEqualisersAtAnyMeasuredLevel) {
         DocData written;
         ReadDocFile(doc, written);
         ASSERT_EQ(written.results.size(), 3u);
-        const double lo = j["hp_order"] != 0 ? j["min_eq_freq"].get<double>()
-                                             : j["fit_lower"].get<double>();
+        const double lo =
+            j["hp_order"] != 0 ? j["min_eq_freq"].get<double>() : j["fit_lower"].get<double>();
         const double hi = std::min(j["fit_upper"].get<double>(), 250.0);
         const auto calculated = Deviation(*written.results[2], *written.results[1], 0.0, lo, hi);
         EXPECT_NEAR(j["fit"]["rms_db"].get<double>(), calculated.first, 0.02) << j["fit"];

@@ -128,14 +128,14 @@ TEST_F(MeasureCli, TheSimulatedRoomIsAGlobalOption) {
     std::ofstream(bad) << R"({"levelDb": 40})";
     std::ofstream(good) << R"({"levelDb": -30})";
     const std::string measure = "measure --yes --positions 5 --out " + (dir / "x.ktsl").string();
-    for (const std::string& args : {"--sim-room " + bad.string() + " " + measure,
-                                    measure + " --sim-room " + bad.string()}) {
+    for (const std::string& args :
+         {"--sim-room " + bad.string() + " " + measure, measure + " --sim-room " + bad.string()}) {
         CliRun r = Cli(args);
         EXPECT_EQ(r.code, 2) << args << ": " << r.err;
         EXPECT_NE(r.err.find("levelDb"), std::string::npos) << args << ": " << r.err;
     }
-    CliRun r = Cli("--sim-room " + good.string() + " measure --no --out " +
-                   (dir / "x.ktsl").string());
+    CliRun r =
+        Cli("--sim-room " + good.string() + " measure --no --out " + (dir / "x.ktsl").string());
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_NE(r.err.find("User abort."), std::string::npos) << r.err;
 }
