@@ -257,15 +257,16 @@ TEST(FitEqualizerQuality, AveragedPositionsWithADetectedTarget) {
 // simulated subwoofer decodes it (fixed-point coefficients, the gain folded into the last band
 // for 0x100), against the target at the measurement's points in the fit band.
 TEST(FitEqualizerQuality, FitFiguresAreTheDeliveredEqualisers) {
-    for (const uint16_t id : {kKettrin2, uint16_t{0x100}}) {
+    for (const auto& [id, levelDb] :
+         {std::pair{kKettrin2, 0.0}, std::pair{uint16_t{0x100}, -12.0}}) {
         DocData doc;
         Prepare(doc, kRooms[1]);
         doc.modelId = id;
-        ASSERT_TRUE(FitEqualizer(doc, kRooms[1].levelDb));
+        ASSERT_TRUE(FitEqualizer(doc, levelDb));
         const auto* model = CUsbController::FindModelById(id);
         ASSERT_NE(model, nullptr);
         const auto block = BuildUploadImage(doc.eq, model, false);
-        ASSERT_TRUE(block);
+        ASSERT_TRUE(block) << id << " gain " << doc.eq.gain;
         const auto sections = Sim::DecodeEqualiser(*block);
         ASSERT_EQ(sections.size(), 10u);
         const double gainDb = model->gainInLastBand ? 0.0 : doc.eq.gain;
@@ -291,12 +292,16 @@ TEST(FitEqualizerQuality, FitFiguresAreTheDeliveredEqualisers) {
         EXPECT_EQ(delivered->points, n);
         EXPECT_NEAR(delivered->rmsDb, std::sqrt(sum / n), 1e-9) << id;
         EXPECT_NEAR(delivered->maxDb, largest, 1e-9) << id;
-
-        // Nothing to report for an equaliser the upload could not write, or none at all.
-        DocData unwritable = doc;
-        unwritable.eq.bands[3].c1 = 1.5;
-        EXPECT_FALSE(DeliveredFitError(unwritable)) << id;
-        unwritable.eq = EraseDefault();
-        EXPECT_FALSE(DeliveredFitError(unwritable)) << id;
+        doc.eq = EraseDefault();
+        EXPECT_FALSE(DeliveredFitError(doc)) << id;
     }
+    // Folded into the last band, a gain of +6 dB leaves a numerator the block cannot hold: the
+    // upload refuses it, so there is no delivered equaliser to report.
+    DocData doc;
+    Prepare(doc, kRooms[1]);
+    doc.modelId = 0x100;
+    ASSERT_TRUE(FitEqualizer(doc, kRooms[1].levelDb));
+    ASSERT_GT(doc.eq.gain, 0.0);
+    EXPECT_FALSE(BuildUploadImage(doc.eq, CUsbController::FindModelById(0x100), false));
+    EXPECT_FALSE(DeliveredFitError(doc));
 }
