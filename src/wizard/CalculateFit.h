@@ -28,9 +28,10 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error = nullptr);
 std::pair<double, double> FitLimits(const DocData& doc);
 
 // The averaged measurement through the equaliser as an upload writes it: the sections with
-// their fixed-point coefficients and the gain in its 0.5 dB steps (folded into the last band
-// where the model's block holds it, otherwise left to the subwoofer's level control). None
-// without a fitted equaliser, a known model, or a block the upload could write.
+// their fixed-point coefficients, and the overall gain in its 0.5 dB steps, folded into the last
+// band where the model's block holds it (otherwise applied as it stands: the subwoofer's level
+// control supplies it). None without a fitted equaliser, a known model, or a block the upload
+// could write.
 CurvePtr DeliveredResponse(const DocData& doc);
 
 // The delivered response against the target at the averaged measurement's points in the fit
