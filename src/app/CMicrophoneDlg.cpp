@@ -61,11 +61,12 @@ MicrophoneChoice CMicrophoneDlg::Choice() const {
 }
 
 void CMicrophoneDlg::accept() {
-    // A bad file is refused here, with the line that is wrong, rather than at the next Measure.
+    // A bad file, or one not covering the band a measurement needs, is refused here with the
+    // reason rather than at the next Measure.
     const MicrophoneChoice choice = Choice();
     if (!choice.textCalibration.empty()) {
         try {
-            Security::ReadTextCalibration(choice.textCalibration);
+            Security::ReadMeasuringCalibration(choice.textCalibration);
         } catch (const tsl::wruntime_error& e) {
             QMessageBox::warning(this, windowTitle(), QString::fromStdWString(e.wwhat()));
             return;

@@ -43,6 +43,7 @@ void CPreMeasurementDlg::accept() {
 
 bool CPreMeasurementDlg::DoModal(CCustomizeMeasurementProcDlg& dialog) {
     positions_ = dialog.PositionCount();
+    text_->setPlainText(DisplayText(dialog.Text()));
     spin_->SetRule(CustomControls::Applicator<int>{dialog.MinCount(), kMaxPositions, 1});
     if (exec() != QDialog::Accepted)
         return false;

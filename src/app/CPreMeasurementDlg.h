@@ -1,5 +1,6 @@
 #pragma once
-// The pre-measurement dialog: the level warning and the number of positions (5 to 10).
+// The pre-measurement dialog: the level warning and the number of positions (5 to 10; Verify
+// offers 1 to 10 and its text says so).
 
 #include <QDialog>
 

@@ -26,6 +26,7 @@ struct GlobalOptions {
     int simModel = 275;
     std::vector<std::string> simFaults;
     std::string simState;  // file holding the simulated subwoofer between runs
+    std::string simRoom;   // JSON description of the simulated room (measuring commands)
 
     // The platform's devices, chosen by the executable.
     Backends backends;

@@ -18,7 +18,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Writes text with a trailing line feed to stdout (UTF-8).
+// Writes text with a trailing line feed to stdout (UTF-8). Carriage returns are dropped: the
+// system's texts end lines with "\n\r" for the windows, a terminal gets plain line feeds.
 void PrintLine(const std::string& text);
 
 }  // namespace cli

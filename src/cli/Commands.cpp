@@ -20,7 +20,9 @@ std::vector<Command> Commands() {
 }
 
 void PrintLine(const std::string& text) {
-    std::cout << text << '\n';
+    std::string line = text;
+    std::erase(line, '\r');
+    std::cout << line << '\n';
 }
 
 }  // namespace cli

@@ -35,8 +35,6 @@ void AddMeasureOptions(CLI::App& command, MeasureArgs& args) {
     auto* yes =
         command.add_flag("--yes", args.yes, "Answer every prompt with its first button (OK)");
     command.add_flag("--no", args.no, "Decline every question (Cancel, No)")->excludes(yes);
-    command.add_option("--sim-room", args.simRoom,
-                       "JSON description of the simulated room (with --simulate)");
 }
 
 MeasureSession::MeasureSession(const MeasureArgs& args, const GlobalOptions& globals)
@@ -51,13 +49,10 @@ MeasureSession::MeasureSession(const MeasureArgs& args, const GlobalOptions& glo
     if (!args.calDir.empty())
         calDir_ = args.calDir;
     Sim::SimScene* scene = globals.session->Scene();
-    if (scene == nullptr) {
-        if (!args.simRoom.empty())
-            throw CliFailure("--sim-room needs the simulated subwoofer: add --simulate");
+    if (scene == nullptr)
         return;
-    }
     simulated_ = true;
-    scene->UseRoom(args.simRoom, calDir_);
+    scene->UseRoom(globals.simRoom, calDir_);
     if (calDir_.empty())
         calDir_ = scene->CalibrationDir();
     if (!micSerial_)

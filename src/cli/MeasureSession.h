@@ -26,7 +26,6 @@ struct MeasureArgs {
     std::string micCal;
     bool yes = false;
     bool no = false;
-    std::string simRoom;
     int32_t minPositions = kMinPositions;
 };
 

@@ -146,8 +146,10 @@ void AddUsbOptions(CLI::App& app, GlobalOptions& g) {
     app.add_option("--sim-state", g.simState,
                    "Load the simulated subwoofer from FILE when it exists and save it back when "
                    "the command ends");
+    app.add_option("--sim-room", g.simRoom,
+                   "JSON description of the simulated room the measuring commands hear");
     app.parse_complete_callback([&g] {
-        if (!g.simState.empty() || !g.simFaults.empty())
+        if (!g.simState.empty() || !g.simFaults.empty() || !g.simRoom.empty())
             g.simulate = true;
         g.session = std::make_shared<Session>(g);
     });

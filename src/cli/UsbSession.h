@@ -18,8 +18,9 @@ class SimScene;
 
 namespace cli {
 
-// Registers --usb-id, --simulate, --sim-model, --sim-fault and --sim-state. The session is built
-// once parsing is complete, before any command runs.
+// Registers --usb-id, --simulate, --sim-model, --sim-fault, --sim-state and --sim-room (each
+// --sim-* but --sim-model implies --simulate). The session is built once parsing is complete,
+// before any command runs.
 void AddUsbOptions(CLI::App& app, GlobalOptions& globals);
 
 class Session {

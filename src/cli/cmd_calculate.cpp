@@ -12,9 +12,9 @@
 #include "cli/CliWizard.h"
 #include "cli/DocJson.h"
 #include "cli/UsbSession.h"
-#include "correction/Fit.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
+#include "wizard/CalculateFit.h"
 #include "wizard/CalculateStep.h"
 #include "wizard/Steps.h"
 
@@ -70,18 +70,23 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
                           : args.Overrides() ? kOptionTargetDialog
                                              : 0;
     auto level = std::make_shared<double>(0.0);
-    auto fit = std::make_shared<FitOutcome>();
     WizardStepTable table = StandardSteps({}, preset);
-    table.calculate = [&args, preset, level, fit, mode](IProcDialog* progress, void* arg1,
-                                                        void*) -> bool {
+    table.calculate = [&args, preset, level, mode](IProcDialog* progress, void* arg1,
+                                                   void*) -> bool {
         DocData& data = *static_cast<DocData*>(arg1);
         if (args.detect && args.Overrides() && !data.measurements.empty())
             CustomizeTarget(progress, data, kOptionTargetDialog, preset);
-        return CalculateStep(progress, data, mode, preset, level.get(), fit.get());
+        return CalculateStep(progress, data, mode, preset, level.get());
     };
     cli::RunCommandWizard(globals.session->Bridge(), kWizardCalculate, mode, document, table);
 
     const DocData& d = document.Data();
+    // The equaliser as the upload writes it, against the target (null when it cannot be written).
+    nlohmann::ordered_json rms, largest;
+    if (const auto fit = DeliveredFitError(d)) {
+        rms = fit->rmsDb;
+        largest = fit->maxDb;
+    }
     nlohmann::ordered_json out{{"crossover", d.crossover},
                                {"hp_order", d.hpOrder},
                                {"hp_freq", d.hpFreq},
@@ -90,7 +95,7 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
                                {"fit_upper", d.fitUpper},
                                {"level_db", *level},
                                {"eq", cli::EqJson(d.eq)},
-                               {"fit", {{"rms_db", fit->rmsDb}, {"max_db", fit->maxDb}}}};
+                               {"fit", {{"rms_db", rms}, {"max_db", largest}}}};
     cli::PrintLine(out.dump());
 }
 

@@ -3,7 +3,9 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <string>
 
+#include "app/AppText.h"
 #include "cli/Commands.h"
 #include "cli/UsbSession.h"
 #include "measure/PortAudioRecorder.h"
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
     Threading::KeepFreedMemoryForReuse();
     CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "tessaline-cli version " + tsl::ToUtf8(ProgramVersionText()),
+                         "Print the program's version and exit");
     cli::GlobalOptions globals;
     globals.backends = PlatformBackends();
     app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 EqResult EraseDefault(size_t sections) {
     EqResult result;
@@ -60,4 +61,47 @@ std::optional<int32_t> ToQ31(double x) {
     const double q =
         x < 0.0 ? std::trunc(x * 2147483648.0 - 0.5) : std::trunc(x * 2147483647.0 + 0.5);
     return static_cast<int32_t>(std::clamp(q, -2147483648.0, 2147483647.0));
+}
+
+namespace {
+
+double FromQ15(int16_t q) {
+    return q < 0 ? q / 32768.0 : q / 32767.0;
+}
+
+double FromQ31(int32_t q) {
+    return q < 0 ? q / 2147483648.0 : q / 2147483647.0;
+}
+
+}  // namespace
+
+std::optional<SectionArrays> StoredSections(const EqResult& result) {
+    SectionArrays s = SectionArrays::Identity(result.bands.size());
+    for (size_t i = 0; i < result.bands.size(); ++i) {
+        const EqBand& band = result.bands[i];
+        const auto q0 = ToQ15(band.c0), q1 = ToQ15(band.c1), q2 = ToQ15(band.c2);
+        const auto q3 = ToQ31(-band.c3), q4 = ToQ31(-band.c4);
+        if (!q0 || !q1 || !q2 || !q3 || !q4)
+            return std::nullopt;
+        const auto shift = static_cast<int16_t>(static_cast<uint32_t>(band.shift) & 0xFFFF);
+        const double g = std::ldexp(1.0, 1 - shift);
+        s.b0[i] = FromQ15(*q2) * g;
+        s.b1[i] = FromQ15(*q1) * g;
+        s.b2[i] = FromQ15(*q0) * g;
+        s.a2[i] = -2.0 * FromQ31(*q3);
+        s.a1[i] = -2.0 * FromQ31(*q4);
+    }
+    return s;
+}
+
+double CascadeMagnitude(const SectionArrays& sections, double omega) {
+    const std::complex<double> z1 = std::polar(1.0, -omega);
+    const std::complex<double> z2 = z1 * z1;
+    double h = 1.0;
+    for (size_t k = 0; k < sections.size(); ++k) {
+        const double num = std::abs(sections.b0[k] + sections.b1[k] * z1 + sections.b2[k] * z2);
+        const double den = std::abs(sections.a0[k] + sections.a1[k] * z1 + sections.a2[k] * z2);
+        h *= den > 0.0 ? num / den : num * 1e40;
+    }
+    return h;
 }

@@ -57,6 +57,14 @@ EqBand GetBand(const SectionArrays& sections, size_t index);
 std::optional<int16_t> ToQ15(double x);
 std::optional<int32_t> ToQ31(double x);
 
+// The sections as the coefficient block holds the bands: every value rounded to its fixed-point
+// form and back, the numerator scaled by 2^(1 - shift) with the shift's stored 16 bits. Nothing
+// when a value does not convert. The overall gain is not part of them.
+std::optional<SectionArrays> StoredSections(const EqResult& result);
+
+// |H| of the cascade at omega radians per sample.
+double CascadeMagnitude(const SectionArrays& sections, double omega);
+
 // The block an upload (or, with `erase`, an erase) writes; nothing when a value does not
 // convert or the bands do not fit. The overall gain is not part of it.
 std::optional<std::vector<uint8_t>> BuildEqBlock(const EqResult& result, bool erase,

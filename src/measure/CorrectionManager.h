@@ -28,11 +28,14 @@ using CorrectionManagerPtr = std::shared_ptr<CCurveCorrectionManager>;
 // The correction measurements are divided by; null for a version other than 1, 2 or 3.
 CorrectionManagerPtr MakeCorrection(const CCurve& calibration, int32_t version);
 
-// The correction of a plain-text calibration (mode 0): the curve itself, smoothed as the others.
+// The correction of a plain-text calibration (mode 0): the curve, filled in where its lines are
+// sparse (level and phase on straight lines over log frequency), smoothed as the others.
 inline constexpr int32_t kTextCalibrationMode = 0;
 CorrectionManagerPtr MakeTextCorrection(const CCurve& calibration);
 
-// Divides the response by the correction; the response ends on the correction's axis.
+// Divides the response by the correction. The response ends on the correction's axis, except
+// for a text calibration: its correction is resampled onto the response's axis (over log
+// frequency, the end values held beyond its ends), which the response keeps.
 void ApplyCorrection(const CCurveCorrectionManager& manager, CCurve& response);
 
 namespace AudioSampler {

@@ -305,7 +305,9 @@ ValuePair ValueAt(const CCurve& curve, double x, int start) {
         m = kMinMagnitude;
     }
     if (i == 0) {
-        m = m > 0.0 ? std::min(m, m0) : std::max(m, m0);
+        // At or below the first point: a level holds the end value; a magnitude may fall
+        // towards zero but never rises above the end value.
+        m = format == DataFormat::DbPhase ? m0 : std::min(m, m0);
     }
     double phi;
     if (i > 0) {

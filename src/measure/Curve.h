@@ -75,7 +75,8 @@ double PhaseAt(const CCurve& curve, int i);
 int UpperIndex(const CIndexVector& axis, double x);
 int FloorIndex(const CIndexVector& axis, double x);
 
-// Interpolated value at x, searching forward from start. (0, 0) for an empty curve.
+// Interpolated value at x, searching forward from start. (0, 0) for an empty curve. Below the
+// first point a level (DbPhase) holds the first point's value and a magnitude never exceeds it.
 ValuePair ValueAt(const CCurve& curve, double x, int start = 0);
 
 // The source's values at every axis point of target; the source itself when both axes are equal.

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cwchar>
 #include <fstream>
 #include <numbers>
 #include <optional>
@@ -172,6 +173,26 @@ TextCalibration ReadTextCalibration(const std::filesystem::path& path) {
     if (in.bad())
         Fail(source, L"the file cannot be read.");
     return ParseTextCalibration(text, source);
+}
+
+void RequireMeasuringBand(const TextCalibration& calibration, const std::wstring& source) {
+    const CCurve* c = calibration.curve.get();
+    if (c == nullptr || c->Count() == 0)
+        Fail(source, L"the file holds no points.");
+    const double first = c->X()[0], last = c->X()[c->Count() - 1];
+    if (first <= kMeasuringLowHz && last >= kMeasuringHighHz)
+        return;
+    wchar_t text[160];
+    std::swprintf(text, sizeof text / sizeof text[0],
+                  L"it covers %g to %g Hz; a measurement needs %g to %g Hz.", first, last,
+                  kMeasuringLowHz, kMeasuringHighHz);
+    Fail(source, text);
+}
+
+TextCalibration ReadMeasuringCalibration(const std::filesystem::path& path) {
+    TextCalibration calibration = ReadTextCalibration(path);
+    RequireMeasuringBand(calibration, path.filename().wstring());
+    return calibration;
 }
 
 }  // namespace Security

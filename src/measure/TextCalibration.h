@@ -28,4 +28,13 @@ TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& 
 // Reads the file (at most kMaxTextCalibrationBytes) and parses it.
 TextCalibration ReadTextCalibration(const std::filesystem::path& path);
 
+// The band a calibration must cover for a measurement to be corrected with it, Hz.
+inline constexpr double kMeasuringLowHz = 20.0;
+inline constexpr double kMeasuringHighHz = 500.0;
+// Raises tsl::wruntime_error naming `source` and the range the calibration covers when it does
+// not reach from kMeasuringLowHz to kMeasuringHighHz.
+void RequireMeasuringBand(const TextCalibration& calibration, const std::wstring& source);
+// ReadTextCalibration, then RequireMeasuringBand: a file a measurement can use.
+TextCalibration ReadMeasuringCalibration(const std::filesystem::path& path);
+
 }  // namespace Security

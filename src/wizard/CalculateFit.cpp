@@ -1,12 +1,15 @@
 #include "wizard/CalculateFit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <numbers>
 
 #include "document/DocData.h"
 #include "measure/Curve.h"
 #include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
+#include "wizard/UploadImage.h"
 
 namespace {
 
@@ -51,8 +54,7 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
     if (doc.results.size() != 2 || !doc.results[0] || !doc.results[1])
         throw tsl::wruntime_error(L"Critical error, expected 2 curves.");
 
-    const double low = doc.hpOrder != 0 ? static_cast<double>(doc.minEqFreq) : doc.fitLower;
-    const double high = std::min(doc.fitUpper, 250.0);
+    const auto [low, high] = FitLimits(doc);
     FitOutcome outcome = FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate,
                                             model.eqBandCount, low, high, levelDb);
     doc.results.push_back(outcome.calculated);
@@ -60,4 +62,39 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
     if (error)
         *error = std::move(outcome);
     return true;
+}
+
+std::pair<double, double> FitLimits(const DocData& doc) {
+    const double low = doc.hpOrder != 0 ? static_cast<double>(doc.minEqFreq) : doc.fitLower;
+    return {low, std::min(doc.fitUpper, 250.0)};
+}
+
+CurvePtr DeliveredResponse(const DocData& doc) {
+    const CUsbController::BaseConfig* model = CUsbController::FindModelById(doc.modelId);
+    if (model == nullptr || model->eqSampleRate <= 0 || doc.eq.valid != 1 || doc.results.empty() ||
+        !doc.results[0] || !BuildUploadImage(doc.eq, model, false))
+        return nullptr;
+    EqResult written = doc.eq;
+    if (model->gainInLastBand)
+        FoldGainIntoLastBand(written);
+    const std::optional<SectionArrays> sections = StoredSections(written);
+    if (!sections)
+        return nullptr;
+    CurvePtr out = Clone(*doc.results[0]);
+    ToMagPhase(*out);
+    const double gain = std::pow(10.0, written.gain / 20.0);
+    const double toOmega = 2.0 * std::numbers::pi / model->eqSampleRate;
+    for (int i = 0; i < out->Count(); ++i)
+        out->First()[i] *= gain * CascadeMagnitude(*sections, toOmega * out->X()[i]);
+    return out;
+}
+
+std::optional<LevelDifference> DeliveredFitError(const DocData& doc) {
+    if (doc.results.size() < 2 || !doc.results[1])
+        return std::nullopt;
+    const CurvePtr delivered = DeliveredResponse(doc);
+    if (!delivered)
+        return std::nullopt;
+    const auto [low, high] = FitLimits(doc);
+    return CompareLevels(*delivered, *doc.results[1], low, high);
 }

@@ -2,8 +2,13 @@
 // The Calculate step's glue between the document and the correction core: the target from the
 // document's measurements and settings, and the fit for the document's model.
 
+#include <optional>
+#include <utility>
+
 #include "correction/Fit.h"
 #include "correction/TargetBuild.h"
+#include "measure/Curve.h"
+#include "wizard/VerifyStep.h"
 
 struct DocData;
 
@@ -16,3 +21,20 @@ bool BuildTarget(DocData& doc, int mode, double& levelDb);
 // EQ result and the calculated curve. Raises tsl::wruntime_error for an unknown model or a
 // result list without its two curves. The fit's own error goes to error when given.
 bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error = nullptr);
+
+// The band the equaliser is fitted over, Hz: from the minimum EQ frequency with a fixed
+// high-pass order, otherwise from the lower fit limit, up to the upper fit limit but at most
+// 250 Hz.
+std::pair<double, double> FitLimits(const DocData& doc);
+
+// The averaged measurement through the equaliser as an upload writes it: the sections with
+// their fixed-point coefficients, and the overall gain in its 0.5 dB steps, folded into the last
+// band where the model's block holds it (otherwise applied as it stands: the subwoofer's level
+// control supplies it). None without a fitted equaliser, a known model, or a block the upload
+// could write.
+CurvePtr DeliveredResponse(const DocData& doc);
+
+// The delivered response against the target at the averaged measurement's points in the fit
+// band: the fit figures the programs report. None where DeliveredResponse has none or the
+// document has no target.
+std::optional<LevelDifference> DeliveredFitError(const DocData& doc);

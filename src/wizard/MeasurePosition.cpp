@@ -14,6 +14,20 @@ std::wstring MeasuringStatus(int32_t number) {
     return L"Measuring position " + std::to_wstring(number);
 }
 
+std::wstring PreMeasurementText(int32_t minCount) {
+    std::wstring text = kPreMeasurementText;
+    if (minCount == kMinPositions)
+        return text;
+    const std::wstring line = L"A minimum of 5 positions is required.";
+    const std::wstring fitted =
+        minCount == 1 ? L"From 1 to " + std::to_wstring(kMaxPositions) +
+                            L" positions may be measured; one is enough for a quick check."
+                      : L"A minimum of " + std::to_wstring(minCount) + L" positions is required.";
+    if (const size_t at = text.find(line); at != std::wstring::npos)
+        text.replace(at, line.size(), fitted);
+    return text;
+}
+
 void CCustomizeMeasurementProcDlg::SetPositionCount(int32_t count) {
     positionCount_ = count < minCount_ ? minCount_ : count > kMaxPositions ? kMaxPositions : count;
 }

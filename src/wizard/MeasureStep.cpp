@@ -38,7 +38,7 @@ Calibration LoadMicrophone(SubConnection& connection, IProcDialog& progress,
         environment.microphone ? environment.microphone->textCalibration : std::filesystem::path();
     if (!text.empty()) {
         try {
-            result.curve = Security::ReadTextCalibration(text).curve;
+            result.curve = Security::ReadMeasuringCalibration(text).curve;
         } catch (const tsl::wruntime_error& e) {
             connection.PlayDevice().SetLastError(e.wwhat());
             return result;

@@ -38,6 +38,10 @@ inline constexpr wchar_t kPreMeasurementText[] =
     L"area.\r\n\tWhen choosing your other positions try to keep them within the listening "
     L"area\r\n\tand away from walls.";
 
+// The pre-measurement text for a dialog offering minCount to 10 positions: the text above for 5,
+// its line about the fewest positions fitted to any other count (Verify takes 1).
+std::wstring PreMeasurementText(int32_t minCount);
+
 inline constexpr wchar_t kSetupAbortText[] = L"Measurement procedure failed.\n\rUser abort.";
 inline constexpr wchar_t kNoSubwooferFoundText[] =
     L"Failed to find a valid subwoofer.\n\rUser Abort.";
@@ -59,7 +63,7 @@ public:
     int32_t MinCount() const { return minCount_; }
     int32_t PositionCount() const { return positionCount_; }
     void SetPositionCount(int32_t count);
-    static const wchar_t* Text() { return kPreMeasurementText; }
+    std::wstring Text() const { return PreMeasurementText(minCount_); }
     static const wchar_t* Caption() { return kPreMeasurementCaption; }
 
 private:

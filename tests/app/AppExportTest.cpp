@@ -70,8 +70,10 @@ TEST(AppExport, MeasurementGraphAndEqualiserGoToTheChosenFiles) {
 TEST(AppExport, TheMicrophoneDialogRefusesABadFileByItsLineAndKeepsAGoodChoice) {
     TempDir dir;
     const auto bad = dir.path / "bad.txt", good = dir.path / "good.txt";
+    const auto narrow = dir.path / "narrow.txt";
     std::ofstream(bad) << "20 0\n30 x\n";
-    std::ofstream(good) << "* mic\n20 0\n30 0.5 4\n";
+    std::ofstream(narrow) << "20 0\n30 0.5\n";
+    std::ofstream(good) << "* mic\n20 0\n500 0.5 4\n";
     AppOptions options;
     options.simulate = true;
     AppSession session(options);
@@ -87,6 +89,12 @@ TEST(AppExport, TheMicrophoneDialogRefusesABadFileByItsLineAndKeepsAGoodChoice) 
     EXPECT_TRUE(answerer.boxes[0].contains(QStringLiteral("\"bad.txt\": line 2")))
         << answerer.boxes[0].toStdString();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    dialog.CalibrationFile()->setText(QString::fromStdWString(narrow.wstring()));
+    dialog.accept();
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_TRUE(answerer.boxes[1].contains(QStringLiteral("\"narrow.txt\": it covers 20 to 30 Hz")))
+        << answerer.boxes[1].toStdString();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
     dialog.CalibrationFile()->setText(QString::fromStdWString(good.wstring()));
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -99,7 +107,7 @@ TEST(AppExport, TheMicrophoneChoiceIsKeptForTheNextRun) {
     ClearedSettings cleared;
     TempDir dir;
     const auto good = dir.path / "good.txt";
-    std::ofstream(good) << "20 0\n30 0.5\n";
+    std::ofstream(good) << "20 0\n500 0.5\n";
     const auto doc = EmptyDocument(dir.path);
     MicrophoneChoice chosen;
     {

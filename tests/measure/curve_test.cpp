@@ -149,6 +149,13 @@ TEST(ValueAt, BelowTheFirstPointNeverOvershoots) {
     const auto [m0, phi0] = ValueAt(c, 0);
     EXPECT_LE(m0, 2.0);
     EXPECT_EQ(phi0, 0.0);
+    // Levels hold the first point's value whichever way the curve slopes and whatever its sign.
+    for (const auto& levels : std::vector<std::vector<double>>{
+             {-10.0, -20.0}, {-20.0, -10.0}, {6.0, -6.0}, {3.0, 9.0}}) {
+        const CCurve db = MakeCurve({100, 200}, levels, {0.0, 0.0}, DataFormat::DbPhase);
+        EXPECT_EQ(ValueAt(db, 50).first, levels[0]);
+        EXPECT_EQ(ValueAt(db, 100).first, levels[0]);
+    }
 }
 
 TEST(ValueAt, ZeroFrequencyPointIsNeverTheLeftNeighbour) {

@@ -108,3 +108,50 @@ TEST(TextCalibration, TooManyPointsAreRefusedAndAFileBecomesACorrection) {
     }
     EXPECT_THROW(Security::ReadTextCalibration(path), tsl::wruntime_error);
 }
+
+// A sparse file still corrects every point of a response, which keeps its own axis; a file that
+// does not reach across the measuring band is refused with the range it covers.
+TEST(TextCalibration, ASparseFileIsResampledOntoTheResponseAndANarrowOneIsRefused) {
+    const auto cal = ParseTextCalibration("10 4\n20000 -4\n", L"two.txt");
+    EXPECT_NO_THROW(Security::RequireMeasuringBand(cal, L"two.txt"));
+    const auto manager = MakeTextCorrection(*cal.curve);
+    ASSERT_TRUE(manager);
+    // A flat 0 dB response on an FFT axis from 0 Hz, beyond both ends of the file.
+    const int n = 8193;
+    CCurve response(n, AxisKind::Frequency, DataFormat::DbPhase);
+    for (int i = 0; i < n; ++i) {
+        response.X()[i] = 24000.0 * i / (n - 1);
+        response.First()[i] = response.Second()[i] = 0.0;
+    }
+    ApplyCorrection(*manager, response);
+    ASSERT_EQ(response.Count(), n);
+    EXPECT_EQ(response.X()[n - 1], 24000.0);
+    ToDbPhase(response);
+    // The level falls 8 dB over log2(2000) octaves; smoothing leaves a straight line as it is.
+    const auto expected = [](double f) {
+        return -(4.0 - 8.0 * std::log(f / 10.0) / std::log(2000.0));
+    };
+    for (const double f : {40.0, 100.0, 250.0, 1000.0}) {
+        const int i = static_cast<int>(std::lround(f / 24000.0 * (n - 1)));
+        EXPECT_NEAR(response.First()[i], expected(response.X()[i]), 0.05) << f;
+    }
+    EXPECT_NEAR(response.First()[0], response.First()[1], 1e-9);          // held below 10 Hz
+    EXPECT_NEAR(response.First()[n - 1], response.First()[n - 2], 1e-9);  // and above the top
+
+    const std::pair<const char*, const char*> narrow[] = {
+        {"30 0\n20000 0\n", "covers 30 to 20000 Hz; a measurement needs 20 to 500 Hz."},
+        {"10 0\n400 0\n", "covers 10 to 400 Hz"},
+    };
+    for (const auto& [text, message] : narrow) {
+        try {
+            Security::RequireMeasuringBand(ParseTextCalibration(text, L"n.txt"), L"n.txt");
+            ADD_FAILURE() << text;
+        } catch (const tsl::wruntime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("\"n.txt\": it ") + message),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_NO_THROW(
+        Security::RequireMeasuringBand(ParseTextCalibration("20 0\n500 0\n", L"e.txt"), L"e.txt"));
+}

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -47,7 +48,7 @@ protected:
 };
 
 const char* const kUploaded =
-    "Your subwoofer has successfully been EQ'd\n\r\n\rNow you will need to set your sub's level, "
+    "Your subwoofer has successfully been EQ'd\n\nNow you will need to set your sub's level, "
     "crossover, and phase controls according to your subwoofer manual's instructions.\n";
 
 TEST_F(CliUsb, UploadThenSkippedSecondUploadThenErase) {
@@ -156,6 +157,11 @@ TEST_F(CliUsb, GlobalOptionsAreAcceptedAfterEveryCommandName) {
     CliRun erase = Cli("erase --sim-model 275 --sim-state " + State());
     EXPECT_EQ(erase.code, 0) << erase.err;
     EXPECT_EQ(Cli("devices --usb-id ffff:fffe").code, 0);
+    // --version needs no command, like --help.
+    CliRun version = Cli("--version");
+    EXPECT_EQ(version.code, 0) << version.err;
+    EXPECT_EQ(version.out.rfind("tessaline-cli version ", 0), 0u) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1);
 }
 
 // Commands sharing a state file never run at once: a second one is refused while the first holds

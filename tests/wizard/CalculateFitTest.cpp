@@ -11,8 +11,11 @@
 #include "correction/EqResult.h"
 #include "correction/fit_support.h"
 #include "document/DocData.h"
+#include "sim/SimRoomEqualiser.h"
+#include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateFit.h"
+#include "wizard/UploadImage.h"
 
 using namespace fittest;
 
@@ -248,4 +251,57 @@ TEST(FitEqualizerQuality, AveragedPositionsWithADetectedTarget) {
         EXPECT_TRUE(AllPolesInside(doc.eq)) << "room " << i;
         EXPECT_TRUE(BuildEqBlock(doc.eq, false, 224).has_value()) << "room " << i;
     }
+}
+
+// The fit figures are the equaliser's as the upload writes it: decoded from the block as the
+// simulated subwoofer decodes it (fixed-point coefficients, the gain folded into the last band
+// for 0x100), against the target at the measurement's points in the fit band.
+TEST(FitEqualizerQuality, FitFiguresAreTheDeliveredEqualisers) {
+    for (const auto& [id, levelDb] :
+         {std::pair{kKettrin2, 0.0}, std::pair{uint16_t{0x100}, -12.0}}) {
+        DocData doc;
+        Prepare(doc, kRooms[1]);
+        doc.modelId = id;
+        ASSERT_TRUE(FitEqualizer(doc, levelDb));
+        const auto* model = CUsbController::FindModelById(id);
+        ASSERT_NE(model, nullptr);
+        const auto block = BuildUploadImage(doc.eq, model, false);
+        ASSERT_TRUE(block) << id << " gain " << doc.eq.gain;
+        const auto sections = Sim::DecodeEqualiser(*block);
+        ASSERT_EQ(sections.size(), 10u);
+        const double gainDb = model->gainInLastBand ? 0.0 : doc.eq.gain;
+        CCurve measured = *doc.results[0], target = *doc.results[1];
+        ToDbPhase(measured);
+        ToDbPhase(target);
+        const auto [lo, hi] = FitLimits(doc);
+        double sum = 0.0, largest = 0.0;
+        int n = 0;
+        for (int i = 0; i < measured.Count(); ++i) {
+            const double f = measured.X()[i];
+            if (f < lo || f > hi)
+                continue;
+            const double h = std::abs(Sim::EqualiserResponse(sections, f, model->eqSampleRate));
+            const double d =
+                measured.First()[i] + 20.0 * std::log10(h) + gainDb - ValueAt(target, f).first;
+            sum += d * d;
+            largest = std::max(largest, std::abs(d));
+            ++n;
+        }
+        const auto delivered = DeliveredFitError(doc);
+        ASSERT_TRUE(delivered) << id;
+        EXPECT_EQ(delivered->points, n);
+        EXPECT_NEAR(delivered->rmsDb, std::sqrt(sum / n), 1e-9) << id;
+        EXPECT_NEAR(delivered->maxDb, largest, 1e-9) << id;
+        doc.eq = EraseDefault();
+        EXPECT_FALSE(DeliveredFitError(doc)) << id;
+    }
+    // Folded into the last band, a gain of +6 dB leaves a numerator the block cannot hold: the
+    // upload refuses it, so there is no delivered equaliser to report.
+    DocData doc;
+    Prepare(doc, kRooms[1]);
+    doc.modelId = 0x100;
+    ASSERT_TRUE(FitEqualizer(doc, kRooms[1].levelDb));
+    ASSERT_GT(doc.eq.gain, 0.0);
+    EXPECT_FALSE(BuildUploadImage(doc.eq, CUsbController::FindModelById(0x100), false));
+    EXPECT_FALSE(DeliveredFitError(doc));
 }

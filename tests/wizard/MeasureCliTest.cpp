@@ -71,7 +71,8 @@ TEST_F(MeasureCli, RunMeasuresCalculatesAndUploadsAndTheNextMeasurementHearsTheE
               1u);
     EXPECT_NE(r.err.find("Your subwoofer has successfully been EQ'd"), std::string::npos);
     EXPECT_NE(r.out.find("Document written to " + first), std::string::npos);
-    EXPECT_NE(r.out.find("Your subwoofer has successfully been EQ'd"), std::string::npos);
+    EXPECT_NE(r.out.find("Your subwoofer has successfully been EQ'd\n\nNow"), std::string::npos);
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
 
     DocData measured;
     ReadDocFile(first, measured);
@@ -118,6 +119,25 @@ TEST_F(MeasureCli, PositionsOutsideTheRangeAreRefused) {
     CliRun r = Cli("--simulate measure --yes --positions 4 --out " + (dir / "x.ktsl").string());
     EXPECT_NE(r.code, 0);
     EXPECT_FALSE(fs::exists(dir / "x.ktsl"));
+}
+
+// --sim-room goes before or after the command name like the other --sim-* options, and brings
+// the simulation with it.
+TEST_F(MeasureCli, TheSimulatedRoomIsAGlobalOption) {
+    const auto bad = dir / "bad.json", good = dir / "good.json";
+    std::ofstream(bad) << R"({"levelDb": 40})";
+    std::ofstream(good) << R"({"levelDb": -30})";
+    const std::string measure = "measure --yes --positions 5 --out " + (dir / "x.ktsl").string();
+    for (const std::string& args :
+         {"--sim-room " + bad.string() + " " + measure, measure + " --sim-room " + bad.string()}) {
+        CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 2) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("levelDb"), std::string::npos) << args << ": " << r.err;
+    }
+    CliRun r =
+        Cli("--sim-room " + good.string() + " measure --no --out " + (dir / "x.ktsl").string());
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("User abort."), std::string::npos) << r.err;
 }
 
 TEST_F(MeasureCli, WithoutASubwooferTheMeasurementFails) {

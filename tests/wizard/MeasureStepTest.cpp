@@ -316,6 +316,23 @@ TEST_F(MeasureStepTest, ThePromptDialogAsksForTheCountFrom5To10) {
     EXPECT_EQ(dialog.PositionCount(), 10);
     dialog.SetPositionCount(1);
     EXPECT_EQ(dialog.PositionCount(), 5);
+    EXPECT_EQ(dialog.Text(), kPreMeasurementText);
+}
+
+TEST_F(MeasureStepTest, AVerifyCountFrom1IsNotToldItNeeds5Positions) {
+    progress.Scripted().QueueChoice(0);
+    auto env = Environment();
+    env.minPositions = 1;
+    env.preMeasurement = PromptPreMeasurementDialog();
+    progress.Scripted().QueueAnswer(MsgResult::Ok);
+    ASSERT_TRUE(MeasureStep(&progress, data, 0, env));
+    EXPECT_EQ(data.measurements.size(), 1u);
+    const auto calls = progress.Scripted().Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].choices.front(), L"1");
+    EXPECT_EQ(calls[0].text.find(L"minimum of 5"), std::wstring::npos);
+    EXPECT_NE(calls[0].text.find(L"From 1 to 10 positions may be measured"), std::wstring::npos);
+    EXPECT_EQ(calls[0].text.rfind(L"IMPORTANT!!", 0), 0u);
 }
 
 }  // namespace
