@@ -11,7 +11,10 @@
 #include <chrono>
 #include <cmath>
 
+#include <QMouseEvent>
+
 #include "app/CMainFrame.h"
+#include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
@@ -52,6 +55,51 @@ void BM_AppStartupToShownMainWindow(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AppStartupToShownMainWindow)->Unit(benchmark::kMillisecond);
+
+// A document as a measurement leaves it: five positions and the three result curves, 4096 points
+// each.
+DocData MeasuredDocument() {
+    DocData data;
+    auto curve = [](int k, double ripple) {
+        auto c = std::make_shared<CCurve>(4096, AxisKind::Frequency, DataFormat::DbPhase);
+        for (int i = 0; i < 4096; ++i) {
+            const double f = 5.0 * std::pow(2000.0, i / 4095.0);
+            c->X()[i] = f;
+            c->First()[i] = -10.0 * std::log10(1.0 + std::pow(f / 150.0, 8.0)) - 3.0 * k +
+                            ripple * std::sin(f / (7.0 + k));
+        }
+        return c;
+    };
+    for (int p = 0; p < 5; ++p)
+        data.measurements.push_back(curve(p, 6.0));
+    for (int k = 0; k < 3; ++k)
+        data.results.push_back(curve(k, k == 1 ? 0.0 : 3.0));
+    return data;
+}
+
+// Target: 1 ms. The pointer moving over the main view's graph with the positions' spread shown:
+// the move and the repaint it causes.
+void BM_MainViewMouseMove(benchmark::State& state) {
+    const DocData data = MeasuredDocument();
+    CTSLView view;
+    view.resize(1000, 600);
+    view.SetDocument(&data);
+    view.SetCurveOptions({true, false});
+    view.Refresh(QStringLiteral("Frequency Domain"));
+    Graphing::CGraphCtrl& graph = *view.Graph();
+    QImage image(graph.size(), QImage::Format_ARGB32_Premultiplied);
+    graph.render(&image);
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF at(200 + (step++ % 400), 250);
+        QMouseEvent move(QEvent::MouseMove, at, graph.mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&graph, &move);
+        graph.render(&image);
+        benchmark::DoNotOptimize(image.bits());
+    }
+}
+BENCHMARK(BM_MainViewMouseMove)->Unit(benchmark::kMillisecond);
 
 #ifdef TESSALINE_APP_PATH
 // Target: 0.5 s. From the exec of `tessaline --simulate DOCUMENT` to the "shown" line that
