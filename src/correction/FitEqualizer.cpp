@@ -35,7 +35,7 @@ void MeasureFitError(const EqFitState& state, FitOutcome& outcome) {
 }  // namespace
 
 FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int sections, double low,
-                              double high, double levelDb) {
+                              double high, double levelDb, FitMethod method) {
     if (sections < 1 || sections > kMaxSections || fsEq < 1)
         throw tsl::wruntime_error(L"Critical error, the subwoofer model has no usable equaliser.");
     if (!std::isfinite(levelDb))
@@ -43,6 +43,8 @@ FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int se
 
     EqFitState state(fsEq, sections, &target);
     FitSections(state, averaged, low, high, levelDb);
+    if (method == FitMethod::Refined)
+        RefineSections(state);
     FitOutcome outcome;
     MeasureFitError(state, outcome);
     FinalizeCascade(state);

@@ -25,6 +25,7 @@ void DocData::Reset() {
     verified.reset();
     verifiedPositions = 0;
     calibration.reset();
+    fitMethod.reset();
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -55,6 +56,7 @@ void DocData::MoveFrom(DocData& source) {
     verified = std::move(source.verified);
     verifiedPositions = source.verifiedPositions;
     calibration = std::move(source.calibration);
+    fitMethod = source.fitMethod;
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -67,4 +69,5 @@ void DocData::MoveFrom(DocData& source) {
     source.verified.reset();
     source.verifiedPositions = 0;
     source.calibration.reset();
+    source.fitMethod.reset();
 }

@@ -44,10 +44,19 @@ void ReadCalibration(CArchive& in, DocData& data) {
     data.calibration = std::move(source);
 }
 
+void ReadFitMethod(CArchive& in, DocData& data) {
+    const int32_t method = in.ReadI32();
+    if (method != static_cast<int32_t>(FitMethod::Classic) &&
+        method != static_cast<int32_t>(FitMethod::Refined))
+        return;  // a method this reader does not know
+    data.fitMethod = static_cast<FitMethod>(method);
+}
+
 }  // namespace
 
 void Write(CArchive& ar, const DocData& data) {
-    const bool any = !data.positionQuality.empty() || data.verified || data.calibration;
+    const bool any =
+        !data.positionQuality.empty() || data.verified || data.calibration || data.fitMethod;
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -71,6 +80,11 @@ void Write(CArchive& ar, const DocData& data) {
         block.WriteI32(static_cast<int32_t>(data.calibration->kind));
         block.WriteString(data.calibration->fileName);
         WriteBlock(ar, kCalibrationTag, block);
+    }
+    if (data.fitMethod) {
+        CArchive block;
+        block.WriteI32(static_cast<int32_t>(*data.fitMethod));
+        WriteBlock(ar, kFitMethodTag, block);
     }
 }
 
@@ -99,6 +113,9 @@ void Read(CArchive& ar, DocData& data) {
                 break;
             case kCalibrationTag:
                 ReadCalibration(payload, data);
+                break;
+            case kFitMethodTag:
+                ReadFitMethod(payload, data);
                 break;
             default:
                 break;

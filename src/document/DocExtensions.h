@@ -24,6 +24,8 @@ inline constexpr uint32_t kPositionQualityTag = Tag('P', 'Q', 'L', 'T');
 inline constexpr uint32_t kVerifiedTag = Tag('V', 'R', 'F', 'Y');
 // The calibration's source: kind (32-bit), then the file name as a wide string.
 inline constexpr uint32_t kCalibrationTag = Tag('M', 'C', 'A', 'L');
+// The fit the equaliser was designed with: the method (32-bit, FitMethod).
+inline constexpr uint32_t kFitMethodTag = Tag('F', 'I', 'T', 'M');
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);

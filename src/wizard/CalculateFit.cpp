@@ -53,10 +53,12 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
 
     const double low = doc.hpOrder != 0 ? static_cast<double>(doc.minEqFreq) : doc.fitLower;
     const double high = std::min(doc.fitUpper, 250.0);
+    const FitMethod method = doc.fitMethod.value_or(kDefaultFitMethod);
     FitOutcome outcome = FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate,
-                                            model.eqBandCount, low, high, levelDb);
+                                            model.eqBandCount, low, high, levelDb, method);
     doc.results.push_back(outcome.calculated);
     doc.eq = outcome.eq;
+    doc.fitMethod = method;
     if (error)
         *error = std::move(outcome);
     return true;

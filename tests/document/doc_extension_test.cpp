@@ -29,6 +29,7 @@ void FillDocument(DocData& d) {
     d.verified = SmallCurve(-3);
     d.verifiedPositions = 1;
     d.calibration = CalibrationSource{CalibrationKind::TextFile, L"umik 7001234.txt"};
+    d.fitMethod = FitMethod::Classic;
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -74,6 +75,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     ASSERT_TRUE(read.calibration);
     EXPECT_EQ(read.calibration->kind, CalibrationKind::TextFile);
     EXPECT_EQ(read.calibration->fileName, L"umik 7001234.txt");
+    EXPECT_EQ(read.fitMethod, FitMethod::Classic);
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -83,6 +85,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.positionQuality.clear();
     plain.verified.reset();
     plain.calibration.reset();
+    plain.fitMethod.reset();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -93,15 +96,19 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_TRUE(none.positionQuality.empty());
     EXPECT_FALSE(none.verified);
     EXPECT_FALSE(none.calibration);
+    EXPECT_FALSE(none.fitMethod);
     EXPECT_EQ(none.measurements.size(), 2u);
 
     // MoveFrom carries them, Reset clears them.
     DocData moved;
     moved.MoveFrom(read);
-    EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2);
-    EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty());
+    EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
+                moved.fitMethod);
+    EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
+                 read.fitMethod);
     moved.Reset();
-    EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty());
+    EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
+                 moved.fitMethod);
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
@@ -113,6 +120,11 @@ TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
     const DocData& d = *dPtr;
     ASSERT_EQ(d.positionQuality.size(), 2u);
     EXPECT_EQ(d.positionQuality[1].snrDb, 30.0);
+
+    // A fit method this reader does not know is left unrecorded.
+    Bytes later = PlainWithMarker();
+    later.u32(DocExtensions::kFitMethodTag).u32(4).u32(7);
+    EXPECT_FALSE(ReadAll(later.b)->fitMethod);
 
     // Bytes after the colours without the marker are left alone, as the plain reader does.
     Bytes foreign;
