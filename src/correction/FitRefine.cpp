@@ -24,10 +24,11 @@ constexpr double kWeakSectionDb = 0.1;
 // Below this error the section fit grows nothing more; neither does the refinement.
 constexpr double kNothingToCorrect = 0.001;
 // Solver iterations of the first solve, of each solve after a section was placed again, and of
-// the whole refinement.
+// the whole refinement; a solve also ends when a step gains less than the tolerance.
 constexpr int kLocalIterations = 150;
-constexpr int kReseedIterations = 100;
+constexpr int kReseedIterations = 60;
 constexpr int kIterationBudget = 1500;
+constexpr double kTolerance = 1e-12;
 
 // The cascade at one point of the variables: its parameters, the magnitudes of every section at
 // every fit point, their products, the least-squares gain and the error.
@@ -130,12 +131,14 @@ void NormalEquations(const EqFitState& state, const BoundedModel& model, const E
     a.assign(mm * mm, 0.0);
     b.assign(mm, 0.0);
     const double g = ev.gain;
+    for (size_t j = 0; j < mm; ++j)
+        qdq[j] = qq > 0.0 ? qdq[j] / qq : 0.0;
     for (size_t i = 0; i < n; ++i) {
         const double q = ev.q[i];
         const double e = g * q - state.points[i].r;
         double* row = jacobian.data() + i * mm;
         for (size_t j = 0; j < mm; ++j) {
-            row[j] = g * (row[j] - (qq > 0.0 ? q * qdq[j] / qq : 0.0));
+            row[j] = g * (row[j] - q * qdq[j]);
             b[j] -= row[j] * e;
         }
     }
@@ -285,7 +288,7 @@ std::vector<double> SolveBounded(const EqFitState& state, const BoundedModel& mo
             lambda *= std::max(1.0 / 3.0, 1.0 - std::pow(2.0 * ratio - 1.0, 3.0));
             lambda = std::max(lambda, 1e-12);
             grow = 2.0;
-            if (gained <= 1e-12 * current.error)
+            if (gained <= kTolerance * current.error)
                 break;
             continue;
         }
@@ -309,6 +312,18 @@ double SectionSpanDb(const EqFitState& state, const double* section) {
         highest = std::max(highest, db);
     }
     return highest - lowest;
+}
+
+// The sections in order of increasing span, the first of equal spans first.
+std::vector<int> ByIncreasingSpan(const EqFitState& state, const std::vector<double>& params) {
+    std::vector<int> order(static_cast<size_t>(state.sections));
+    std::vector<double> spans(order.size());
+    for (int k = 0; k < state.sections; ++k) {
+        order[k] = k;
+        spans[k] = SectionSpanDb(state, params.data() + kSectionParams * k);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return spans[x] < spans[y]; });
+    return order;
 }
 
 // Local solves within a budget of solver iterations shared by all of them.
@@ -383,25 +398,24 @@ double RefineSections(EqFitState& state) {
         error = trialError;
     }
 
-    // Then every section once, from the one that does least, kept where it lowers the error.
-    std::vector<int> order(static_cast<size_t>(state.sections));
-    std::vector<double> spans(order.size());
-    for (int k = 0; k < state.sections; ++k) {
-        order[k] = k;
-        spans[k] = SectionSpanDb(state, params.data() + kSectionParams * k);
-    }
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return spans[x] < spans[y]; });
-    for (int k : order) {
-        if (error < kNothingToCorrect || search.Exhausted())
-            break;
-        if (k == failed)
-            continue;  // tried just now from the same parameters
-        std::vector<double> trial = params;
-        const double trialError = search.Reseed(trial, k, kReseedIterations);
-        if (trialError < error) {
-            params = std::move(trial);
-            error = trialError;
+    // Then every section in turn, from the one that does least, kept where that lowers the
+    // error; again while a pass lowers it.
+    for (bool lowered = true; lowered && error >= kNothingToCorrect && !search.Exhausted();) {
+        lowered = false;
+        for (int k : ByIncreasingSpan(state, params)) {
+            if (error < kNothingToCorrect || search.Exhausted())
+                break;
+            if (k == failed)
+                continue;  // tried just now from the same parameters
+            std::vector<double> trial = params;
+            const double trialError = search.Reseed(trial, k, kReseedIterations);
+            if (trialError < error) {
+                params = std::move(trial);
+                error = trialError;
+                lowered = true;
+            }
         }
+        failed = -1;
     }
 
     if (error < seedError)
