@@ -18,6 +18,7 @@ struct FitOutcome {
     std::shared_ptr<CCurve> calculated;  // the averaged measurement through the equaliser
     double rmsDb = 0.0;                  // the fit's own error over the fit points, dB
     double maxDb = 0.0;
+    double error = 0.0;  // the error the fit minimises (FitError) at its result
 };
 
 // The whole fit on curves: sections at fsEq Hz fitted between low and high Hz so that
@@ -35,9 +36,10 @@ double FitSections(EqFitState& state, CCurve& averaged, double low, double high,
 // The refinement after FitSections, from its best parameters: the same error minimised with
 // every pole and zero pair kept stable, within the Q limit and with its angle inside the band;
 // then a section that changes the response by less than 0.1 dB over the band is placed again
-// where the error is largest, while that lowers the error. The best parameters are replaced
-// only by ones of lower error. Returns the final error; the state is left as FitSections
-// leaves it.
+// where the error is largest, while that lowers the error, and then every section in turn, all
+// within a fixed budget of solver iterations. Below the error at which the section fit stops
+// growing (0.001) only the first solve runs. The best parameters are replaced only by ones of
+// lower error. Returns the final error; the state is left as FitSections leaves it.
 double RefineSections(EqFitState& state);
 
 // One bounded local solve of the refinement from params (in/out), at most iterationLimit

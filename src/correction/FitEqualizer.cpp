@@ -42,10 +42,11 @@ FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int se
         throw tsl::wruntime_error(L"Critical error, the target level is not a number.");
 
     EqFitState state(fsEq, sections, &target);
-    FitSections(state, averaged, low, high, levelDb);
+    double error = FitSections(state, averaged, low, high, levelDb);
     if (method == FitMethod::Refined)
-        RefineSections(state);
+        error = RefineSections(state);
     FitOutcome outcome;
+    outcome.error = error;
     MeasureFitError(state, outcome);
     FinalizeCascade(state);
 

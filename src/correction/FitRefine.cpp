@@ -1,8 +1,9 @@
 // The refinement after the section fit: the same error minimised over the same sections by a
 // Levenberg-Marquardt solve whose bounds are the Q limit and the fit band (FitBoundedModel.h),
 // so no clip after the solver undoes its progress. Sections that do next to nothing are placed
-// again where the error is largest, then every section in turn; a result replaces the section
-// fit's only when its error is lower.
+// again where the error is largest, then every section in turn, within a fixed budget of solver
+// iterations; a result replaces the section fit's only when its error is lower. Everything is
+// deterministic: the same fit points give the same sections.
 
 #include <algorithm>
 #include <cmath>
@@ -27,8 +28,12 @@ constexpr double kNothingToCorrect = 0.001;
 // the whole refinement; a solve also ends when a step gains less than the tolerance.
 constexpr int kLocalIterations = 150;
 constexpr int kReseedIterations = 60;
-constexpr int kIterationBudget = 1500;
+constexpr int kIterationBudget = 2400;
 constexpr double kTolerance = 1e-12;
+// A section placed again is solved to the end only when after the first iterations its error is
+// within this factor of the best so far.
+constexpr int kProbeIterations = 20;
+constexpr double kPromising = 1.5;
 
 // The cascade at one point of the variables: its parameters, the magnitudes of every section at
 // every fit point, their products, the least-squares gain and the error.
@@ -103,11 +108,9 @@ void NormalEquations(const EqFitState& state, const BoundedModel& model, const E
             const double di = s[2] * p.nsin1 + s[3] * p.nsin2;
             const double num = nr * nr + ni * ni;
             const double den = dr * dr + di * di;
-            const double sn = std::sqrt(num);
-            const double sd = std::sqrt(den);
             // d|H|/db = (Re N dRe + Im N dIm) / (|N| |D|); d|H|/da = -|H| (...) / |D|^2.
-            const double zeroScale = (sn > 0.0 && sd > 0.0) ? rest / (sn * sd) : 0.0;
-            const double poleScale = sd > 0.0 ? -rest * mags[k] / den : 0.0;
+            const double zeroScale = (num > 0.0 && den > 0.0) ? rest / std::sqrt(num * den) : 0.0;
+            const double poleScale = den > 0.0 ? -rest * mags[k] / den : 0.0;
             double* d = dq.data() + kSectionParams * k;
             d[0] = zeroScale * (nr * p.cos1 + ni * p.nsin1);
             d[1] = zeroScale * (nr * p.cos2 + ni * p.nsin2);
@@ -343,11 +346,15 @@ public:
         return FitError(state_, params.data(), static_cast<int>(params.size()));
     }
 
-    // Section k (0-based) placed again where the error of the others is largest, then solved.
-    double Reseed(std::vector<double>& params, int k, int limit) {
+    // Section k (0-based) placed again where the error is largest, that of all sections
+    // (moved) or of the others (replaced), then solved.
+    double Reseed(std::vector<double>& params, int k, int limit, bool moved = false) {
         const int count = static_cast<int>(params.size());
+        if (moved)
+            FitError(state_, params.data(), count);
         std::fill_n(params.begin() + kSectionParams * k, kSectionParams, 0.0);
-        FitError(state_, params.data(), count);
+        if (!moved)
+            FitError(state_, params.data(), count);
         AddSection(state_, k + 1, params.data(), state_.lowIndex, state_.highIndex);
         LimitSectionQ(1, params.data() + kSectionParams * k, state_.fsEq, kQBase);
         return Local(params, limit);
@@ -375,7 +382,6 @@ double RefineSections(EqFitState& state) {
 
     // A section that hardly changes the response is placed again where the error is largest,
     // while that lowers the error.
-    int failed = -1;
     while (error >= kNothingToCorrect && !search.Exhausted()) {
         int weakest = -1;
         double weakestSpan = kWeakSectionDb;
@@ -390,32 +396,33 @@ double RefineSections(EqFitState& state) {
             break;
         std::vector<double> trial = params;
         const double trialError = search.Reseed(trial, weakest, kReseedIterations);
-        if (!(trialError < error)) {
-            failed = weakest;
+        if (!(trialError < error))
             break;
-        }
         params = std::move(trial);
         error = trialError;
     }
 
-    // Then every section in turn, from the one that does least, kept where that lowers the
-    // error; again while a pass lowers it.
+    // Then every section in turn, from the one that does least: moved to where the error is
+    // largest, or failing that replaced by one placed where the others leave the largest error;
+    // kept where that lowers the error, and again while a pass lowers it.
     for (bool lowered = true; lowered && error >= kNothingToCorrect && !search.Exhausted();) {
         lowered = false;
         for (int k : ByIncreasingSpan(state, params)) {
             if (error < kNothingToCorrect || search.Exhausted())
                 break;
-            if (k == failed)
-                continue;  // tried just now from the same parameters
-            std::vector<double> trial = params;
-            const double trialError = search.Reseed(trial, k, kReseedIterations);
-            if (trialError < error) {
-                params = std::move(trial);
-                error = trialError;
-                lowered = true;
+            for (bool moved : {true, false}) {
+                std::vector<double> trial = params;
+                double trialError = search.Reseed(trial, k, kProbeIterations, moved);
+                if (trialError < kPromising * error)
+                    trialError = search.Local(trial, kReseedIterations - kProbeIterations);
+                if (trialError < error) {
+                    params = std::move(trial);
+                    error = trialError;
+                    lowered = true;
+                    break;
+                }
             }
         }
-        failed = -1;
     }
 
     if (error < seedError)
