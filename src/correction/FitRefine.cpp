@@ -151,6 +151,21 @@ void NormalEquations(const EqFitState& state, const BoundedModel& model, const E
             a[k * mm + j] = a[j * mm + k];
 }
 
+// Sum of x[j] y[j] for j below n, in four interleaved partial sums.
+double Dot(const double* x, const double* y, size_t n) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    size_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        s0 += x[j] * y[j];
+        s1 += x[j + 1] * y[j + 1];
+        s2 += x[j + 2] * y[j + 2];
+        s3 += x[j + 3] * y[j + 3];
+    }
+    for (; j < n; ++j)
+        s0 += x[j] * y[j];
+    return (s0 + s1) + (s2 + s3);
+}
+
 // Solves (a + lambda diag) x = b - a s over the open variables, s being the steps already set
 // for the others; false when the damped matrix is not positive definite.
 bool SolveDamped(int m, const std::vector<double>& a, const std::vector<double>& b,
@@ -169,21 +184,23 @@ bool SolveDamped(int m, const std::vector<double>& a, const std::vector<double>&
         largest = std::max(largest, a[static_cast<size_t>(j) * mm + j]);
     if (!(largest > 0.0) || !std::isfinite(largest))
         return false;
-    // Cholesky factor, lower triangle row by row.
+    // Cholesky factor, lower triangle row by row, with the reciprocals of its diagonal.
     std::vector<double> l(kk * kk, 0.0);
+    std::vector<double> inverse(kk);
     for (size_t r = 0; r < kk; ++r) {
+        const double* lr = l.data() + r * kk;
         for (size_t c = 0; c <= r; ++c) {
             double v = a[static_cast<size_t>(idx[r]) * mm + idx[c]];
             if (r == c)
                 v += lambda * std::max(v, 1e-12 * largest);
-            for (size_t j = 0; j < c; ++j)
-                v -= l[r * kk + j] * l[c * kk + j];
+            v -= Dot(lr, l.data() + c * kk, c);
             if (r == c) {
                 if (!(v > 0.0) || !std::isfinite(v))
                     return false;
                 l[r * kk + r] = std::sqrt(v);
+                inverse[r] = 1.0 / l[r * kk + r];
             } else {
-                l[r * kk + c] = v / l[c * kk + c];
+                l[r * kk + c] = v * inverse[c];
             }
         }
     }
@@ -193,15 +210,14 @@ bool SolveDamped(int m, const std::vector<double>& a, const std::vector<double>&
         for (int j = 0; j < m; ++j)
             if (!open[j] && x[j] != 0.0)
                 v -= a[static_cast<size_t>(idx[r]) * mm + j] * x[j];
-        for (size_t j = 0; j < r; ++j)
-            v -= l[r * kk + j] * y[j];
-        y[r] = v / l[r * kk + r];
+        v -= Dot(l.data() + r * kk, y.data(), r);
+        y[r] = v * inverse[r];
     }
     for (size_t r = kk; r-- > 0;) {
         double v = y[r];
         for (size_t j = r + 1; j < kk; ++j)
             v -= l[j * kk + r] * y[j];
-        y[r] = v / l[r * kk + r];
+        y[r] = v * inverse[r];
     }
     for (size_t r = 0; r < kk; ++r)
         x[idx[r]] = y[r];
