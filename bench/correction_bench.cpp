@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include "../tests/correction/fit_corpus.h"
 #include "../tests/correction/fit_support.h"
 #include "../tests/correction/target_test_synth.h"
 #include "bench_util.h"
@@ -84,7 +85,13 @@ void BM_FitEqualizer(benchmark::State& state) {
 }
 BENCHMARK(BM_FitEqualizer)->Unit(benchmark::kMillisecond)->Apply(bench::Repeated<9>);
 
-// The Calculate step on the simulator's built-in room: five measured positions.
+// The fit method of a benchmark's argument: 0 classic, 1 refined.
+FitMethod MethodOf(int64_t arg) {
+    return arg == 0 ? FitMethod::Classic : FitMethod::Refined;
+}
+
+// The Calculate step on the simulator's built-in room: five measured positions; the classic
+// fit (0) or the refined one (1).
 void BM_BuildTargetAndFitSimulatedRoom(benchmark::State& state) {
     const bench::SimScene& scene = bench::SimScene::Get();
     const bench::SingleCore core;
@@ -93,6 +100,7 @@ void BM_BuildTargetAndFitSimulatedRoom(benchmark::State& state) {
         state.PauseTiming();
         doc.Reset();
         doc.modelId = scene.modelId;
+        doc.fitMethod = MethodOf(state.range(0));
         for (const CurvePtr& m : scene.measurements)
             doc.measurements.push_back(Clone(*m));
         state.ResumeTiming();
@@ -103,8 +111,38 @@ void BM_BuildTargetAndFitSimulatedRoom(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BuildTargetAndFitSimulatedRoom)
+    ->ArgName("refined")
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeated<9>);
+
+// The same on each room of the fit tests' seeded corpus (first argument), classic or refined.
+void BM_BuildTargetAndFitCorpus(benchmark::State& state) {
+    const std::vector<fittest::CorpusRoom> corpus = fittest::FitCorpus();
+    const fittest::CorpusRoom& room = corpus.at(static_cast<size_t>(state.range(0)));
+    const std::vector<CurvePtr> measurements = fittest::CorpusMeasurements(room);
+    const bench::SingleCore core;
+    DocData doc;
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.Reset();
+        doc.modelId = fittest::kCorpusModel;
+        doc.fitMethod = MethodOf(state.range(1));
+        for (const CurvePtr& m : measurements)
+            doc.measurements.push_back(Clone(*m));
+        state.ResumeTiming();
+        double level = 0.0;
+        BuildTarget(doc, 1, level);
+        FitEqualizer(doc, level);
+        benchmark::DoNotOptimize(doc.eq);
+    }
+}
+BENCHMARK(BM_BuildTargetAndFitCorpus)
+    ->ArgNames({"room", "refined"})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 15, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeated<3>);
 
 }  // namespace
 

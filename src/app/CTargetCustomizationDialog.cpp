@@ -1,9 +1,11 @@
 #include "app/CTargetCustomizationDialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "wizard/ProcDialog.h"
@@ -37,16 +39,22 @@ CTargetCustomizationDialog::CTargetCustomizationDialog(QWidget* parent, const Do
     grid->addWidget(Group("High Pass Order", order_, this), 0, 1);
     grid->addWidget(Group("High Pass Frequency", hpFreq_, this), 1, 0);
     grid->addWidget(Group("Min EQ Frequency", minEq_, this), 1, 1);
+    classicFit_ = new QCheckBox(QString::fromLatin1(kClassicFitText), this);
+    classicFit_->setAccessibleName(classicFit_->text());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     autoDetect_ = buttons->addButton(QStringLiteral("Auto Detect"), QDialogButtonBox::ActionRole);
     autoDetect_->setAccessibleName(autoDetect_->text());
     autoDetect_->setAutoDefault(false);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(classicFit_);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTargetCustomizationDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(autoDetect_, &QPushButton::clicked, this, [this] { AutoDetect(); });
+    connect(classicFit_, &QCheckBox::toggled, this, [this](bool classic) {
+        settings_.fit = classic ? FitMethod::Classic : FitMethod::Refined;
+    });
     for (CustomControls::CSpinBase* spin : {static_cast<CustomControls::CSpinBase*>(crossover_),
                                             static_cast<CustomControls::CSpinBase*>(order_),
                                             static_cast<CustomControls::CSpinBase*>(hpFreq_),
@@ -63,6 +71,7 @@ CTargetCustomizationDialog::CTargetCustomizationDialog(QWidget* parent, const Do
     setTabOrder(crossover_, order_);
     setTabOrder(order_, hpFreq_);
     setTabOrder(hpFreq_, minEq_);
+    setTabOrder(minEq_, classicFit_);
     RefreshControls();
 }
 
@@ -81,6 +90,8 @@ void CTargetCustomizationDialog::RefreshControls() {
     minEq_->SetRule(Applicator<int>{kFrequencyMin, top, 1});
     hpFreq_->setEnabled(settings_.hpOrder != SLOPE_AUTO && settings_.hpOrder != SLOPE_FLAT);
     minEq_->setEnabled(settings_.hpOrder != SLOPE_AUTO);
+    const QSignalBlocker quiet(classicFit_);
+    classicFit_->setChecked(settings_.fit == FitMethod::Classic);
 }
 
 void CTargetCustomizationDialog::AutoDetect() {

@@ -1,6 +1,7 @@
 #pragma once
 // The target customization dialog: crossover, high-pass order, high-pass frequency and minimum
-// EQ frequency, each a spin over its group box, with "Auto Detect" from the measurements.
+// EQ frequency, each a spin over its group box, with "Auto Detect" from the measurements, and
+// the choice of the classic fit.
 
 #include <QDialog>
 
@@ -8,6 +9,7 @@
 #include "ui/qt/SpinTextBox.h"
 #include "wizard/CalculateStep.h"
 
+class QCheckBox;
 class QPushButton;
 
 template <>
@@ -45,6 +47,7 @@ public:
     CustomControls::CSpinText<int>* HpFreq() const { return hpFreq_; }
     CustomControls::CSpinText<int>* MinEq() const { return minEq_; }
     QPushButton* AutoDetectButton() const { return autoDetect_; }
+    QCheckBox* ClassicFit() const { return classicFit_; }
 
 private:
     const DocData& data_;
@@ -54,9 +57,12 @@ private:
     CustomControls::CSpinText<int>* hpFreq_;
     CustomControls::CSpinText<int>* minEq_;
     QPushButton* autoDetect_;
+    QCheckBox* classicFit_;
 };
 
 inline constexpr char kTargetCaption[] = "Target Customization";
+// The choice of the section fit without the refinement.
+inline constexpr char kClassicFitText[] = "Classic fit";
 
 // Dialogs with the wizard dialog as parent.
 TargetDialogFactory QtTargetDialogFactory();

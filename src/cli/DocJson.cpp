@@ -77,7 +77,9 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
             {"position_quality", QualityJson(d.positionQuality)},
             {"verified", d.verified ? CurveJson(*d.verified) : nlohmann::ordered_json()},
             {"verified_positions", d.verifiedPositions},
-            {"calibration", CalibrationJson(d.calibration)}};
+            {"calibration", CalibrationJson(d.calibration)},
+            {"fit", d.fitMethod ? nlohmann::ordered_json(std::string(FitMethodName(*d.fitMethod)))
+                                : nlohmann::ordered_json()}};
 }
 
 void NamingFile(const std::string& path, const std::function<void()>& read) {

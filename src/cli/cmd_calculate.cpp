@@ -21,7 +21,7 @@
 namespace cli::calculate_command {
 
 struct CalculateArgs {
-    std::string doc, out;
+    std::string doc, out, fit;
     bool detect = false;
     std::optional<int32_t> crossover, hpOrder, hpFreq, minEq;
 
@@ -59,6 +59,8 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
                                          kCrossoverMin, kCrossoverMax);
     CheckFrequency("--hp-freq", args.hpFreq, crossover);
     CheckFrequency("--min-eq", args.minEq, crossover);
+    if (!args.fit.empty())
+        document.Data().fitMethod = FitMethodFromName(args.fit);
 
     TargetDialogFactory preset = [&args](IProcDialog&,
                                          const DocData&) -> std::unique_ptr<ITargetDialog> {
@@ -87,15 +89,19 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
         rms = fit->rmsDb;
         largest = fit->maxDb;
     }
-    nlohmann::ordered_json out{{"crossover", d.crossover},
-                               {"hp_order", d.hpOrder},
-                               {"hp_freq", d.hpFreq},
-                               {"min_eq_freq", d.minEqFreq},
-                               {"fit_lower", d.fitLower},
-                               {"fit_upper", d.fitUpper},
-                               {"level_db", *level},
-                               {"eq", cli::EqJson(d.eq)},
-                               {"fit", {{"rms_db", rms}, {"max_db", largest}}}};
+    nlohmann::ordered_json out{
+        {"crossover", d.crossover},
+        {"hp_order", d.hpOrder},
+        {"hp_freq", d.hpFreq},
+        {"min_eq_freq", d.minEqFreq},
+        {"fit_lower", d.fitLower},
+        {"fit_upper", d.fitUpper},
+        {"level_db", *level},
+        {"eq", cli::EqJson(d.eq)},
+        {"fit",
+         {{"rms_db", rms},
+          {"max_db", largest},
+          {"method", std::string(FitMethodName(d.fitMethod.value_or(kDefaultFitMethod)))}}}};
     cli::PrintLine(out.dump());
 }
 
@@ -119,6 +125,10 @@ Command Make() {
                                 "High-pass frequency in Hz (20 to the crossover)");
                 cmd->add_option("--min-eq", args->minEq,
                                 "Minimum EQ frequency in Hz (20 to the crossover)");
+                cmd->add_option("--fit", args->fit,
+                                "The fit: refined (the default) or classic (without the "
+                                "refinement); without it, the one the document records")
+                    ->check(CLI::IsMember({"refined", "classic"}));
                 cmd->add_option("--out", args->out, "Write the document here instead of in place");
                 cmd->callback([args, &globals] { Calculate(*args, globals); });
             }};

@@ -5,9 +5,11 @@
 // stability and Q limits, and finally rearranged for fixed-point execution.
 
 #include "correction/EqResult.h"
+#include "correction/FitMethod.h"
 #include "correction/FitState.h"
 
 #include <memory>
+#include <vector>
 
 class CCurve;
 
@@ -16,18 +18,34 @@ struct FitOutcome {
     std::shared_ptr<CCurve> calculated;  // the averaged measurement through the equaliser
     double rmsDb = 0.0;                  // the fit's own error over the fit points, dB
     double maxDb = 0.0;
+    double error = 0.0;  // the error the fit minimises (FitError) at its result
 };
 
 // The whole fit on curves: sections at fsEq Hz fitted between low and high Hz so that
 // averaged, equalised, follows target placed at levelDb; the target is then scaled to that
-// level (the fit may change the averaged curve's storage format, not its values). Raises
-// tsl::wruntime_error for values no fit can use.
+// level (the fit may change the averaged curve's storage format, not its values). The refined
+// method runs RefineSections after the section fit. Raises tsl::wruntime_error for values no
+// fit can use.
 FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int sections, double low,
-                              double high, double levelDb);
+                              double high, double levelDb, FitMethod method);
 
 // The section fit; returns the final error. Leaves the best parameters, their residuals and
-// gain in the state.
+// gain in the state, and the fit band's indices and range.
 double FitSections(EqFitState& state, CCurve& averaged, double low, double high, double levelDb);
+
+// The refinement after FitSections, from its best parameters: the same error minimised with
+// every pole and zero pair kept stable, within the Q limit and with its angle inside the band;
+// then a section that changes the response by less than 0.1 dB over the band is placed again
+// where the error is largest, while that lowers the error, and then every section in turn, all
+// within a fixed budget of solver iterations. Below the error at which the section fit stops
+// growing (0.001) only the first solve runs. The best parameters are replaced only by ones of
+// lower error. Returns the final error; the state is left as FitSections leaves it.
+double RefineSections(EqFitState& state);
+
+// One bounded local solve of the refinement from params (in/out), at most iterationLimit
+// solver iterations; pairs outside the bounds, and identity pairs, are held. Returns the error
+// at the result. Needs the fit points and the band of FitSections in the state.
+double RefineLocal(EqFitState& state, std::vector<double>& params, int iterationLimit);
 
 // Sum of squared residuals of the first paramCount / 4 sections; with 0 every q is 1. Updates
 // q, e and the gain of every point.
@@ -39,6 +57,10 @@ double FitError(EqFitState& state, const double* params, int paramCount);
 inline constexpr int kSingularSystem = -2;
 int LevenbergMarquardt(EqFitState& state, int paramCount, double* params, double& error,
                        int iterationLimit, double tolerance);
+
+// a += row^T row for each of count consecutive rows of n values, upper triangle only (k >= j
+// of a row-major n x n a), each element summed in row order.
+void AddRowProducts(double* a, const double* rows, int count, int n);
 
 // Solves the n x n row-major system m x = rhs by Householder QR; false when singular. m and
 // rhs are overwritten.

@@ -35,15 +35,18 @@ void MeasureFitError(const EqFitState& state, FitOutcome& outcome) {
 }  // namespace
 
 FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int sections, double low,
-                              double high, double levelDb) {
+                              double high, double levelDb, FitMethod method) {
     if (sections < 1 || sections > kMaxSections || fsEq < 1)
         throw tsl::wruntime_error(L"Critical error, the subwoofer model has no usable equaliser.");
     if (!std::isfinite(levelDb))
         throw tsl::wruntime_error(L"Critical error, the target level is not a number.");
 
     EqFitState state(fsEq, sections, &target);
-    FitSections(state, averaged, low, high, levelDb);
+    double error = FitSections(state, averaged, low, high, levelDb);
+    if (method == FitMethod::Refined)
+        error = RefineSections(state);
     FitOutcome outcome;
+    outcome.error = error;
     MeasureFitError(state, outcome);
     FinalizeCascade(state);
 

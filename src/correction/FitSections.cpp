@@ -131,6 +131,12 @@ double FitSections(EqFitState& state, CCurve& averaged, double low, double high,
     const int n = static_cast<int>(state.points.size());
     iLow = std::clamp(iLow, 0, n - 1);
     iHigh = std::clamp(iHigh, iLow, n - 1);
+    const double omegaLow = state.points[iLow].omega / kSqrt2;
+    const double omegaHigh = std::min(kSqrt2 * state.points[iHigh].omega, 2.0 * kPi * 20000.0 / fs);
+    state.lowIndex = iLow;
+    state.highIndex = iHigh;
+    state.omegaLow = omegaLow;
+    state.omegaHigh = omegaHigh;
 
     // Growth: one section at a time where the error is largest.
     double error = 1e300;
@@ -151,8 +157,6 @@ double FitSections(EqFitState& state, CCurve& averaged, double low, double high,
     double bestError = error;
 
     // Refinement of all sections; sections that wander out of the band are replaced.
-    const double omegaLow = state.points[iLow].omega / kSqrt2;
-    const double omegaHigh = std::min(kSqrt2 * state.points[iHigh].omega, 2.0 * kPi * 20000.0 / fs);
     int total = 0;
     for (;;) {
         const double prev = error;

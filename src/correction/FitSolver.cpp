@@ -173,6 +173,11 @@ void FormNormalEquations(const EqFitState& state, const std::vector<double>& jac
 
 }  // namespace
 
+void AddRowProducts(double* a, const double* rows, int count, int n) {
+    static const OuterProducts addOuterProducts = SelectOuterProducts();
+    addOuterProducts(a, rows, count, n);
+}
+
 double FitError(EqFitState& state, const double* params, int paramCount) {
     std::vector<double> mags;
     return Evaluate(state, params, std::max(0, paramCount), mags);

@@ -75,4 +75,11 @@ struct EqFitState {
     std::vector<double> best;    // best parameters saved so far
     SectionArrays cascade;       // the finished sections, ready for fixed point
     int32_t gainSteps = 0;       // overall gain in 0.5 dB steps after finalisation
+
+    // The fit band as the section fit found it: the fit points at its edges and the range
+    // outside of which a section counts as having left the band.
+    int lowIndex = 0;
+    int highIndex = 0;
+    double omegaLow = 0.0;
+    double omegaHigh = 0.0;
 };

@@ -27,6 +27,7 @@ void DocData::Reset() {
     verified.reset();
     verifiedPositions = 0;
     calibration.reset();
+    fitMethod.reset();
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -57,6 +58,7 @@ void DocData::MoveFrom(DocData& source) {
     verified = std::move(source.verified);
     verifiedPositions = source.verifiedPositions;
     calibration = std::move(source.calibration);
+    fitMethod = source.fitMethod;
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -69,6 +71,7 @@ void DocData::MoveFrom(DocData& source) {
     source.verified.reset();
     source.verifiedPositions = 0;
     source.calibration.reset();
+    source.fitMethod.reset();
 }
 
 namespace {

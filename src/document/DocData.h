@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "correction/EqResult.h"
+#include "correction/FitMethod.h"
 
 class CCurve;
 
@@ -75,4 +76,7 @@ struct DocData {
     std::shared_ptr<CCurve> verified;              // average re-measured after an upload
     int32_t verifiedPositions = 0;                 // positions of that re-measurement
     std::optional<CalibrationSource> calibration;  // none: not recorded
+    // The fit the equaliser was designed with, and the one the next calculation uses; none:
+    // not recorded (the fit's default then).
+    std::optional<FitMethod> fitMethod;
 };

@@ -58,11 +58,20 @@ void ReadCalibration(CArchive& in, DocData& data) {
     data.calibration = std::move(source);
 }
 
+void ReadFitMethod(CArchive& in, DocData& data) {
+    const int32_t method = in.ReadI32();
+    if (method != static_cast<int32_t>(FitMethod::Classic) &&
+        method != static_cast<int32_t>(FitMethod::Refined))
+        return;  // a method this reader does not know
+    data.fitMethod = static_cast<FitMethod>(method);
+}
+
 }  // namespace
 
 void Write(CArchive& ar, const DocData& data) {
     const bool fitBand = PlausibleFitBand(data.fitLower, data.fitUpper);
-    const bool any = !data.positionQuality.empty() || data.verified || data.calibration || fitBand;
+    const bool any = !data.positionQuality.empty() || data.verified || data.calibration ||
+                     fitBand || data.fitMethod;
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -92,6 +101,11 @@ void Write(CArchive& ar, const DocData& data) {
         block.WriteDouble(data.fitLower);
         block.WriteDouble(data.fitUpper);
         WriteBlock(ar, kFitBandTag, block);
+    }
+    if (data.fitMethod) {
+        CArchive block;
+        block.WriteI32(static_cast<int32_t>(*data.fitMethod));
+        WriteBlock(ar, kFitMethodTag, block);
     }
 }
 
@@ -123,6 +137,9 @@ void Read(CArchive& ar, DocData& data) {
                 break;
             case kFitBandTag:
                 ReadFitBand(payload, data);
+                break;
+            case kFitMethodTag:
+                ReadFitMethod(payload, data);
                 break;
             default:
                 break;

@@ -29,6 +29,8 @@ inline constexpr uint32_t kCalibrationTag = Tag('M', 'C', 'A', 'L');
 // kMaxFitBandHz.
 inline constexpr uint32_t kFitBandTag = Tag('F', 'I', 'T', 'B');
 inline constexpr double kMaxFitBandHz = 24000.0;
+// The fit the equaliser was designed with: the method (32-bit, FitMethod).
+inline constexpr uint32_t kFitMethodTag = Tag('F', 'I', 'T', 'M');
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);

@@ -55,10 +55,21 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
         throw tsl::wruntime_error(L"Critical error, expected 2 curves.");
 
     const auto [low, high] = FitLimits(doc);
+    const FitMethod method = doc.fitMethod.value_or(kDefaultFitMethod);
     FitOutcome outcome = FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate,
-                                            model.eqBandCount, low, high, levelDb);
+                                            model.eqBandCount, low, high, levelDb, method);
+    // A refined equaliser the model's block cannot hold (a folded gain past its numerator's
+    // range) would fail the upload where the classic one may not: keep the classic one then.
+    if (method == FitMethod::Refined && !BuildUploadImage(outcome.eq, &model, false)) {
+        FitOutcome classic =
+            FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate,
+                               model.eqBandCount, low, high, levelDb, FitMethod::Classic);
+        if (BuildUploadImage(classic.eq, &model, false))
+            outcome = std::move(classic);
+    }
     doc.results.push_back(outcome.calculated);
     doc.eq = outcome.eq;
+    doc.fitMethod = method;
     if (error)
         *error = std::move(outcome);
     return true;

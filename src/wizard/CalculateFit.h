@@ -18,7 +18,8 @@ struct DocData;
 bool BuildTarget(DocData& doc, int mode, double& levelDb);
 
 // Reads the averaged measurement and the target from the document's result list and writes the
-// EQ result and the calculated curve. Raises tsl::wruntime_error for an unknown model or a
+// EQ result and the calculated curve, fitted with the document's fit method (the default when it
+// records none), which it then records. Raises tsl::wruntime_error for an unknown model or a
 // result list without its two curves. The fit's own error goes to error when given.
 bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error = nullptr);
 

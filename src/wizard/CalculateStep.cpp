@@ -13,6 +13,8 @@ TargetSettings LimitTargetSettings(TargetSettings s) {
     s.hpOrder = std::clamp(s.hpOrder, kHpOrderMin, kHpOrderMax);
     s.hpFreq = std::clamp(s.hpFreq, kFrequencyMin, s.crossover);
     s.minEqFreq = std::clamp(s.minEqFreq, kFrequencyMin, s.crossover);
+    if (s.fit != FitMethod::Classic)
+        s.fit = FitMethod::Refined;
     return s;
 }
 
@@ -37,7 +39,8 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
     double fitLower = data.fitLower;
     if (data.hpOrder != SLOPE_AUTO)
         fitLower = data.minEqFreq;
-    TargetSettings settings{data.crossover, data.hpOrder, data.hpFreq, data.minEqFreq};
+    TargetSettings settings{data.crossover, data.hpOrder, data.hpFreq, data.minEqFreq,
+                            data.fitMethod.value_or(kDefaultFitMethod)};
     if (!makeDialog || progress == nullptr)
         throw tsl::wruntime_error(kUserAbortText);
     // The dialog lives and runs on the UI thread while this step waits.
@@ -56,6 +59,7 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
     data.hpOrder = settings.hpOrder;
     data.hpFreq = settings.hpFreq;
     data.minEqFreq = settings.minEqFreq;
+    data.fitMethod = settings.fit;
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "correction/FitMethod.h"
 #include "wizard/WizardStep.h"
 
 struct FitOutcome;
@@ -13,12 +14,13 @@ struct FitOutcome;
 struct DocData;
 class IProcDialog;
 
-// The four settings the target dialog edits.
+// The four target settings the target dialog edits, and its choice of fit.
 struct TargetSettings {
     int32_t crossover = 0;   // Hz
     int32_t hpOrder = 0;     // SLOPE_ORDER, 0 = "Auto"
     int32_t hpFreq = 20;     // Hz
     int32_t minEqFreq = 20;  // Hz
+    FitMethod fit = kDefaultFitMethod;
 
     friend bool operator==(const TargetSettings&, const TargetSettings&) = default;
 };
@@ -55,7 +57,8 @@ using TargetDialogFactory =
 // measurements.
 bool AutoDetectTargetSettings(const DocData& data, TargetSettings& settings);
 
-// Mode 2 runs the dialog and takes its values back; any other mode leaves the data alone.
+// Mode 2 runs the dialog and takes its values back, the fit choice into the document's fit
+// method; any other mode leaves the data alone.
 // Raises "User Abort." when the dialog is cancelled.
 bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
                      const TargetDialogFactory& makeDialog);

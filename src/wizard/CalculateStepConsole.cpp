@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class Entry { Ok, Crossover, Order, HighPass, MinEq, AutoDetect };
+enum class Entry { Ok, Crossover, Order, HighPass, MinEq, AutoDetect, ClassicFit };
 
 std::wstring Hz(int32_t value) {
     return std::to_wstring(value) + L" Hz";
@@ -59,6 +59,9 @@ bool ConsoleTargetDialog::DoModal(TargetSettings& settings) {
         }
         entries.push_back(Entry::AutoDetect);
         texts.push_back(L"Auto Detect");
+        entries.push_back(Entry::ClassicFit);
+        texts.push_back(std::wstring(kClassicFitEntry) +
+                        (s.fit == FitMethod::Classic ? L"yes" : L"no"));
 
         auto chosen = prompt_.Choose(kTargetDialogCaption, texts);
         if (!chosen || *chosen >= entries.size())
@@ -89,6 +92,9 @@ bool ConsoleTargetDialog::DoModal(TargetSettings& settings) {
                 break;
             case Entry::AutoDetect:
                 AutoDetectTargetSettings(data_, s);
+                break;
+            case Entry::ClassicFit:
+                s.fit = s.fit == FitMethod::Classic ? FitMethod::Refined : FitMethod::Classic;
                 break;
         }
         s = LimitTargetSettings(s);

@@ -1,6 +1,7 @@
 #pragma once
 // The target customization dialog on the console: a menu of the four settings (those the
-// chosen high-pass order uses), "Auto Detect", OK and cancel, through the wizard's prompt.
+// chosen high-pass order uses), "Auto Detect", the classic fit's switch, OK and cancel, through
+// the wizard's prompt.
 
 #include "threading/Prompt.h"
 #include "wizard/CalculateStep.h"
@@ -21,6 +22,8 @@ private:
 };
 
 inline constexpr wchar_t kTargetDialogCaption[] = L"Target Customization";
+// The menu entry that switches the classic fit on and off, followed by "yes" or "no".
+inline constexpr wchar_t kClassicFitEntry[] = L"Classic fit: ";
 
 // Makes console dialogs over the owner's prompt.
 TargetDialogFactory ConsoleTargetDialogFactory();

@@ -93,6 +93,22 @@ TEST_F(TargetDialog, TheCrossoverLimitsBothFrequenciesAndOkTakesTheValuesBack) {
     EXPECT_EQ(dialog.Settings(), (TargetSettings{160, SLOPE_2ND, 160, 160}));
 }
 
+TEST_F(TargetDialog, TheClassicFitIsAChoiceOfItsOwn) {
+    QCheckBox* classic = dialog.ClassicFit();
+    EXPECT_EQ(classic->text(), QStringLiteral("Classic fit"));
+    EXPECT_EQ(classic->accessibleName(), classic->text());
+    EXPECT_FALSE(classic->isChecked());
+    dialog.SetSettings({200, SLOPE_2ND, 40, 30, FitMethod::Classic});
+    EXPECT_TRUE(classic->isChecked());
+    dialog.show();
+    classic->setFocus();
+    QTest::keyClick(classic, Qt::Key_Space);
+    EXPECT_EQ(dialog.Settings().fit, FitMethod::Refined);
+    QTest::keyClick(classic, Qt::Key_Space);
+    dialog.accept();
+    EXPECT_EQ(dialog.Settings(), (TargetSettings{200, SLOPE_2ND, 40, 30, FitMethod::Classic}));
+}
+
 TEST_F(TargetDialog, AutoDetectFindsACrossoverFromTheTableAndResetsTheOrder) {
     data.measurements = {LevelCurve(-10)};
     dialog.SetSettings({200, SLOPE_3RD, 50, 60});

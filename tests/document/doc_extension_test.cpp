@@ -33,6 +33,7 @@ void FillDocument(DocData& d) {
     d.calibration = CalibrationSource{CalibrationKind::TextFile, L"umik 7001234.txt"};
     d.fitLower = 20.0;
     d.fitUpper = 312.5;
+    d.fitMethod = FitMethod::Classic;
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -81,6 +82,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     // The fit band, so that deviations over it read the same after the file is reopened.
     EXPECT_EQ(read.fitLower, 20.0);
     EXPECT_EQ(read.fitUpper, 312.5);
+    EXPECT_EQ(read.fitMethod, FitMethod::Classic);
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -91,6 +93,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.verified.reset();
     plain.calibration.reset();
     plain.fitLower = plain.fitUpper = 0.0;
+    plain.fitMethod.reset();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -101,15 +104,19 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_TRUE(none.positionQuality.empty());
     EXPECT_FALSE(none.verified);
     EXPECT_FALSE(none.calibration);
+    EXPECT_FALSE(none.fitMethod);
     EXPECT_EQ(none.measurements.size(), 2u);
 
     // MoveFrom carries them, Reset clears them.
     DocData moved;
     moved.MoveFrom(read);
-    EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2);
-    EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty());
+    EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
+                moved.fitMethod);
+    EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
+                 read.fitMethod);
     moved.Reset();
-    EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty());
+    EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
+                 moved.fitMethod);
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
@@ -121,6 +128,11 @@ TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
     const DocData& d = *dPtr;
     ASSERT_EQ(d.positionQuality.size(), 2u);
     EXPECT_EQ(d.positionQuality[1].snrDb, 30.0);
+
+    // A fit method this reader does not know is left unrecorded.
+    Bytes later = PlainWithMarker();
+    later.u32(DocExtensions::kFitMethodTag).u32(4).u32(7);
+    EXPECT_FALSE(ReadAll(later.b)->fitMethod);
 
     // Bytes after the colours without the marker are left alone, as the plain reader does.
     Bytes foreign;

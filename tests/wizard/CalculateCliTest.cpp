@@ -133,7 +133,8 @@ TEST_F(CalculateCli, FitFiguresAreTheDeliveredEqualisersAtAnyMeasuredLevel) {
     std::vector<nlohmann::json> fits;
     for (double level : {0.0, -20.0}) {
         const std::string doc = Document(true, 200, level);
-        CliRun r = Cli("calculate " + doc);
+        // The classic fit: the refined one may settle differently at another level.
+        CliRun r = Cli("calculate --fit classic " + doc);
         ASSERT_EQ(r.code, 0) << r.err;
         const auto j = nlohmann::json::parse(r.out);
         fits.push_back(j["fit"]);
@@ -162,6 +163,33 @@ TEST_F(CalculateCli, WithoutOptionsTheDocumentsCrossoverIsUsed) {
     CliRun r = Cli("calculate " + Document(true, 185));
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(nlohmann::json::parse(r.out)["crossover"], 185);
+}
+
+// The refined fit is the default; --fit classic chooses the classic one, which the document
+// records and keeps for the next calculation until another is chosen.
+TEST_F(CalculateCli, TheFitIsChosenRecordedAndKept) {
+    const std::string doc = Document(true);
+    auto method = [&](const std::string& options) {
+        CliRun r = Cli("calculate " + doc + options);
+        EXPECT_EQ(r.code, 0) << r.err;
+        DocData written;
+        ReadDocFile(doc, written);
+        EXPECT_EQ(
+            written.fitMethod,
+            FitMethodFromName(nlohmann::json::parse(r.out)["fit"]["method"].get<std::string>()));
+        return std::make_pair(nlohmann::json::parse(r.out)["fit"]["method"], written.eq);
+    };
+    const auto refined = method("");
+    EXPECT_EQ(refined.first, "refined");
+    const auto classic = method(" --fit classic");
+    EXPECT_EQ(classic.first, "classic");
+    EXPECT_NE(classic.second, refined.second);
+    EXPECT_EQ(method(" --crossover 200"), classic);
+    EXPECT_EQ(method(" --fit refined"), refined);
+
+    CliRun bad = Cli("calculate " + doc + " --fit newest");
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.err.find("--fit"), std::string::npos) << bad.err;
 }
 
 TEST_F(CalculateCli, FailuresPrintTheTextAndExit2) {

@@ -146,9 +146,11 @@ TEST(CustomizeTarget, DialogGetsTheFourSettingsAndItsLimitedAnswerIsKept) {
     d.fitUpper = 333.0;
     TargetSettings shown;
     RecordingProcDialog progress;
-    ASSERT_TRUE(
-        CustomizeTarget(&progress, d, 2, Answering(true, TargetSettings{170, 6, 400, 10}, &shown)));
-    EXPECT_EQ(shown, (TargetSettings{190, 4, 25, 22}));
+    ASSERT_TRUE(CustomizeTarget(
+        &progress, d, 2,
+        Answering(true, TargetSettings{170, 6, 400, 10, FitMethod::Classic}, &shown)));
+    EXPECT_EQ(shown, (TargetSettings{190, 4, 25, 22, FitMethod::Refined}));
+    EXPECT_EQ(d.fitMethod, FitMethod::Classic);
     EXPECT_EQ(d.crossover, 170);
     EXPECT_EQ(d.hpOrder, 6);
     EXPECT_EQ(d.hpFreq, 170);
@@ -190,15 +192,17 @@ TEST(ConsoleTargetDialog, MenuEditsTheSettingsTheOrderUses) {
     prompt.QueueChoice(1);  // "Flat": min EQ frequency only
     prompt.QueueChoice(3);  // Min EQ Frequency
     prompt.QueueChoice(2);  // 30 Hz
+    prompt.QueueChoice(5);  // Classic fit: no -> yes
     prompt.QueueChoice(0);  // OK
     TargetSettings s{200, 0, 20, 20};
     ASSERT_TRUE(dialog.DoModal(s));
-    EXPECT_EQ(s, (TargetSettings{160, 1, 20, 30}));
+    EXPECT_EQ(s, (TargetSettings{160, 1, 20, 30, FitMethod::Classic}));
     auto calls = prompt.Calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front().text, kTargetDialogCaption);
-    EXPECT_EQ(calls.front().choices.size(), 4u);
-    EXPECT_EQ(calls.back().choices.size(), 5u);
+    EXPECT_EQ(calls.front().choices.size(), 5u);
+    EXPECT_EQ(calls.back().choices.size(), 6u);
+    EXPECT_EQ(calls.back().choices.back(), std::wstring(kClassicFitEntry) + L"yes");
 }
 
 TEST(ConsoleTargetDialog, CancelAndEndlessMenusDecline) {

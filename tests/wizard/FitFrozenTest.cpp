@@ -1,6 +1,6 @@
-// The Calculate step's target and fit on fixed, seeded measurements against digests recorded
-// before its speed work (fit_frozen_outputs.inc). The fit is iterative, so its arithmetic is
-// kept as it was and its results must keep their bits.
+// The Calculate step's target and classic fit on fixed, seeded measurements against digests
+// recorded before its speed work (fit_frozen_outputs.inc). The fit is iterative, so its
+// arithmetic is kept as it was and its results must keep their bits.
 
 #include <gtest/gtest.h>
 
@@ -44,6 +44,7 @@ void FiveMeasurements(DocData& doc) {
 TEST(FrozenOutputs, TargetAndFitKeepTheirBits) {
     DocData doc;
     FiveMeasurements(doc);
+    doc.fitMethod = FitMethod::Classic;
     double level = 0.0;
     ASSERT_TRUE(BuildTarget(doc, 1, level));
     ASSERT_TRUE(FitEqualizer(doc, level));
