@@ -91,8 +91,8 @@ void BM_MainViewMouseMove(benchmark::State& state) {
     int step = 0;
     for (auto _ : state) {
         const QPointF at(200 + (step++ % 400), 250);
-        QMouseEvent move(QEvent::MouseMove, at, graph.mapToGlobal(at), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, graph.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QCoreApplication::sendEvent(&graph, &move);
         graph.render(&image);
         benchmark::DoNotOptimize(image.bits());
