@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 
+#include <QLayout>
 #include <QMouseEvent>
 
 #include "app/CMainFrame.h"
@@ -85,7 +86,9 @@ void BM_MainViewMouseMove(benchmark::State& state) {
     view.SetDocument(&data);
     view.SetCurveOptions({true, false});
     view.Refresh(QStringLiteral("Frequency Domain"));
+    view.layout()->activate();
     Graphing::CGraphCtrl& graph = *view.Graph();
+    state.counters["width"] = graph.width();
     QImage image(graph.size(), QImage::Format_ARGB32_Premultiplied);
     graph.render(&image);
     int step = 0;

@@ -6,7 +6,7 @@
 #include <QDockWidget>
 #include <functional>
 
-#include "app/CurveProvider.h"
+#include "export/PlotModel.h"
 
 struct DocData;
 class QCheckBox;

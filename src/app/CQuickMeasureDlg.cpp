@@ -129,7 +129,7 @@ void CQuickMeasureDlg::RedrawGraph(bool rescale) {
     if (rescale)
         graph_->Rescale();
     else
-        graph_->update();
+        graph_->CurvesChanged();
 }
 
 void CQuickMeasureDlg::reject() {

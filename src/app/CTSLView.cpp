@@ -4,7 +4,6 @@
 #include <QLabel>
 
 #include "app/CCurveColorDialog.h"
-#include "app/CurveProvider.h"
 #include "document/DocData.h"
 #include "ui/qt/CStaticColorCtrl.h"
 
@@ -45,36 +44,31 @@ CTSLView::CTSLView(QWidget* parent) : QWidget(parent) {
 
 void CTSLView::SetDocument(const DocData* data) {
     data_ = data;
+    model_.SetDocument(data);
+    graph_->CurvesChanged();
 }
 
 void CTSLView::Refresh(const QString& title) {
+    model_.DocumentChanged();
     graph_->SetTitle(title);
     graph_->Rescale();
     Repaint();
 }
 
 void CTSLView::Repaint() {
+    model_.DocumentChanged();
     if (data_ != nullptr)
         for (size_t i = 0; i < 3; ++i)
             swatches_[i]->SetColor(data_->colours[i]);
     verifiedLegend_->setVisible(data_ != nullptr && data_->verified != nullptr);
-    graph_->update();
+    graph_->CurvesChanged();
 }
 
 void CTSLView::SetCurveOptions(const CurveOptions& options) {
-    options_ = options;
-    graph_->update();
+    model_.SetOptions(options);
+    graph_->CurvesChanged();
 }
 
 std::vector<Graphing::DrawEntry> CTSLView::CurvesToDraw(const Graphing::CGraph& graph) {
-    ++curveRequests_;
-    curves_.clear();
-    if (data_ != nullptr)
-        curves_ = DocumentCurves(*data_, graph.GetDomain(), graph.GetYMode(), graph.PhaseDisplay(),
-                                 options_);
-    std::vector<Graphing::DrawEntry> entries;
-    entries.reserve(curves_.size());
-    for (const Graphing::GraphCurve& c : curves_)
-        entries.push_back({c.x, c.y, c.pen, c.yLow});
-    return entries;
+    return model_.Entries({graph.GetDomain(), graph.GetYMode(), graph.PhaseDisplay()});
 }

@@ -1,13 +1,13 @@
 #pragma once
 // The view: the graph of the document's result curves and, on its right, the three colour
 // swatches and, after a re-measurement, the re-measured curve's. It is the graph's curve
-// provider.
+// provider, from a plot model rebuilt only when the document or the options change.
 
 #include <QWidget>
 #include <array>
 #include <vector>
 
-#include "app/CurveProvider.h"
+#include "export/PlotModel.h"
 #include "ui/graph/GraphCurves.h"
 #include "ui/qt/CGraphCtrl.h"
 
@@ -25,11 +25,11 @@ class CTSLView : public QWidget, public Graphing::CGraphCtrlCurves {
 public:
     explicit CTSLView(QWidget* parent = nullptr);
 
-    // Not owned; read on every paint.
+    // Not owned; read when it changed (SetDocument, Refresh, Repaint), never while painting.
     void SetDocument(const DocData* data);
     // Graph title, ranges to the curves, repaint.
     void Refresh(const QString& title);
-    // Swatches from the document's colours and the curves repainted.
+    // The document changed: swatches from its colours and the curves rebuilt and repainted.
     void Repaint();
     // The spread and the positions' curves on or off; repaints.
     void SetCurveOptions(const CurveOptions& options);
@@ -39,15 +39,13 @@ public:
     Graphing::CGraphCtrl* Graph() const { return graph_; }
     CustomControls::CStaticColorCtrl* Swatch(size_t i) const { return swatches_[i]; }
     QWidget* VerifiedLegend() const { return verifiedLegend_; }
-    // How many times the curves were asked for (each paint or rescale asks once).
-    int CurveRequests() const { return curveRequests_; }
+    // How many times the curves were built from the document.
+    int CurveBuilds() const { return model_.Builds(); }
 
 private:
     const DocData* data_ = nullptr;
+    PlotModel model_;
     Graphing::CGraphCtrl* graph_;
     std::array<CustomControls::CStaticColorCtrl*, 3> swatches_{};
     QWidget* verifiedLegend_ = nullptr;
-    CurveOptions options_;
-    std::vector<Graphing::GraphCurve> curves_;
-    int curveRequests_ = 0;
 };

@@ -12,7 +12,6 @@ namespace Exporting {
 
 namespace {
 
-const wchar_t* const kResultLabels[] = {L"Measured", L"Target", L"Calculated"};
 constexpr wchar_t kLevelAxisTitle[] = L"Level (dB)";
 
 // The legend in the plot's top right corner: a pen sample and the label per curve.
@@ -137,26 +136,7 @@ TextMetrics EstimatedMetrics(int width, int height) {
 }
 
 std::vector<PlotCurve> DocumentPlotCurves(const DocData& data) {
-    std::vector<PlotCurve> out;
-    for (size_t i = 0; i < data.results.size(); ++i) {
-        const CurvePtr& c = data.results[i];
-        if (!c || c->Kind() != AxisKind::Frequency)
-            continue;
-        PlotCurve p;
-        const int n = c->Count();
-        p.curve.x.assign(c->X(), c->X() + n);
-        p.curve.y.resize(static_cast<size_t>(n));
-        for (int k = 0; k < n; ++k)
-            p.curve.y[static_cast<size_t>(k)] = LevelDbAt(*c, k);
-        // The window's pens: position i modulo 3, dotted and thin in the middle.
-        const size_t slot = out.size();
-        const bool dotted = slot % 3 == 1;
-        p.curve.pen = {data.colours[slot % 3], dotted ? 1 : 4,
-                       dotted ? Graphing::PenStyle::Dot : Graphing::PenStyle::Solid};
-        p.label = i < 3 ? kResultLabels[i] : L"Curve " + std::to_wstring(i + 1);
-        out.push_back(std::move(p));
-    }
-    return out;
+    return DocumentPlot(data, {}, {});
 }
 
 void CheckPlotSize(int width, int height) {

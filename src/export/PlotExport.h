@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/PlotModel.h"
 #include "ui/graph/GraphCurves.h"
 #include "ui/graph/GraphPainter.h"
 
@@ -14,11 +15,6 @@ namespace Exporting {
 
 inline constexpr int kMinPlotSize = 200;
 inline constexpr int kMaxPlotSize = 8000;
-
-struct PlotCurve {
-    Graphing::GraphCurve curve;
-    std::wstring label;
-};
 
 struct PlotOptions {
     int width = 1200;
@@ -34,7 +30,8 @@ struct TextMetrics {
 };
 TextMetrics EstimatedMetrics(int width, int height);
 
-// The document's result curves in level (dB) with the window's colours and pens, each labelled.
+// The document's result curves and its re-measured curve in level (dB) with the window's colours
+// and pens, each labelled (DocumentPlot with the graph's default axes and options).
 std::vector<PlotCurve> DocumentPlotCurves(const DocData& data);
 
 // Raises tsl::wruntime_error when a size lies outside kMinPlotSize .. kMaxPlotSize.

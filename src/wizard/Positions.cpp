@@ -10,42 +10,6 @@
 #include "wizard/RunWizard.h"
 #include "wizard/VerifyStep.h"
 
-namespace {
-
-std::vector<CCurve> FrequencyLevels(const CurveList& curves) {
-    std::vector<CCurve> levels;
-    for (const auto& c : curves) {
-        if (!c || c->Kind() != AxisKind::Frequency || c->Count() == 0)
-            continue;
-        levels.push_back(*c);
-        ToDbPhase(levels.back());
-    }
-    return levels;
-}
-
-}  // namespace
-
-PositionSpread SpreadOfPositions(const DocData& data) {
-    const std::vector<CCurve> levels = FrequencyLevels(data.measurements);
-    PositionSpread spread;
-    if (levels.empty())
-        return spread;
-    const CCurve& first = levels.front();
-    for (int i = 0; i < first.Count(); ++i) {
-        const double f = first.X()[i];
-        double lo = first.First()[i], hi = lo;
-        for (size_t p = 1; p < levels.size(); ++p) {
-            const double v = ValueAt(levels[p], f).first;
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-        spread.x.push_back(f);
-        spread.minDb.push_back(lo);
-        spread.maxDb.push_back(hi);
-    }
-    return spread;
-}
-
 PositionTable TabulatePositions(const DocData& data) {
     PositionTable table;
     std::tie(table.low, table.high) = ComparisonBand(data);

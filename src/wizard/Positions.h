@@ -1,6 +1,6 @@
 #pragma once
-// The microphone positions of a document: their spread around the measured average, a table of
-// their quality and deviation, and dropping one of them.
+// The microphone positions of a document: a table of their quality and deviation from the
+// measured average, and dropping one of them. (Their spread is drawn by export/PlotModel.h.)
 
 #include <cstddef>
 #include <optional>
@@ -12,13 +12,6 @@
 // A position whose level lies further than this (RMS over the fit band) from the average stands
 // out.
 inline constexpr double kOutlierRmsDb = 6.0;
-
-// Lowest and highest level in dB per frequency across the positions, at the first position's
-// frequencies; empty without frequency measurements.
-struct PositionSpread {
-    std::vector<double> x, minDb, maxDb;
-};
-PositionSpread SpreadOfPositions(const DocData& data);
 
 struct PositionRow {
     int number = 0;                         // 1-based

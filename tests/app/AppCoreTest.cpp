@@ -1,4 +1,4 @@
-// The window program's texts, brands, command line, recent files and curve provider.
+// The window program's texts, brands, command line and recent files.
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 #include "app/AppBrand.h"
 #include "app/AppOptions.h"
 #include "app/AppText.h"
-#include "app/CurveProvider.h"
 #include "app/RecentFiles.h"
 #include "document/DocData.h"
 #include "measure/Curve.h"
@@ -72,45 +71,6 @@ TEST(RecentFiles, MostRecentFirstWithoutDuplicatesAtMostFour) {
     loaded.Load({L"/1", L"", L"/2", L"/1", L"/3", L"/4", L"/5"});
     EXPECT_EQ(loaded.Entries(), (std::vector<std::wstring>{L"/1", L"/2", L"/3", L"/4"}));
     EXPECT_EQ(RecentMenuText(0, L"/home/u/room.CVD"), L"&1 room.CVD");
-}
-
-CurvePtr Response(AxisKind kind, double magnitude) {
-    auto c = std::make_shared<CCurve>(3, kind, DataFormat::MagPhase);
-    for (int i = 0; i < 3; ++i) {
-        c->X()[i] = 20.0 * (i + 1);
-        c->First()[i] = magnitude;
-        c->Second()[i] = 0.5;
-    }
-    return c;
-}
-
-TEST(CurveProvider, PensColoursAndValuesWithoutConvertingTheDocument) {
-    DocData data;
-    data.colours = {0x0000FF, 0xFF0000, 0x800080};
-    data.results = {Response(AxisKind::Frequency, 10.0), Response(AxisKind::Time, 1.0),
-                    Response(AxisKind::Frequency, 1.0), Response(AxisKind::Frequency, 0.1),
-                    Response(AxisKind::Frequency, 0.0)};
-    auto curves = DocumentCurves(data, Graphing::Domain::Frequency, Graphing::YMode::Level, false);
-    ASSERT_EQ(curves.size(), 4u);  // the time curve is not drawn on a frequency graph
-    EXPECT_NEAR(curves[0].y[0], 20.0, 1e-9);
-    EXPECT_NEAR(curves[1].y[2], 0.0, 1e-9);
-    EXPECT_NEAR(curves[2].y[1], -20.0, 1e-9);
-    EXPECT_EQ(curves[3].y[0], kZeroLevelDb);
-    // Pens by drawn position: solid 4, dotted 1, solid 4, then again.
-    EXPECT_EQ(curves[0].pen, (Graphing::Pen{0x0000FF, 4, Graphing::PenStyle::Solid}));
-    EXPECT_EQ(curves[1].pen, (Graphing::Pen{0xFF0000, 1, Graphing::PenStyle::Dot}));
-    EXPECT_EQ(curves[2].pen, (Graphing::Pen{0x800080, 4, Graphing::PenStyle::Solid}));
-    EXPECT_EQ(curves[3].pen, (Graphing::Pen{0x0000FF, 4, Graphing::PenStyle::Solid}));
-    EXPECT_EQ(data.results[0]->Format(), DataFormat::MagPhase);
-
-    auto phase = DocumentCurves(data, Graphing::Domain::Frequency, Graphing::YMode::Level, true);
-    EXPECT_NEAR(phase[0].y[0], 0.5, 1e-12);
-    auto magnitude =
-        DocumentCurves(data, Graphing::Domain::Frequency, Graphing::YMode::Linear, false);
-    EXPECT_NEAR(magnitude[0].y[0], 10.0, 1e-12);
-    auto time = DocumentCurves(data, Graphing::Domain::Time, Graphing::YMode::Level, false);
-    ASSERT_EQ(time.size(), 1u);
-    EXPECT_EQ(time[0].pen.width, 4);  // positions count among the drawn curves only
 }
 
 }  // namespace

@@ -104,3 +104,42 @@ TEST(GraphCtrl, RubberBandZoomsAndRescaleReturns) {
     EXPECT_EQ(ctrl.Graph().GetRanges().x1, 1000.0);
     EXPECT_EQ(changed.count(), 2);
 }
+
+// The curves are drawn once per change: a pointer move repaints from the cached picture, and
+// CurvesChanged draws what the source holds now.
+TEST(GraphCtrl, APointerMoveRepaintsWithoutAskingForTheCurves) {
+    struct Counting : CurveList {
+        int asked = 0;
+        std::vector<DrawEntry> CurvesToDraw(const CGraph& graph) override {
+            ++asked;
+            return CurveList::CurvesToDraw(graph);
+        }
+    } curves;
+    curves.curves = SpikeCurve(Rgb(200, 0, 0)).curves;
+    CGraphCtrl ctrl;
+    ctrl.resize(640, 400);
+    ctrl.SetCurveSource(&curves);
+    ctrl.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ctrl));
+    const double dpr = ctrl.devicePixelRatioF();
+    const CGraphMap& m = ctrl.Graph().Map();
+    const QPoint spike(int(m.XToPixel(curves.curves[0].x[32769 / 2]) / dpr),
+                       int((m.YToPixel(-5.0) + 1) / dpr));
+    auto red = [&](const QImage& img) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QColor c = img.pixelColor(spike.x() + dx, spike.y());
+            if (c.red() > 150 && c.green() < 100 && c.blue() < 100)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(red(ctrl.grab().toImage()));
+    const int asked = curves.asked;
+    QTest::mouseMove(&ctrl, QPoint(200, 200));
+    EXPECT_TRUE(red(ctrl.grab().toImage()));
+    EXPECT_EQ(curves.asked, asked);
+    curves.curves[0].y[32769 / 2] = -40.0;
+    ctrl.CurvesChanged();
+    EXPECT_FALSE(red(ctrl.grab().toImage()));
+    EXPECT_EQ(curves.asked, asked + 1);
+}

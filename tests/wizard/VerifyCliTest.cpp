@@ -7,7 +7,7 @@
 #include "document/DocFile.h"
 #include "measure/Curve.h"
 #include "support/CliRunner.h"
-#include "wizard/Positions.h"
+#include "export/PlotModel.h"
 
 namespace {
 

@@ -32,6 +32,11 @@ CGraphCtrl::CGraphCtrl(QWidget* parent, Domain domain, XScale xScale, YMode yMod
 
 void CGraphCtrl::SetCurveSource(CGraphCtrlCurves* source) {
     graph_.SetCurveSource(source);
+    CurvesChanged();
+}
+
+void CGraphCtrl::CurvesChanged() {
+    curvesValid_ = false;
     update();
 }
 
@@ -53,6 +58,7 @@ void CGraphCtrl::Rescale() {
 
 void CGraphCtrl::Redraw() {
     frameValid_ = false;
+    curvesValid_ = false;
     update();
 }
 
@@ -82,6 +88,7 @@ void CGraphCtrl::Relayout() {
                   static_cast<int>(std::ceil(fm.averageCharWidth() * dpr)),
                   static_cast<int>(std::ceil(fm.height() * dpr)));
     frameValid_ = false;
+    curvesValid_ = false;
 }
 
 void CGraphCtrl::RebuildFrame() {
@@ -92,6 +99,19 @@ void CGraphCtrl::RebuildFrame() {
     QtGraphPainter painter(p, font(), dpr);
     graph_.DrawFrame(painter);
     frameValid_ = true;
+    curvesValid_ = false;
+}
+
+void CGraphCtrl::RebuildCurves() {
+    const qreal dpr = devicePixelRatioF();
+    picture_ = frame_;
+    QPainter p(&picture_);
+    const Graphing::PixelRect plot = graph_.Map().Rect();
+    p.setClipRect(QRectF(plot.left / dpr, plot.top / dpr, (plot.right - plot.left + 1) / dpr,
+                         (plot.bottom - plot.top + 1) / dpr));
+    QtGraphPainter painter(p, font(), dpr);
+    graph_.DrawCurves(painter);
+    curvesValid_ = true;
 }
 
 void CGraphCtrl::paintEvent(QPaintEvent*) {
@@ -100,14 +120,12 @@ void CGraphCtrl::paintEvent(QPaintEvent*) {
     if (!frameValid_) {
         RebuildFrame();
     }
+    if (!curvesValid_) {
+        RebuildCurves();
+    }
     QPainter p(this);
-    p.drawPixmap(0, 0, frame_);
-    const Graphing::PixelRect plot = graph_.Map().Rect();
-    p.setClipRect(QRectF(plot.left / dpr, plot.top / dpr, (plot.right - plot.left + 1) / dpr,
-                         (plot.bottom - plot.top + 1) / dpr));
+    p.drawPixmap(0, 0, picture_);
     QtGraphPainter painter(p, font(), dpr);
-    graph_.DrawCurves(painter);
-    p.setClipping(false);
     if (graph_.RubberBandActive()) {
         const PixelRect r = graph_.RubberBand();
         p.setRenderHint(QPainter::Antialiasing, false);

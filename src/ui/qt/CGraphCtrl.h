@@ -1,7 +1,8 @@
 #pragma once
 // The graph window: paints a CGraph and forwards the wheel, the Up and Down keys and the
-// rubber band to it. Frame, grid and labels are cached in a pixmap rebuilt on resize and zoom;
-// the curves are asked from the curve source on every paint.
+// rubber band to it. Frame, grid and labels are cached in a pixmap rebuilt on resize and zoom,
+// the curves drawn over them in a second one rebuilt when the curves change too: a pointer move
+// repaints the readout over the cached picture.
 
 #include <QPixmap>
 #include <QWidget>
@@ -22,8 +23,10 @@ public:
     }
     const CGraph& Graph() const { return graph_; }
 
-    // Not owned; asked for its curves on every paint.
+    // Not owned; asked for its curves when the picture is rebuilt (CurvesChanged, Redraw).
     void SetCurveSource(CGraphCtrlCurves* source);
+    // The curve source's curves changed: redraw them.
+    void CurvesChanged();
     // The title above the plot; also the control's accessible name.
     void SetTitle(const QString& title);
     void SetRanges(const Ranges& ranges);
@@ -56,11 +59,14 @@ private:
     void EnsureLayout();
     void Relayout();
     void RebuildFrame();
+    void RebuildCurves();
     void RangesMoved();
 
     CGraph graph_;
     QPixmap frame_;
     bool frameValid_ = false;
+    QPixmap picture_;  // the frame with the curves
+    bool curvesValid_ = false;
     qreal layoutDpr_ = 1.0;
     bool hovering_ = false;
     PixelPoint hover_;
