@@ -43,7 +43,7 @@ void BM_AppStartupToShownMainWindow(benchmark::State& state) {
     // The recent-file list goes to the temporary folder, not to the user's settings.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     AppOptions options;
-    options.simulate = true;
+    options.environment.simulate = true;
     options.document = ThreeCurveDocument(dir);
     for (auto _ : state) {
         AppSession session(options);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Keeps the library layering: no cycle among the project's targets, Qt only in the window
-libraries, and no test or fuzz executable reaches a platform backend (Qt, libusb, PortAudio,
-ALSA) unless it tests that backend.
+libraries (by their links and by the headers their sources include), no library reaching a USB or
+audio backend but the backend itself (the executables choose them), and no test or fuzz
+executable reaching a platform backend (Qt, libusb, PortAudio, ALSA) unless it tests that backend.
 
 Usage: check-layering.py SOURCE_DIR [BUILD_DIR] [--graph DOT]...
 The target graph comes from CMake's --graphviz output: of the given configures (--graph, as many
@@ -28,9 +29,18 @@ ALLOWED = {
     "sublink_umockdev_tests": {"libusb"},
     "measure_portaudio_tests": {"PortAudio/ALSA"},
     "ui_qt_tests": {"Qt"},
-    "app_tests": {"Qt", "libusb", "PortAudio/ALSA"},
-    "quick_tests": {"Qt", "libusb", "PortAudio/ALSA"},
+    "app_tests": {"Qt"},
+    "quick_tests": {"Qt"},
 }
+
+# The libraries that are a USB or audio backend; every other library reaches none of them.
+DEVICE_BACKENDS = ("libusb", "PortAudio/ALSA")
+BACKEND_LIBRARIES = {"tsl_sublink_libusb": "libusb", "tsl_capture_portaudio": "PortAudio/ALSA"}
+
+# The source folders whose libraries may be Qt; a source elsewhere under src/ that includes a Qt
+# header breaks the layering.
+QT_FOLDERS = ("app", "ui", "export")
+QT_INCLUDE = re.compile(r'^\s*#\s*include\s*[<"](Qt[A-Za-z]*/|Q[A-Z][A-Za-z]*(\.h)?[>"])')
 
 
 def read_graph(dot, edges):
@@ -103,6 +113,24 @@ def reach(edges, start):
     return seen
 
 
+def qt_includes(source_dir):
+    found = []
+    src = os.path.join(source_dir, "src")
+    for root, _, files in os.walk(src):
+        folder = os.path.relpath(root, src).split(os.sep)[0]
+        if folder in QT_FOLDERS:
+            continue
+        for f in sorted(files):
+            if not f.endswith((".h", ".cpp")):
+                continue
+            path = os.path.join(root, f)
+            with open(path, encoding="utf-8", errors="replace") as text:
+                for number, line in enumerate(text, 1):
+                    if QT_INCLUDE.search(line):
+                        found.append(f"{os.path.relpath(path, source_dir)}:{number} includes Qt")
+    return found
+
+
 def is_test_or_fuzz(name):
     return name.endswith("_tests") or name.startswith("fuzz_")
 
@@ -133,6 +161,17 @@ def main():
         hits = sorted(n for n in reach(edges, lib) if BACKENDS["Qt"][0].search(n))
         if hits:
             failures.append(f"{lib} links Qt through {', '.join(hits)}")
+
+    # The executables choose the USB and audio backends: no other library links one.
+    for lib in sorted(ours):
+        for backend in DEVICE_BACKENDS:
+            if BACKEND_LIBRARIES.get(lib) == backend:
+                continue
+            hits = sorted(n for n in reach(edges, lib) if BACKENDS[backend][0].search(n))
+            if hits:
+                failures.append(f"{lib} links {backend} through {', '.join(hits)}")
+
+    failures.extend(qt_includes(source_dir))
 
     executables = sorted(n for n in edges if is_test_or_fuzz(n))
     for exe in executables:

@@ -4,6 +4,7 @@
 
 AppOptions ParseAppArguments(const std::vector<std::string>& args) {
     AppOptions o;
+    Env::Options& e = o.environment;
     for (size_t i = 0; i < args.size() && o.error.empty(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::string {
@@ -15,8 +16,10 @@ AppOptions ParseAppArguments(const std::vector<std::string>& args) {
         };
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--trace") {
+            e.trace = true;
         } else if (a == "--simulate") {
-            o.simulate = true;
+            e.simulate = true;
         } else if (a == "--sim-model") {
             const std::string v = value();
             int id = -1;
@@ -24,19 +27,19 @@ AppOptions ParseAppArguments(const std::vector<std::string>& args) {
             if (o.error.empty() &&
                 (ec != std::errc() || end != v.data() + v.size() || id < 0 || id > 0xFFFF))
                 o.error = "--sim-model must be a 16-bit model identifier";
-            o.simModel = id;
-            o.simulate = true;
+            e.simModel = id;
+            e.simulate = true;
         } else if (a == "--sim-room") {
-            o.simRoom = value();
-            o.simulate = true;
+            e.simRoom = value();
+            e.simulate = true;
         } else if (a == "--sim-state") {
-            o.simState = value();
-            o.simulate = true;
+            e.simState = value();
+            e.simulate = true;
         } else if (a == "--sim-fault") {
-            o.simFaults.push_back(value());
-            o.simulate = true;
+            e.simFaults.push_back(value());
+            e.simulate = true;
         } else if (a == "--usb-id") {
-            o.usbIds.push_back(value());
+            e.usbIds.push_back(value());
         } else if (a == "--brand") {
             const std::string v = value();
             if (v == "main")

@@ -1,5 +1,6 @@
-// tessaline: the window program. Its main is the composition root: real USB, the PortAudio
-// microphone and the real clock, or the simulated scene with --simulate.
+// tessaline: the window program. Its main is the composition root: it chooses this build's
+// platform devices (libusb, PortAudio/ALSA) for the environment, which runs against them or, with
+// --simulate, against the simulated scene.
 
 #include <QApplication>
 #include <QIcon>
@@ -7,15 +8,29 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
 #include "app/AppSession.h"
 #include "app/CMainFrame.h"
 #include "app/CTessalineApp.h"
+#include "environment/Environment.h"
+#include "measure/PortAudioRecorder.h"
+#include "sublink/LibusbTransport.h"
 #include "threading/Errors.h"
 #include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
 
 namespace {
+
+Env::Backends PlatformBackends() {
+    Env::Backends backends;
+    backends.usbBus = [](std::vector<CUsbController::UsbId> ids) {
+        return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
+    };
+    backends.driver = CUsbController::DriverSupport::Platform;
+    backends.recorders = AudioSampler::CreateEnumerator;
+    return backends;
+}
 
 // TESSALINE_EXIT_WHEN_SHOWN=1: once the main window is exposed and painted, prints "shown" and
 // ends the program (the start-up benchmark measures from exec to that line).
@@ -68,7 +83,8 @@ int main(int argc, char** argv) {
     const QStringList all = QCoreApplication::arguments();
     for (qsizetype i = 1; i < all.size(); ++i)
         args.push_back(all[i].toStdString());
-    const AppOptions options = ParseAppArguments(args);
+    AppOptions options = ParseAppArguments(args);
+    Env::ReadVariables(options.environment);
     if (options.help) {
         std::fputs(kAppUsage, stdout);
         return 0;
@@ -78,7 +94,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        AppSession session(options);
+        Env::Environment environment(options.environment, PlatformBackends(), std::cerr);
+        AppSession session(environment);
         int code = 0;
         {
             CTessalineApp app(options, session);
@@ -92,6 +109,9 @@ int main(int argc, char** argv) {
         }
         session.Finish();
         return code;
+    } catch (const Env::OptionError& e) {
+        std::fprintf(stderr, "tessaline: %s\n%s", e.what(), kAppUsage);
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessaline: %s\n", e.what());
         return 2;

@@ -1,49 +1,51 @@
 #pragma once
-// The commands of tessaline-cli: the options every command shares and the table main() builds
-// the parser from (Commands.cpp, in name order).
+// tessaline-cli as a library: what a command runs with, and the program that parses a command
+// line and runs the command it names (cli/Command.h has the commands themselves).
 
-#include <CLI/CLI.hpp>
-
-#include <functional>
-#include <memory>
+#include <iosfwd>
 #include <string>
-#include <vector>
 
-#include "cli/Backends.h"
 #include "cli/CliErrors.h"
+#include "environment/Environment.h"
+
+namespace Threading {
+class MessageBridge;
+}
 
 namespace cli {
 
-class Session;
-
-// Options shared by every command (filled by the global options in main).
-struct GlobalOptions {
-    bool trace = false;
-    // Device selection: real USB by default, matched by vendor:product ids ("VVVV:PPPP").
-    std::vector<std::string> usbIds;
-    // One simulated subwoofer instead of real USB.
-    bool simulate = false;
-    int simModel = 275;
-    std::vector<std::string> simFaults;
-    std::string simState;  // file holding the simulated subwoofer between runs
-    std::string simRoom;   // JSON description of the simulated room (measuring commands)
-
-    // The platform's devices, chosen by the executable.
-    Backends backends;
-    // The run's environment, built from the options above once parsing is complete.
-    std::shared_ptr<Session> session;
+// The standard streams of one run (string streams when a test runs a command in process).
+struct Io {
+    std::istream& in;
+    std::ostream& out;  // each command's result only
+    // Messages, progress, prompts and the USB trace; the trace and the measuring commands'
+    // calibration line are written from worker threads, so its buffer must take writes from
+    // several threads (std::cerr's does).
+    std::ostream& err;
+    bool inTerminal = false;   // questions may be read from in
+    bool errTerminal = false;  // progress redraws its line in place
 };
 
-// A command adds its subcommand to the app and sets its callback. The callback throws
-// tsl::wruntime_error (or CliFailure) on failure; main maps that to stderr and exit 2.
-using CommandSetup = std::function<void(CLI::App& app, GlobalOptions& globals)>;
-
-struct Command {
-    std::string name;
-    CommandSetup setup;
+// What a command runs with.
+struct Context {
+    const Io& io;
+    Env::Environment& environment;
+    // The bridge the console front-end drains (this program's UI thread is the caller's).
+    Threading::MessageBridge& bridge;
 };
 
-// Every command, in name order.
-std::vector<Command> Commands();
+// What the executable brings: its version text, its platform's devices and the options the
+// command line starts from (those read from the process environment).
+struct Program {
+    std::string version;
+    Env::Backends backends;
+    Env::Options defaults;
+};
+
+// Parses argv (argv[0] the program's name; global options before or after the command name),
+// builds the environment and runs the command named. Returns the exit status: 0; 1 for a usage
+// error; 2 for a failure, its message on io.err. The simulated subwoofer is saved whatever the
+// command did, and a failed save fails the run.
+int RunCommandLine(int argc, const char* const* argv, const Io& io, const Program& program);
 
 }  // namespace cli

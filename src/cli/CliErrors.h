@@ -1,6 +1,7 @@
 #pragma once
 // The failures a command raises and its plain output, without the option parser.
 
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 
@@ -18,8 +19,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Writes text with a trailing line feed to stdout (UTF-8). Carriage returns are dropped: the
+// Writes text with a trailing line feed to out (UTF-8). Carriage returns are dropped: the
 // system's texts end lines with "\n\r" for the windows, a terminal gets plain line feeds.
-void PrintLine(const std::string& text);
+void PrintLine(std::ostream& out, const std::string& text);
 
 }  // namespace cli

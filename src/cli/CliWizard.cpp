@@ -1,7 +1,5 @@
 #include "cli/CliWizard.h"
 
-#include <unistd.h>
-
 #include <ostream>
 
 #include "cli/ConsoleDialog.h"
@@ -19,22 +17,21 @@ namespace {
 // failure itself. Questions go to the terminal.
 class CommandPrompt : public Threading::IPrompt {
 public:
+    explicit CommandPrompt(const Io& io) : console_(io.in, io.err, io.inTerminal) {}
     Threading::MsgResult MessageBox(const std::wstring& text, const std::wstring& caption,
                                     Threading::MsgButtons buttons,
                                     Threading::MsgIcon icon) override {
         if (buttons == Threading::MsgButtons::Ok)
             return Threading::MsgResult::Ok;
-        return Standard().MessageBox(text, caption, buttons, icon);
+        return console_.MessageBox(text, caption, buttons, icon);
     }
     std::optional<size_t> Choose(const std::wstring& prompt,
                                  const std::vector<std::wstring>& choices) override {
-        return Standard().Choose(prompt, choices);
+        return console_.Choose(prompt, choices);
     }
 
 private:
-    static Threading::IPrompt& Standard() {
-        return Threading::ConsolePrompt::Standard(Threading::PresetAnswer::None);
-    }
+    Threading::ConsolePrompt console_;
 };
 
 }  // namespace
@@ -57,21 +54,27 @@ void CommandDocument::CheckSaved() const {
         std::rethrow_exception(saveFailure_);
 }
 
-void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
-                      CommandDocument& document, const WizardStepTable& table) {
+void RunCommandWizard(const Context& context, int kind, uint32_t options, CommandDocument& document,
+                      const WizardStepTable& table) {
     WizardEnvironment environment;
-    environment.bridge = &bridge;
+    environment.bridge = &context.bridge;
     environment.steps = table;
-    CommandPrompt prompt;
+    CommandPrompt prompt(context.io);
     std::ostream discard(nullptr);
-    environment.makeDialog =
-        ConsoleDialogFactory(prompt, discard, false, Threading::RealClock::Instance(), nullptr,
-                             ::isatty(STDIN_FILENO) != 0);
+    environment.makeDialog = ConsoleDialogFactory(
+        prompt, discard, false, Threading::RealClock::Instance(), nullptr, context.io.inTerminal);
     std::wstring failure;
     if (!RunWizard(kind, nullptr, document, options, environment, &failure))
         throw tsl::wruntime_error(failure.empty() ? ::StepFailedText(kind, options, table)
                                                   : failure);
     document.CheckSaved();
+}
+
+MeasureEnvironment UsbSteps(const Context& context) {
+    MeasureEnvironment environment;
+    environment.usb = context.environment.Usb();
+    environment.deviceCheck.driver = context.environment.Driver();
+    return environment;
 }
 
 }  // namespace cli

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/Cli.h"
+#include "wizard/MeasureStep.h"
 #include "wizard/RunWizard.h"
 
 namespace cli {
@@ -30,11 +32,14 @@ private:
     std::exception_ptr saveFailure_;
 };
 
-// Runs the wizard of kind over the document with table's steps. Throws tsl::wruntime_error
-// with the message the wizard showed ("<text>\n<step> failed.", or "<step> failed." when the
-// step failed without raising) when the wizard does not succeed, and a save failure as it was
-// raised.
-void RunCommandWizard(Threading::MessageBridge& bridge, int kind, uint32_t options,
-                      CommandDocument& document, const WizardStepTable& table);
+// Runs the wizard of kind over the document with table's steps, its questions on the context's
+// terminal. Throws tsl::wruntime_error with the message the wizard showed ("<text>\n<step>
+// failed.", or "<step> failed." when the step failed without raising) when the wizard does not
+// succeed, and a save failure as it was raised.
+void RunCommandWizard(const Context& context, int kind, uint32_t options, CommandDocument& document,
+                      const WizardStepTable& table);
+
+// The steps' environment for commands that only talk to the subwoofer (upload, erase).
+MeasureEnvironment UsbSteps(const Context& context);
 
 }  // namespace cli

@@ -1,53 +1,55 @@
 #pragma once
 // One factory per command file; Commands() lists them all.
 
-#include "cli/Cli.h"
+#include <memory>
+
+#include "cli/Command.h"
 
 namespace cli {
 namespace analyse_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace block_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace cal_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace calculate_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace devices_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace doc_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace erase_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace export_command {
-Command MakeExport();
-Command MakeEq();
+std::unique_ptr<Command> MakeExport();
+std::unique_ptr<Command> MakeEq();
 }  // namespace export_command
 namespace firmware_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace measure_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace models_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace run_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace sweep_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace upload_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 namespace verify_command {
-Command Make();
+std::unique_ptr<Command> Make();
 }
 }  // namespace cli

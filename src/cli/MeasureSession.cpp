@@ -1,13 +1,9 @@
 #include "cli/MeasureSession.h"
 
-#include <unistd.h>
-
-#include <iostream>
+#include <ostream>
 
 #include "cli/ConsoleDialog.h"
-#include "cli/UsbSession.h"
 #include "measure/Secure.h"
-#include "sim/SimScene.h"
 #include "threading/Errors.h"
 
 namespace cli {
@@ -37,27 +33,24 @@ void AddMeasureOptions(CLI::App& command, MeasureArgs& args) {
     command.add_flag("--no", args.no, "Decline every question (Cancel, No)")->excludes(yes);
 }
 
-MeasureSession::MeasureSession(const MeasureArgs& args, const GlobalOptions& globals)
+MeasureSession::MeasureSession(const MeasureArgs& args, const Context& context)
     : args_(args),
       out_(args.out),
       micSerial_(args.micSerial),
-      globals_(globals),
-      console_(Threading::ConsolePrompt::Standard(args.yes  ? Threading::PresetAnswer::Yes
-                                                  : args.no ? Threading::PresetAnswer::No
-                                                            : Threading::PresetAnswer::None)),
+      context_(context),
+      console_(context.io.in, context.io.err, context.io.inTerminal,
+               args.yes  ? Threading::PresetAnswer::Yes
+               : args.no ? Threading::PresetAnswer::No
+                         : Threading::PresetAnswer::None),
       prompt_(&console_) {
-    if (!args.calDir.empty())
-        calDir_ = args.calDir;
-    Sim::SimScene* scene = globals.session->Scene();
-    if (scene == nullptr)
-        return;
-    simulated_ = true;
-    scene->UseRoom(globals.simRoom, calDir_);
-    if (calDir_.empty())
-        calDir_ = scene->CalibrationDir();
+    Env::Environment& environment = context.environment;
+    environment.UseCalibrationDir(args.calDir);
     if (!micSerial_)
-        micSerial_ = scene->MicrophoneSerial();
-    simPrompt_ = scene->PositionPrompt(console_);
+        micSerial_ = environment.MicrophoneSerial();
+    simulated_ = environment.Simulated();
+    if (!simulated_)
+        return;
+    simPrompt_ = environment.WrapPrompt(console_);
     prompt_ = simPrompt_.get();
 }
 
@@ -82,20 +75,20 @@ void ChainStopped(const ConsoleMainView& view, const std::filesystem::path& out)
     throw tsl::wruntime_error(text);
 }
 
-MeasureEnvironment MeasureSession::Environment() const {
-    MeasureEnvironment env;
-    env.usb = globals_.session->Usb();
-    env.recorders = globals_.session->Recorders();
-    env.deviceCheck.driver = globals_.session->Driver();
-    env.calibrationDir = calDir_;
+MeasureEnvironment MeasureSession::Environment() {
+    MeasureEnvironment env = context_.environment.Measure();
     env.micSerial = micSerial_;
     env.microphone = std::make_shared<MicrophoneChoice>(
         MicrophoneChoice{tsl::FromUtf8(args_.micDevice), args_.micCal});
     // The calibration used goes to stderr with the progress; stdout keeps the result only.
-    env.calibrationUsed = [](const CalibrationUsed& used) {
-        std::cerr << "Calibration: "
-                  << (used.kind == CalibrationKind::TextFile ? "text file " : "enciphered file ")
-                  << used.file.string() << '\n';
+    // Reported from the step's thread: one write, which the stream's buffer takes whole.
+    std::ostream& err = context_.io.err;
+    env.calibrationUsed = [&err](const CalibrationUsed& used) {
+        const std::string line =
+            std::string("Calibration: ") +
+            (used.kind == CalibrationKind::TextFile ? "text file " : "enciphered file ") +
+            used.file.string() + '\n';
+        err.write(line.data(), static_cast<std::streamsize>(line.size()));
     };
     env.minPositions = args_.minPositions;
     if (args_.positions) {
@@ -118,11 +111,11 @@ MeasureEnvironment MeasureSession::Environment() const {
 
 WizardEnvironment MeasureSession::Wizard(WizardStepTable steps) {
     WizardEnvironment environment;
-    environment.bridge = &globals_.session->Bridge();
+    environment.bridge = &context_.bridge;
     environment.steps = std::move(steps);
     environment.makeDialog = ConsoleDialogFactory(
-        *prompt_, std::cerr, ::isatty(2) != 0, Threading::RealClock::Instance(),
-        &console_.TerminalLock(), !args_.yes && !args_.no && ::isatty(0) != 0);
+        *prompt_, context_.io.err, context_.io.errTerminal, Threading::RealClock::Instance(),
+        &console_.TerminalLock(), !args_.yes && !args_.no && context_.io.inTerminal);
     return environment;
 }
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/ConsoleMainView.h"
 #include "cli/ConsolePrompt.h"
 #include "wizard/MeasureStep.h"
@@ -34,16 +34,16 @@ void AddMeasureOptions(CLI::App& command, MeasureArgs& args);
 
 class MeasureSession {
 public:
-    // Builds the simulated scene when the global options ask for a simulation.
-    MeasureSession(const MeasureArgs& args, const GlobalOptions& globals);
+    // The context must outlive the session.
+    MeasureSession(const MeasureArgs& args, const Context& context);
     ~MeasureSession();
     MeasureSession(const MeasureSession&) = delete;
     MeasureSession& operator=(const MeasureSession&) = delete;
 
-    // The terminal, answering with --yes when given; in a simulation an OK to a position
-    // prompt moves the simulated microphone.
+    // The context's terminal, answering with --yes when given; in a simulation an OK to a
+    // position prompt moves the simulated microphone.
     Threading::IPrompt& Prompt() { return *prompt_; }
-    MeasureEnvironment Environment() const;
+    MeasureEnvironment Environment();
     // The console wizard dialogs over Prompt(), with these steps.
     WizardEnvironment Wizard(WizardStepTable steps);
     const std::filesystem::path& Out() const { return out_; }
@@ -52,10 +52,9 @@ public:
 private:
     MeasureArgs args_;
     std::filesystem::path out_;
-    std::filesystem::path calDir_;
     std::optional<int32_t> micSerial_;
-    const GlobalOptions& globals_;
-    Threading::ConsolePrompt& console_;
+    const Context& context_;
+    Threading::ConsolePrompt console_;
     bool simulated_ = false;
     std::unique_ptr<Threading::IPrompt> simPrompt_;
     Threading::IPrompt* prompt_;

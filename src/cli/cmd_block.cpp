@@ -1,9 +1,10 @@
 // tessaline-cli block: the equaliser coefficient block an upload or erase would write.
 
 #include <memory>
+#include <ostream>
 #include <string>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/DocJson.h"
 #include "correction/EqResult.h"
 #include "document/DocFile.h"
@@ -28,7 +29,7 @@ size_t BlockSize(const BlockArgs& args, const DocData& data) {
                           " is not supported; give the block size with --size");
 }
 
-void PrintBlock(const BlockArgs& args) {
+void PrintBlock(std::ostream& out, const BlockArgs& args) {
     DocData data;
     cli::ReadDocument(args.path, data);
     const size_t size = BlockSize(args, data);
@@ -45,22 +46,30 @@ void PrintBlock(const BlockArgs& args) {
         line.push_back(kHex[b >> 4]);
         line.push_back(kHex[b & 0xF]);
     }
-    cli::PrintLine(line);
+    cli::PrintLine(out, line);
 }
 
-Command Make() {
-    return {"block", [](CLI::App& app, cli::GlobalOptions&) {
-                auto args = std::make_shared<BlockArgs>();
-                auto* cmd = app.add_subcommand(
-                    "block", "Print the equaliser coefficient block of a document as hexadecimal");
-                cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
-                cmd->add_flag("--erase", args->erase, "The block an erase writes instead");
-                cmd->add_option(
-                       "--size", args->size,
+class BlockCommand final : public Command {
+public:
+    std::string Name() const override { return "block"; }
+    std::string Description() const override {
+        return "Print the equaliser coefficient block of a document as hexadecimal";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("file", args_.path, "Document (.CVD or .KTSL)")->required();
+        cmd.add_flag("--erase", args_.erase, "The block an erase writes instead");
+        cmd.add_option("--size", args_.size,
                        "Block size in bytes (default: the document model's equaliser block)")
-                    ->check(CLI::IsMember({224, 512}));
-                cmd->callback([args] { PrintBlock(*args); });
-            }};
+            ->check(CLI::IsMember({224, 512}));
+    }
+    void Run(const Context& context) override { PrintBlock(context.io.out, args_); }
+
+private:
+    BlockArgs args_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<BlockCommand>();
 }
 
 }  // namespace cli::block_command

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 
-#include "cli/Cli.h"
-#include "cli/UsbSession.h"
+#include "cli/Command.h"
 #include "measure/CorrectionManager.h"
 #include "measure/Secure.h"
 #include "measure/SecurityTexts.h"
@@ -42,21 +42,20 @@ Security::CalibrationFile ReadNamed(const CalArgs& args) {
     return Security::ReadCalibrationFile(path, args.unitSerial);
 }
 
-void Show(const CalArgs& args) {
+void Show(std::ostream& out, const CalArgs& args) {
     const auto file = ReadNamed(args);
     nlohmann::ordered_json points = nlohmann::ordered_json::array();
     const CCurve& c = *file.curve;
     for (int i = 0; i < c.Count(); ++i)
         points.push_back({c.X()[i], c.First()[i], c.Second()[i]});
-    cli::PrintLine(nlohmann::ordered_json{
-        {"version", file.version},
-        {"mic_serial", file.micSerial},
-        {"unit_serial", file.unitSerial},
-        {"points",
-         points}}.dump());
+    cli::PrintLine(out, nlohmann::ordered_json{{"version", file.version},
+                                               {"mic_serial", file.micSerial},
+                                               {"unit_serial", file.unitSerial},
+                                               {"points", points}}
+                            .dump());
 }
 
-void Correction(const CalArgs& args) {
+void Correction(std::ostream& out, const CalArgs& args) {
     CorrectionManagerPtr manager;
     if (args.text) {
         manager = MakeTextCorrection(*Security::ReadTextCalibration(args.path).curve);
@@ -68,22 +67,23 @@ void Correction(const CalArgs& args) {
         throw tsl::wruntime_error(Security::kInvalidVersionText);
     CCurve& k = *manager->Correction();
     ToDbPhase(k);
-    cli::PrintLine("frequency_hz,level_db,phase_rad");
+    cli::PrintLine(out, "frequency_hz,level_db,phase_rad");
     for (int i = 0; i < k.Count(); ++i)
-        cli::PrintLine(Number(k.X()[i]) + "," + Number(k.First()[i]) + "," + Number(k.Second()[i]));
+        cli::PrintLine(out,
+                       Number(k.X()[i]) + "," + Number(k.First()[i]) + "," + Number(k.Second()[i]));
 }
 
-void Devices(const cli::GlobalOptions& globals) {
-    const auto factory = globals.session->Recorders();
+void Devices(const Context& context) {
+    const auto factory = context.environment.Recorders();
     const AudioSampler::EnumeratorPtr enumerator = factory ? factory() : nullptr;
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     if (enumerator)
         for (const std::wstring& name : enumerator->DeviceNames())
             out.push_back(tsl::ToUtf8(name));
-    cli::PrintLine(out.dump());
+    cli::PrintLine(context.io.out, out.dump());
 }
 
-void List(const CalArgs& args) {
+void List(std::ostream& stream, const CalArgs& args) {
     Security::Secure registry(
         args.dir.empty() ? Security::DefaultCalibrationDir() : std::filesystem::path(args.dir),
         nullptr);
@@ -93,42 +93,58 @@ void List(const CalArgs& args) {
         out.push_back({{"mic_serial", entry.micSerial},
                        {"unit_serial", entry.unitSerial},
                        {"file", tsl::ToUtf8(entry.fileName)}});
-    cli::PrintLine(out.dump());
+    cli::PrintLine(stream, out.dump());
 }
 
-Command Make() {
-    return {
-        "cal", [](CLI::App& app, cli::GlobalOptions& globals) {
-            auto args = std::make_shared<CalArgs>();
-            auto* cal = app.add_subcommand("cal", "Microphone calibration files");
-            cal->require_subcommand(1);
+class CalCommand final : public Command {
+public:
+    std::string Name() const override { return "cal"; }
+    std::string Description() const override { return "Microphone calibration files"; }
+    void AddOptions(CLI::App& cal) override {
+        cal.require_subcommand(1);
+        show_ = cal.add_subcommand("show", "Print a calibration file's contents as JSON");
+        show_->add_option("file", args_.path, "Calibration file (<serial>Corvana.cal)")->required();
+        show_->add_option("--unit-serial", args_.unitSerial, "Unit serial the file is bound to");
 
-            auto* show = cal->add_subcommand("show", "Print a calibration file's contents as JSON");
-            show->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")
-                ->required();
-            show->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
-            show->callback([args] { Show(*args); });
+        correction_ = cal.add_subcommand(
+            "correction", "Print the microphone correction built from a file as CSV");
+        correction_->add_option("file", args_.path, "Calibration file (<serial>Corvana.cal)")
+            ->required();
+        correction_->add_option("--unit-serial", args_.unitSerial,
+                                "Unit serial the file is bound to");
+        correction_->add_flag("--text", args_.text,
+                              "A plain-text calibration file (lines of frequency dB [phase])");
 
-            auto* corr = cal->add_subcommand(
-                "correction", "Print the microphone correction built from a file as CSV");
-            corr->add_option("file", args->path, "Calibration file (<serial>Corvana.cal)")
-                ->required();
-            corr->add_option("--unit-serial", args->unitSerial, "Unit serial the file is bound to");
-            corr->add_flag("--text", args->text,
-                           "A plain-text calibration file (lines of frequency dB [phase])");
-            corr->callback([args] { Correction(*args); });
+        list_ = cal.add_subcommand("list", "List the calibration files of a folder as JSON");
+        list_->add_option("--cal-dir", args_.dir,
+                          "Calibration folder (default: $TESSALINE_CAL_DIR, else the program's "
+                          "folder)");
 
-            auto* list =
-                cal->add_subcommand("list", "List the calibration files of a folder as JSON");
-            list->add_option("--cal-dir", args->dir,
-                             "Calibration folder (default: $TESSALINE_CAL_DIR, else the program's "
-                             "folder)");
-            list->callback([args] { List(*args); });
+        devices_ = cal.add_subcommand(
+            "devices", "List the recording devices a microphone can be chosen from (JSON)");
+    }
+    void Run(const Context& context) override {
+        std::ostream& out = context.io.out;
+        if (show_->parsed())
+            Show(out, args_);
+        else if (correction_->parsed())
+            Correction(out, args_);
+        else if (list_->parsed())
+            List(out, args_);
+        else if (devices_->parsed())
+            Devices(context);
+    }
 
-            auto* devices = cal->add_subcommand(
-                "devices", "List the recording devices a microphone can be chosen from (JSON)");
-            devices->callback([&globals] { Devices(globals); });
-        }};
+private:
+    CalArgs args_;
+    CLI::App* show_ = nullptr;
+    CLI::App* correction_ = nullptr;
+    CLI::App* list_ = nullptr;
+    CLI::App* devices_ = nullptr;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<CalCommand>();
 }
 
 }  // namespace cli::cal_command

@@ -8,10 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "cli/Cli.h"
 #include "cli/CliWizard.h"
+#include "cli/Command.h"
 #include "cli/DocJson.h"
-#include "cli/UsbSession.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateFit.h"
@@ -52,7 +51,7 @@ void CheckFrequency(const char* option, const std::optional<int32_t>& value, int
                               " Hz (the crossover): " + std::to_string(*value));
 }
 
-void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
+void Calculate(const CalculateArgs& args, const Context& context) {
     cli::CommandDocument document(args.out.empty() ? args.doc : args.out);
     cli::ReadDocument(args.doc, document.Data());
     const int32_t crossover = std::clamp(args.crossover.value_or(document.Data().crossover),
@@ -80,7 +79,7 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
             CustomizeTarget(progress, data, kOptionTargetDialog, preset);
         return CalculateStep(progress, data, mode, preset, level.get());
     };
-    cli::RunCommandWizard(globals.session->Bridge(), kWizardCalculate, mode, document, table);
+    cli::RunCommandWizard(context, kWizardCalculate, mode, document, table);
 
     const DocData& d = document.Data();
     // The equaliser as the upload writes it, against the target (null when it cannot be written).
@@ -89,49 +88,55 @@ void Calculate(const CalculateArgs& args, cli::GlobalOptions& globals) {
         rms = fit->rmsDb;
         largest = fit->maxDb;
     }
-    nlohmann::ordered_json out{
-        {"crossover", d.crossover},
-        {"hp_order", d.hpOrder},
-        {"hp_freq", d.hpFreq},
-        {"min_eq_freq", d.minEqFreq},
-        {"fit_lower", d.fitLower},
-        {"fit_upper", d.fitUpper},
-        {"level_db", *level},
-        {"eq", cli::EqJson(d.eq)},
-        {"fit",
-         {{"rms_db", rms},
-          {"max_db", largest},
-          {"method", std::string(FitMethodName(d.fitMethod.value_or(kDefaultFitMethod)))}}}};
-    cli::PrintLine(out.dump());
+    nlohmann::ordered_json out{{"crossover", d.crossover},
+                               {"hp_order", d.hpOrder},
+                               {"hp_freq", d.hpFreq},
+                               {"min_eq_freq", d.minEqFreq},
+                               {"fit_lower", d.fitLower},
+                               {"fit_upper", d.fitUpper},
+                               {"level_db", *level},
+                               {"eq", cli::EqJson(d.eq)},
+                               {"fit",
+                                {{"rms_db", rms},
+                                 {"max_db", largest},
+                                 {"method", std::string(FitMethodName(
+                                                d.fitMethod.value_or(kDefaultFitMethod)))}}}};
+    cli::PrintLine(context.io.out, out.dump());
 }
 
-Command Make() {
-    return {"calculate", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto args = std::make_shared<CalculateArgs>();
-                auto* cmd = app.add_subcommand(
-                    "calculate",
-                    "Build the target and fit the equaliser of a document (the Calculate step)");
-                cmd->add_option("DOC", args->doc, "Measurement document")->required();
-                auto* detect = cmd->add_flag("--detect-crossover", args->detect,
-                                             "Detect the crossover frequency");
-                cmd->add_option("--crossover", args->crossover,
-                                "Crossover frequency in Hz (160 to 250)")
-                    ->excludes(detect)
-                    ->check(CLI::Range(kCrossoverMin, kCrossoverMax));
-                cmd->add_option("--hp-order", args->hpOrder,
-                                "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order")
-                    ->check(CLI::Range(kHpOrderMin, kHpOrderMax));
-                cmd->add_option("--hp-freq", args->hpFreq,
-                                "High-pass frequency in Hz (20 to the crossover)");
-                cmd->add_option("--min-eq", args->minEq,
-                                "Minimum EQ frequency in Hz (20 to the crossover)");
-                cmd->add_option("--fit", args->fit,
-                                "The fit: refined (the default) or classic (without the "
-                                "refinement); without it, the one the document records")
-                    ->check(CLI::IsMember({"refined", "classic"}));
-                cmd->add_option("--out", args->out, "Write the document here instead of in place");
-                cmd->callback([args, &globals] { Calculate(*args, globals); });
-            }};
+class CalculateCommand final : public Command {
+public:
+    std::string Name() const override { return "calculate"; }
+    std::string Description() const override {
+        return "Build the target and fit the equaliser of a document (the Calculate step)";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("DOC", args_.doc, "Measurement document")->required();
+        auto* detect =
+            cmd.add_flag("--detect-crossover", args_.detect, "Detect the crossover frequency");
+        cmd.add_option("--crossover", args_.crossover, "Crossover frequency in Hz (160 to 250)")
+            ->excludes(detect)
+            ->check(CLI::Range(kCrossoverMin, kCrossoverMax));
+        cmd.add_option("--hp-order", args_.hpOrder,
+                       "High-pass order: 0 Auto, 1 Flat, 2 to 9 1st to 8th order")
+            ->check(CLI::Range(kHpOrderMin, kHpOrderMax));
+        cmd.add_option("--hp-freq", args_.hpFreq,
+                       "High-pass frequency in Hz (20 to the crossover)");
+        cmd.add_option("--min-eq", args_.minEq, "Minimum EQ frequency in Hz (20 to the crossover)");
+        cmd.add_option("--fit", args_.fit,
+                       "The fit: refined (the default) or classic (without the refinement); "
+                       "without it, the one the document records")
+            ->check(CLI::IsMember({"refined", "classic"}));
+        cmd.add_option("--out", args_.out, "Write the document here instead of in place");
+    }
+    void Run(const Context& context) override { Calculate(args_, context); }
+
+private:
+    CalculateArgs args_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<CalculateCommand>();
 }
 
 }  // namespace cli::calculate_command

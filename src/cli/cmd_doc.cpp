@@ -2,9 +2,10 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/DocJson.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
@@ -12,7 +13,7 @@
 
 namespace cli::doc_command {
 
-void Show(const std::string& path) {
+void Show(std::ostream& out, const std::string& path) {
     DocData data;
     int32_t version = 0;
     cli::NamingFile(path, [&] {
@@ -23,11 +24,11 @@ void Show(const std::string& path) {
         version = static_cast<int32_t>(uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 |
                                        uint32_t{b[3]} << 24);
     });
-    cli::PrintLine(cli::DocJson(version, data).dump());
+    cli::PrintLine(out, cli::DocJson(version, data).dump());
 }
 
 // Each position's checks and deviation from the average, and the band of the deviations.
-void Positions(const std::string& path) {
+void Positions(std::ostream& out, const std::string& path) {
     DocData data;
     cli::ReadDocument(path, data);
     const PositionTable table = TabulatePositions(data);
@@ -42,9 +43,10 @@ void Positions(const std::string& path) {
         r["outlier"] = row.outlier;
         rows.push_back(std::move(r));
     }
-    cli::PrintLine(nlohmann::ordered_json{
-        {"band", {table.low, table.high}}, {"outlier_rms_db", kOutlierRmsDb}, {"positions", rows}}
-                       .dump());
+    cli::PrintLine(out, nlohmann::ordered_json{{"band", {table.low, table.high}},
+                                               {"outlier_rms_db", kOutlierRmsDb},
+                                               {"positions", rows}}
+                            .dump());
 }
 
 struct DocArgs {
@@ -53,60 +55,82 @@ struct DocArgs {
     int position = 0;
 };
 
-Command Make() {
-    return {
-        "doc", [](CLI::App& app, cli::GlobalOptions&) {
-            auto args = std::make_shared<DocArgs>();
-            auto* doc = app.add_subcommand("doc", "Measurement documents");
-            doc->require_subcommand(1);
+void New(const DocArgs& args) {
+    std::error_code error;
+    if (!args.force && std::filesystem::exists(args.out, error))
+        throw cli::CliFailure("'" + args.out +
+                              "' exists; add --force to replace it with a new document");
+    DocData fresh;
+    WriteDocFile(args.out, fresh);
+}
 
-            auto* show = doc->add_subcommand("show", "Print every field of a document as JSON");
-            show->add_option("file", args->in, "Document (.CVD or .KTSL)")->required();
-            show->callback([args] { Show(args->in); });
+void Convert(const DocArgs& args) {
+    DocData data;
+    cli::ReadDocument(args.in, data);
+    WriteDocFile(args.out, data);
+}
 
-            auto* make = doc->add_subcommand("new", "Write a new, empty document");
-            make->add_option("file", args->out, "Document to write")->required();
-            make->add_flag("--force", args->force, "Replace the file when it exists");
-            make->callback([args] {
-                std::error_code error;
-                if (!args->force && std::filesystem::exists(args->out, error))
-                    throw cli::CliFailure(
-                        "'" + args->out +
-                        "' exists; add --force to replace it with a new document");
-                DocData fresh;
-                WriteDocFile(args->out, fresh);
-            });
+void Drop(const DocArgs& args) {
+    DocData data;
+    cli::ReadDocument(args.in, data);
+    if (args.position < 1)
+        throw cli::UsageError("position must be 1 or more: " + std::to_string(args.position));
+    DropPosition(data, static_cast<size_t>(args.position - 1));
+    WriteDocFile(args.out.empty() ? args.in : args.out, data);
+}
 
-            auto* convert = doc->add_subcommand("convert", "Rewrite a document in version 8");
-            convert->add_option("in", args->in, "Document to read (version 1 to 8)")->required();
-            convert->add_option("out", args->out, "Document to write")->required();
-            convert->callback([args] {
-                DocData data;
-                cli::ReadDocument(args->in, data);
-                WriteDocFile(args->out, data);
-            });
+class DocCommand final : public Command {
+public:
+    std::string Name() const override { return "doc"; }
+    std::string Description() const override { return "Measurement documents"; }
+    void AddOptions(CLI::App& doc) override {
+        doc.require_subcommand(1);
+        show_ = doc.add_subcommand("show", "Print every field of a document as JSON");
+        show_->add_option("file", args_.in, "Document (.CVD or .KTSL)")->required();
 
-            auto* positions = doc->add_subcommand(
-                "positions", "Print each position's checks and deviation from the average as JSON");
-            positions->add_option("file", args->in, "Document")->required();
-            positions->callback([args] { Positions(args->in); });
+        new_ = doc.add_subcommand("new", "Write a new, empty document");
+        new_->add_option("file", args_.out, "Document to write")->required();
+        new_->add_flag("--force", args_.force, "Replace the file when it exists");
 
-            auto* drop = doc->add_subcommand(
-                "drop",
-                "Drop one position and keep the average of the others (calculate afterwards)");
-            drop->add_option("file", args->in, "Document")->required();
-            drop->add_option("position", args->position, "Position number, from 1")->required();
-            drop->add_option("--out", args->out, "Write the document here instead of in place");
-            drop->callback([args] {
-                DocData data;
-                cli::ReadDocument(args->in, data);
-                if (args->position < 1)
-                    throw cli::UsageError("position must be 1 or more: " +
-                                          std::to_string(args->position));
-                DropPosition(data, static_cast<size_t>(args->position - 1));
-                WriteDocFile(args->out.empty() ? args->in : args->out, data);
-            });
-        }};
+        convert_ = doc.add_subcommand("convert", "Rewrite a document in version 8");
+        convert_->add_option("in", args_.in, "Document to read (version 1 to 8)")->required();
+        convert_->add_option("out", args_.out, "Document to write")->required();
+
+        positions_ = doc.add_subcommand(
+            "positions", "Print each position's checks and deviation from the average as JSON");
+        positions_->add_option("file", args_.in, "Document")->required();
+
+        drop_ = doc.add_subcommand(
+            "drop", "Drop one position and keep the average of the others (calculate afterwards)");
+        drop_->add_option("file", args_.in, "Document")->required();
+        drop_->add_option("position", args_.position, "Position number, from 1")->required();
+        drop_->add_option("--out", args_.out, "Write the document here instead of in place");
+    }
+    void Run(const Context& context) override {
+        std::ostream& out = context.io.out;
+        if (show_->parsed())
+            Show(out, args_.in);
+        else if (new_->parsed())
+            New(args_);
+        else if (convert_->parsed())
+            Convert(args_);
+        else if (positions_->parsed())
+            Positions(out, args_.in);
+        else if (drop_->parsed())
+            Drop(args_);
+    }
+
+private:
+    DocArgs args_;
+    CLI::App* show_ = nullptr;
+    CLI::App* new_ = nullptr;
+    CLI::App* convert_ = nullptr;
+    CLI::App* positions_ = nullptr;
+    CLI::App* drop_ = nullptr;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<DocCommand>();
 }
 
 }  // namespace cli::doc_command

@@ -1,8 +1,9 @@
 // tessaline-cli erase: erases the equaliser of the connected subwoofer.
 
-#include "cli/Cli.h"
+#include <memory>
+
 #include "cli/CliWizard.h"
-#include "cli/UsbSession.h"
+#include "cli/Command.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateStepConsole.h"
 #include "wizard/MainCommands.h"
@@ -10,18 +11,21 @@
 
 namespace cli::erase_command {
 
-Command Make() {
-    return {"erase", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto* cmd = app.add_subcommand("erase", "Erase the subwoofer's equaliser");
-                cmd->callback([&globals] {
-                    cli::CommandDocument document;
-                    cli::RunCommandWizard(
-                        globals.session->Bridge(), kWizardUpload, kOptionErase | kOptionNoSave,
-                        document,
-                        StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));
-                    cli::PrintLine(tsl::ToUtf8(kEraseSuccessText));
-                });
-            }};
+class EraseCommand final : public Command {
+public:
+    std::string Name() const override { return "erase"; }
+    std::string Description() const override { return "Erase the subwoofer's equaliser"; }
+    void AddOptions(CLI::App&) override {}
+    void Run(const Context& context) override {
+        cli::CommandDocument document;
+        cli::RunCommandWizard(context, kWizardUpload, kOptionErase | kOptionNoSave, document,
+                              StandardSteps(cli::UsbSteps(context), ConsoleTargetDialogFactory()));
+        cli::PrintLine(context.io.out, tsl::ToUtf8(kEraseSuccessText));
+    }
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<EraseCommand>();
 }
 
 }  // namespace cli::erase_command

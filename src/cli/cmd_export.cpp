@@ -2,9 +2,10 @@
 // equaliser as a listing.
 
 #include <memory>
+#include <ostream>
 #include <string>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/DocJson.h"
 #include "document/DocData.h"
 #include "export/CurveExport.h"
@@ -24,7 +25,7 @@ struct ExportArgs {
     int height = 700;
 };
 
-void Export(const ExportArgs& args, const cli::Backends& backends) {
+void Export(const ExportArgs& args, const Env::Backends& backends) {
     if (args.out.empty() && args.png.empty() && args.svg.empty())
         throw cli::UsageError("export: give at least one of --out, --png and --svg");
     const auto selection = Exporting::ParseCurveSelection(args.curve);
@@ -61,49 +62,65 @@ struct EqArgs {
     bool json = false;
 };
 
-void ListEq(const EqArgs& args) {
+void ListEq(std::ostream& out, const EqArgs& args) {
     DocData data;
     cli::ReadDocument(args.path, data);
     const CUsbController::BaseConfig* model = CUsbController::FindModelById(data.modelId);
     const double rate = model ? model->eqSampleRate : Exporting::kEqualiserRate;
-    cli::PrintLine(args.json ? Exporting::EqListingJson(data.eq, rate, data.name)
-                             : Exporting::EqListingText(data.eq, rate, data.name));
+    cli::PrintLine(out, args.json ? Exporting::EqListingJson(data.eq, rate, data.name)
+                                  : Exporting::EqListingText(data.eq, rate, data.name));
 }
 
-Command MakeExport() {
-    return {"export", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto args = std::make_shared<ExportArgs>();
-                auto* cmd = app.add_subcommand(
-                    "export", "Write a document's curve as text and its graph as PNG or SVG");
-                cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
-                cmd->add_option("--curve", args->curve,
-                                "The curve for --out: average, target, calculated or position=N")
-                    ->capture_default_str();
-                cmd->add_option("--out", args->out,
-                                "Text file: '*' header lines, then frequency level_dB phase_deg");
-                cmd->add_option("--png", args->png, "The graph as a PNG picture");
-                cmd->add_option("--svg", args->svg, "The graph as an SVG picture");
-                cmd->add_option("--width", args->width, "Picture width in pixels (200 to 8000)")
-                    ->capture_default_str();
-                cmd->add_option("--height", args->height, "Picture height in pixels (200 to 8000)")
-                    ->capture_default_str();
-                cmd->add_option("--title", args->title,
-                                "Graph title (default: the subwoofer's name)");
-                cmd->callback([args, &globals] { Export(*args, globals.backends); });
-            }};
+class ExportCommand final : public Command {
+public:
+    std::string Name() const override { return "export"; }
+    std::string Description() const override {
+        return "Write a document's curve as text and its graph as PNG or SVG";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("file", args_.path, "Document (.CVD or .KTSL)")->required();
+        cmd.add_option("--curve", args_.curve,
+                       "The curve for --out: average, target, calculated or position=N")
+            ->capture_default_str();
+        cmd.add_option("--out", args_.out,
+                       "Text file: '*' header lines, then frequency level_dB phase_deg");
+        cmd.add_option("--png", args_.png, "The graph as a PNG picture");
+        cmd.add_option("--svg", args_.svg, "The graph as an SVG picture");
+        cmd.add_option("--width", args_.width, "Picture width in pixels (200 to 8000)")
+            ->capture_default_str();
+        cmd.add_option("--height", args_.height, "Picture height in pixels (200 to 8000)")
+            ->capture_default_str();
+        cmd.add_option("--title", args_.title, "Graph title (default: the subwoofer's name)");
+    }
+    void Run(const Context& context) override { Export(args_, context.environment.Platform()); }
+
+private:
+    ExportArgs args_;
+};
+
+class EqCommand final : public Command {
+public:
+    std::string Name() const override { return "eq"; }
+    std::string Description() const override {
+        return "List a document's equaliser: per section shape, frequency, gain, Q and "
+               "coefficients";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("file", args_.path, "Document (.CVD or .KTSL)")->required();
+        cmd.add_flag("--json", args_.json, "As JSON");
+    }
+    void Run(const Context& context) override { ListEq(context.io.out, args_); }
+
+private:
+    EqArgs args_;
+};
+
+std::unique_ptr<Command> MakeExport() {
+    return std::make_unique<ExportCommand>();
 }
 
-Command MakeEq() {
-    return {"eq", [](CLI::App& app, cli::GlobalOptions&) {
-                auto args = std::make_shared<EqArgs>();
-                auto* cmd = app.add_subcommand(
-                    "eq",
-                    "List a document's equaliser: per section shape, frequency, gain, Q and "
-                    "coefficients");
-                cmd->add_option("file", args->path, "Document (.CVD or .KTSL)")->required();
-                cmd->add_flag("--json", args->json, "As JSON");
-                cmd->callback([args] { ListEq(*args); });
-            }};
+std::unique_ptr<Command> MakeEq() {
+    return std::make_unique<EqCommand>();
 }
 
 }  // namespace cli::export_command

@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <ostream>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "sublink/BaseConfig.h"
 #include "sublink/ModelVersion.h"
 #include "sublink/VersionCheck.h"
@@ -32,7 +33,7 @@ struct FirmwareOptions {
     std::optional<std::string> model;
 };
 
-void Run(const FirmwareOptions& opts) {
+void Check(std::ostream& stream, const FirmwareOptions& opts) {
     const CUsbController::BaseConfig* model = nullptr;
     if (opts.model) {
         const uint16_t id = ParseModelId(*opts.model);
@@ -52,22 +53,29 @@ void Run(const FirmwareOptions& opts) {
         {"ok", ok},
         {"message", tsl::ToUtf8(message)},
     };
-    cli::PrintLine(out.dump(2));
+    cli::PrintLine(stream, out.dump(2));
 }
 
-Command Make() {
-    return {"firmware", [](CLI::App& app, cli::GlobalOptions&) {
-                auto opts = std::make_shared<FirmwareOptions>();
-                auto* cmd = app.add_subcommand(
-                    "firmware",
-                    "Parse a firmware version text and check it against a model's minimum");
-                cmd->add_option("text", opts->text, "Version text as the subwoofer reports it")
-                    ->required();
-                cmd->add_option_function<std::string>(
-                    "--model", [opts](const std::string& v) { opts->model = v; },
-                    "Model identifier (decimal or 0x hex); without it no model is known");
-                cmd->callback([opts] { Run(*opts); });
-            }};
+class FirmwareCommand final : public Command {
+public:
+    std::string Name() const override { return "firmware"; }
+    std::string Description() const override {
+        return "Parse a firmware version text and check it against a model's minimum";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("text", opts_.text, "Version text as the subwoofer reports it")->required();
+        cmd.add_option_function<std::string>(
+            "--model", [this](const std::string& v) { opts_.model = v; },
+            "Model identifier (decimal or 0x hex); without it no model is known");
+    }
+    void Run(const Context& context) override { Check(context.io.out, opts_); }
+
+private:
+    FirmwareOptions opts_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<FirmwareCommand>();
 }
 
 }  // namespace cli::firmware_command

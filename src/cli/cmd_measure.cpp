@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/ConsoleMainView.h"
 #include "cli/MeasureSession.h"
 #include "document/TessalineDoc.h"
@@ -11,8 +11,8 @@
 
 namespace cli::measure_command {
 
-void Measure(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
-    cli::MeasureSession session(args, globals);
+void Measure(const cli::MeasureArgs& args, const Context& context) {
+    cli::MeasureSession session(args, context);
     CTessalineDoc document(&session.Prompt());
     WizardStepTable steps = WizardStepTable::Defaults();
     steps.measure = MakeMeasureStep(session.Environment());
@@ -23,19 +23,26 @@ void Measure(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
     if (!view.RunWizard(kWizardMeasure, 0))
         cli::ChainStopped(view, out);
     const DocData& d = document.Data();
-    cli::PrintLine("Measured " + std::to_string(d.measurements.size()) + " positions of " +
-                   tsl::ToUtf8(d.name) + " into " + out.string());
+    cli::PrintLine(context.io.out, "Measured " + std::to_string(d.measurements.size()) +
+                                       " positions of " + tsl::ToUtf8(d.name) + " into " +
+                                       out.string());
 }
 
-Command Make() {
-    return {"measure", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto args = std::make_shared<cli::MeasureArgs>();
-                auto* cmd = app.add_subcommand(
-                    "measure",
-                    "Measure the room at 5 to 10 microphone positions (the Measure wizard)");
-                cli::AddMeasureOptions(*cmd, *args);
-                cmd->callback([args, &globals] { Measure(*args, globals); });
-            }};
+class MeasureCommand final : public Command {
+public:
+    std::string Name() const override { return "measure"; }
+    std::string Description() const override {
+        return "Measure the room at 5 to 10 microphone positions (the Measure wizard)";
+    }
+    void AddOptions(CLI::App& cmd) override { cli::AddMeasureOptions(cmd, args_); }
+    void Run(const Context& context) override { Measure(args_, context); }
+
+private:
+    cli::MeasureArgs args_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<MeasureCommand>();
 }
 
 }  // namespace cli::measure_command

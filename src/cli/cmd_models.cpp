@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/Cli.h"
+#include <memory>
+
+#include "cli/Command.h"
 #include "sublink/BaseConfig.h"
 #include "sublink/ModelVersion.h"
 #include "threading/Errors.h"
@@ -25,17 +27,23 @@ nlohmann::ordered_json ModelJson(const CUsbController::BaseConfig& model) {
     };
 }
 
-Command Make() {
-    return {
-        "models", [](CLI::App& app, cli::GlobalOptions&) {
-            auto* cmd = app.add_subcommand("models", "List the supported subwoofer models as JSON");
-            cmd->callback([] {
-                nlohmann::ordered_json out = nlohmann::ordered_json::array();
-                for (const CUsbController::BaseConfig* model : CUsbController::RegisteredModels())
-                    out.push_back(ModelJson(*model));
-                cli::PrintLine(out.dump(2));
-            });
-        }};
+class ModelsCommand final : public Command {
+public:
+    std::string Name() const override { return "models"; }
+    std::string Description() const override {
+        return "List the supported subwoofer models as JSON";
+    }
+    void AddOptions(CLI::App&) override {}
+    void Run(const Context& context) override {
+        nlohmann::ordered_json out = nlohmann::ordered_json::array();
+        for (const CUsbController::BaseConfig* model : CUsbController::RegisteredModels())
+            out.push_back(ModelJson(*model));
+        cli::PrintLine(context.io.out, out.dump(2));
+    }
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<ModelsCommand>();
 }
 
 }  // namespace cli::models_command

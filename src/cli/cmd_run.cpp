@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/ConsoleMainView.h"
 #include "cli/MeasureSession.h"
 #include "document/TessalineDoc.h"
@@ -14,8 +14,8 @@
 
 namespace cli::run_command {
 
-void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
-    cli::MeasureSession session(args, globals);
+void RunChain(const cli::MeasureArgs& args, const Context& context) {
+    cli::MeasureSession session(args, context);
     CTessalineDoc document(&session.Prompt());
     WizardStepTable steps = StandardSteps(session.Environment(), ConsoleTargetDialogFactory());
     const std::filesystem::path out = session.Out();
@@ -24,20 +24,26 @@ void Run(const cli::MeasureArgs& args, const cli::GlobalOptions& globals) {
         session.Wizard(std::move(steps)), session.Prompt());
     if (!MeasureCommand(view))
         cli::ChainStopped(view, out);
-    cli::PrintLine("Document written to " + out.string());
+    cli::PrintLine(context.io.out, "Document written to " + out.string());
     // Scripts read the outcome from stdout, as from `upload`; the box above went to the terminal.
-    cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));
+    cli::PrintLine(context.io.out, tsl::ToUtf8(kUploadSuccessText));
 }
 
-Command Make() {
-    return {"run", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto args = std::make_shared<cli::MeasureArgs>();
-                auto* cmd = app.add_subcommand(
-                    "run",
-                    "The Measure button: measure, calculate with crossover detection, upload");
-                cli::AddMeasureOptions(*cmd, *args);
-                cmd->callback([args, &globals] { Run(*args, globals); });
-            }};
+class RunCommand final : public Command {
+public:
+    std::string Name() const override { return "run"; }
+    std::string Description() const override {
+        return "The Measure button: measure, calculate with crossover detection, upload";
+    }
+    void AddOptions(CLI::App& cmd) override { cli::AddMeasureOptions(cmd, args_); }
+    void Run(const Context& context) override { RunChain(args_, context); }
+
+private:
+    cli::MeasureArgs args_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<RunCommand>();
 }
 
 }  // namespace cli::run_command

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/Wav.h"
 #include "measure/Impulse.h"
 
@@ -24,17 +24,25 @@ void WriteSweep(const SweepArgs& args) {
     cli::WriteFloatWav(args.path, samples.data(), samples.size(), kSweepRate);
 }
 
-Command Make() {
-    return {"sweep", [](CLI::App& app, cli::GlobalOptions&) {
-                auto args = std::make_shared<SweepArgs>();
-                auto* cmd = app.add_subcommand(
-                    "sweep",
-                    "Write periods of the 65536-sample test sweep as a 32-bit float 48 kHz WAV");
-                cmd->add_option("out", args->path, "Output WAV file")->required();
-                cmd->add_option("--periods", args->periods, "Number of sweep periods (default 3)")
-                    ->check(CLI::Range(1, 1000));
-                cmd->callback([args] { WriteSweep(*args); });
-            }};
+class SweepCommand final : public Command {
+public:
+    std::string Name() const override { return "sweep"; }
+    std::string Description() const override {
+        return "Write periods of the 65536-sample test sweep as a 32-bit float 48 kHz WAV";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("out", args_.path, "Output WAV file")->required();
+        cmd.add_option("--periods", args_.periods, "Number of sweep periods (default 3)")
+            ->check(CLI::Range(1, 1000));
+    }
+    void Run(const Context&) override { WriteSweep(args_); }
+
+private:
+    SweepArgs args_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<SweepCommand>();
 }
 
 }  // namespace cli::sweep_command

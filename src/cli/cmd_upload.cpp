@@ -3,10 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "cli/Cli.h"
 #include "cli/CliWizard.h"
+#include "cli/Command.h"
 #include "cli/DocJson.h"
-#include "cli/UsbSession.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateStepConsole.h"
@@ -15,22 +14,30 @@
 
 namespace cli::upload_command {
 
-Command Make() {
-    return {"upload", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto path = std::make_shared<std::string>();
-                auto* cmd =
-                    app.add_subcommand("upload", "Write a document's equaliser into the subwoofer");
-                cmd->add_option("DOC", *path, "Measurement document")->required();
-                cmd->callback([path, &globals] {
-                    // The upload changes nothing in the document, so the file is left as it is.
-                    cli::CommandDocument document;
-                    cli::ReadDocument(*path, document.Data());
-                    cli::RunCommandWizard(
-                        globals.session->Bridge(), kWizardUpload, kOptionNoSave, document,
-                        StandardSteps(cli::UsbSteps(globals), ConsoleTargetDialogFactory()));
-                    cli::PrintLine(tsl::ToUtf8(kUploadSuccessText));
-                });
-            }};
+class UploadCommand final : public Command {
+public:
+    std::string Name() const override { return "upload"; }
+    std::string Description() const override {
+        return "Write a document's equaliser into the subwoofer";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cmd.add_option("DOC", path_, "Measurement document")->required();
+    }
+    void Run(const Context& context) override {
+        // The upload changes nothing in the document, so the file is left as it is.
+        cli::CommandDocument document;
+        cli::ReadDocument(path_, document.Data());
+        cli::RunCommandWizard(context, kWizardUpload, kOptionNoSave, document,
+                              StandardSteps(cli::UsbSteps(context), ConsoleTargetDialogFactory()));
+        cli::PrintLine(context.io.out, tsl::ToUtf8(kUploadSuccessText));
+    }
+
+private:
+    std::string path_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<UploadCommand>();
 }
 
 }  // namespace cli::upload_command

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Analyse.h"
-#include "cli/Cli.h"
+#include "cli/Command.h"
 #include "cli/ConsoleMainView.h"
 #include "cli/DocJson.h"
 #include "cli/MeasureSession.h"
@@ -27,14 +27,14 @@ nlohmann::ordered_json DifferenceJson(const std::optional<LevelDifference>& d) {
     return {{"rms_db", d->rmsDb}, {"max_db", d->maxDb}};
 }
 
-void Verify(const VerifyArgs& args, const cli::GlobalOptions& globals) {
+void Verify(const VerifyArgs& args, const Context& context) {
     std::optional<std::pair<double, double>> band;
     if (!args.band.empty()) {
         cli::AnalyseOptions parsed;
         cli::ParseBand(args.band, parsed);
         band = {parsed.bandLow, parsed.bandHigh};
     }
-    cli::MeasureSession session(args.measure, globals);
+    cli::MeasureSession session(args.measure, context);
     CTessalineDoc document(&session.Prompt());
     const std::filesystem::path out = session.Out();
     cli::ReadDocument(out.string(), document.Data());
@@ -53,21 +53,30 @@ void Verify(const VerifyArgs& args, const cli::GlobalOptions& globals) {
                                 {"gain_left_db", report->gainLeftDb},
                                 {"calculated", DifferenceJson(report->calculated)},
                                 {"target", DifferenceJson(report->target)}};
-    cli::PrintLine(json.dump());
+    cli::PrintLine(context.io.out, json.dump());
 }
 
-Command Make() {
-    return {"verify", [](CLI::App& app, cli::GlobalOptions& globals) {
-                auto args = std::make_shared<VerifyArgs>();
-                args->measure.minPositions = kMinVerifyPositions;
-                auto* cmd = app.add_subcommand("verify",
-                                               "Measure again after an upload and compare with the "
-                                               "calculated curve and the target");
-                cli::AddMeasureOptions(*cmd, args->measure);
-                cmd->add_option("--band", args->band,
-                                "Compare over LO:HI in Hz (default: the document's fit band)");
-                cmd->callback([args, &globals] { Verify(*args, globals); });
-            }};
+class VerifyCommand final : public Command {
+public:
+    VerifyCommand() { args_.measure.minPositions = kMinVerifyPositions; }
+    std::string Name() const override { return "verify"; }
+    std::string Description() const override {
+        return "Measure again after an upload and compare with the calculated curve and the "
+               "target";
+    }
+    void AddOptions(CLI::App& cmd) override {
+        cli::AddMeasureOptions(cmd, args_.measure);
+        cmd.add_option("--band", args_.band,
+                       "Compare over LO:HI in Hz (default: the document's fit band)");
+    }
+    void Run(const Context& context) override { Verify(args_, context); }
+
+private:
+    VerifyArgs args_;
+};
+
+std::unique_ptr<Command> Make() {
+    return std::make_unique<VerifyCommand>();
 }
 
 }  // namespace cli::verify_command

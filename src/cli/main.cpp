@@ -1,13 +1,12 @@
-#include <algorithm>
-#include <cstdio>
-#include <exception>
-#include <functional>
+// tessaline-cli: chooses this build's platform devices (libusb, PortAudio/ALSA and, with Qt, PNG
+// pictures) and hands the command line to the commands' library, which parses and runs it.
+
+#include <unistd.h>
+
 #include <iostream>
-#include <string>
 
 #include "app/AppText.h"
-#include "cli/Commands.h"
-#include "cli/UsbSession.h"
+#include "cli/Cli.h"
 #include "measure/PortAudioRecorder.h"
 #include "sublink/LibusbTransport.h"
 #include "threading/Errors.h"
@@ -19,9 +18,8 @@
 
 namespace {
 
-// This executable's platform devices: libusb, PortAudio/ALSA and, with Qt, PNG pictures.
-cli::Backends PlatformBackends() {
-    cli::Backends backends;
+Env::Backends PlatformBackends() {
+    Env::Backends backends;
     backends.usbBus = [](std::vector<CUsbController::UsbId> ids) {
         return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
     };
@@ -42,51 +40,11 @@ cli::Backends PlatformBackends() {
 int main(int argc, char** argv) {
     Threading::UsePassiveWaitPolicy(argv);
     Threading::KeepFreedMemoryForReuse();
-    CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
-    app.require_subcommand(1);
-    app.set_version_flag("--version", "tessaline-cli version " + tsl::ToUtf8(ProgramVersionText()),
-                         "Print the program's version and exit");
-    cli::GlobalOptions globals;
-    globals.backends = PlatformBackends();
-    app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
-    cli::AddUsbOptions(app, globals);
-    for (const cli::Command& command : cli::Commands())
-        command.setup(app, globals);
-    // Global options may follow the command name of every command, nested ones included.
-    std::function<void(CLI::App&)> fallThrough = [&fallThrough](CLI::App& parent) {
-        for (CLI::App* command : parent.get_subcommands({})) {
-            command->fallthrough();
-            fallThrough(*command);
-        }
-    };
-    fallThrough(app);
-
-    int status = 0;
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::Success& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return 1;
-    } catch (const cli::UsageError& e) {
-        std::cerr << e.what() << '\n';
-        return 1;
-    } catch (const cli::CliFailure& e) {
-        std::cerr << e.what() << '\n';
-        status = 2;
-    } catch (const std::exception& e) {
-        std::cerr << tsl::ToUtf8(tsl::ExceptionText(e)) << '\n';
-        status = 2;
-    }
-    // The simulated subwoofer is saved whatever the command did; a failed save fails the run.
-    try {
-        if (globals.session)
-            globals.session->Finish();
-    } catch (const std::exception& e) {
-        std::cerr << tsl::ToUtf8(tsl::ExceptionText(e)) << '\n';
-        status = 2;
-    }
-    std::cout.flush();
-    return status;
+    cli::Program program;
+    program.version = tsl::ToUtf8(ProgramVersionText());
+    program.backends = PlatformBackends();
+    Env::ReadVariables(program.defaults);
+    const cli::Io io{std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) != 0,
+                     ::isatty(STDERR_FILENO) != 0};
+    return cli::RunCommandLine(argc, argv, io, program);
 }

@@ -136,19 +136,18 @@ StateFileLock::StateFileLock(const std::filesystem::path& stateFile) {
     const std::filesystem::path path = stateFile.string() + ".lock";
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0)
-        throw tsl::wruntime_error(L"Cannot lock the simulation state: \"" + path.wstring() +
-                                  L"\" could not be opened: " +
-                                  Threading::SaveFailureReason(errno) + L".");
+        throw tsl::wruntime_error(L"Cannot lock the simulation state: '" + path.wstring() +
+                                  L"' could not be opened: " + Threading::SaveFailureReason(errno));
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd_);
         fd_ = -1;
         if (error == EWOULDBLOCK)
-            throw tsl::wruntime_error(L"The simulation state \"" + stateFile.wstring() +
-                                      L"\" is in use by another command or window; start this "
-                                      L"one when it has ended.");
-        throw tsl::wruntime_error(L"Cannot lock the simulation state \"" + path.wstring() +
-                                  L"\": " + Threading::SaveFailureReason(error) + L".");
+            throw tsl::wruntime_error(L"The simulation state '" + stateFile.wstring() +
+                                      L"' is in use by another command; run this one when it "
+                                      L"has ended");
+        throw tsl::wruntime_error(L"Cannot lock the simulation state '" + path.wstring() + L"': " +
+                                  Threading::SaveFailureReason(error));
     }
 }
 

@@ -30,8 +30,9 @@ std::optional<SimState> LoadState(const std::string& path);
 void SaveState(const SimState& state, const std::string& path,
                Threading::FileCalls& calls = Threading::FileCalls::System());
 
-// Holds "STATE.lock" (an exclusive flock, as tessaline-cli takes it) for its lifetime, so that
-// programs sharing a state file never run at once and one never overwrites the other's state.
+// Holds "STATE.lock" (an exclusive flock) for its lifetime, so that programs sharing a state file
+// (the window and the command line alike) never run at once and one never overwrites the other's
+// state.
 // Raises tsl::wruntime_error when another program holds it or it cannot be taken.
 class StateFileLock {
 public:

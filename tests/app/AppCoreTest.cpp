@@ -42,11 +42,12 @@ TEST(AppOptions, DocumentSimulationAndBrand) {
     AppOptions o = ParseAppArguments({"room.CVD", "--sim-model", "256", "--brand", "second"});
     EXPECT_TRUE(o.error.empty()) << o.error;
     EXPECT_EQ(o.document, "room.CVD");
-    EXPECT_TRUE(o.simulate);  // a simulation option implies the simulation
-    EXPECT_EQ(o.simModel, 256);
+    EXPECT_TRUE(o.environment.simulate);  // a simulation option implies the simulation
+    EXPECT_EQ(o.environment.simModel, 256);
     EXPECT_EQ(o.brand, Brand::Second);
 
     EXPECT_TRUE(ParseAppArguments({}).document.empty());
+    EXPECT_TRUE(ParseAppArguments({"--trace"}).environment.trace);
     EXPECT_FALSE(ParseAppArguments({"--sim-model", "70000"}).error.empty());
     EXPECT_FALSE(ParseAppArguments({"--sim-model", "12x"}).error.empty());
     EXPECT_FALSE(ParseAppArguments({"--sim-room"}).error.empty());

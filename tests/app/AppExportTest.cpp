@@ -75,7 +75,7 @@ TEST(AppExport, TheMicrophoneDialogRefusesABadFileByItsLineAndKeepsAGoodChoice) 
     std::ofstream(narrow) << "20 0\n30 0.5\n";
     std::ofstream(good) << "* mic\n20 0\n500 0.5 4\n";
     AppOptions options;
-    options.simulate = true;
+    options.environment.simulate = true;
     AppSession session(options);
     const auto devices = session.RecordingDevices();
     ASSERT_EQ(devices.size(), 2u);

@@ -28,8 +28,8 @@ int Count(const std::vector<QString>& texts, const QString& part) {
 TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocument) {
     TempDir dir;
     AppOptions options;
-    options.simulate = true;
-    options.simState = dir.path / "sub.json";
+    options.environment.simulate = true;
+    options.environment.simState = dir.path / "sub.json";
     AppSession session(options);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;  // OK to the welcome, the setup, the prompts and the boxes
@@ -117,7 +117,7 @@ namespace {
 // rebuilt message, Cancel ends the measurement with its message and nothing in the document.
 TEST(AppMeasure, ABusySubwooferShowsTheCheckWindowAndCancelEndsTheChain) {
     AppOptions options;
-    options.simFaults = {"busy"};
+    options.environment.simFaults = {"busy"};
     AppSession session(options);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;

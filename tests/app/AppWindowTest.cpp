@@ -83,7 +83,7 @@ TEST(AppStartup, ABadDocumentOnTheCommandLineIsNamedAndANewOneOpens) {
 TEST(AppStartup, TheSimulationStateIsLockedWhileTheProgramRunsAndSavedAfterEachStep) {
     TempDir dir;
     AppOptions options = SimulatedOn(CurvesDocument(dir));
-    options.simState = dir.path / "sub.json";
+    options.environment.simState = dir.path / "sub.json";
     const auto refused = [&] {
         try {
             AppSession other(options);
@@ -93,23 +93,24 @@ TEST(AppStartup, TheSimulationStateIsLockedWhileTheProgramRunsAndSavedAfterEachS
         return std::string();
     };
     {
-        const int fd = ::open((options.simState.string() + ".lock").c_str(), O_RDWR | O_CREAT,
-                              0644);  // as a running command holds it
+        const int fd =
+            ::open((options.environment.simState.string() + ".lock").c_str(), O_RDWR | O_CREAT,
+                   0644);  // as a running command holds it
         ASSERT_GE(fd, 0);
         ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-        EXPECT_NE(refused().find("is in use by another command or window"), std::string::npos);
+        EXPECT_NE(refused().find("is in use by another command"), std::string::npos);
         ::close(fd);
     }
     AppSession session(options);
-    EXPECT_NE(refused().find("is in use by another command or window"), std::string::npos);
+    EXPECT_NE(refused().find("is in use by another command"), std::string::npos);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;
     ASSERT_TRUE(app.Start());
-    EXPECT_FALSE(std::filesystem::exists(options.simState));
+    EXPECT_FALSE(std::filesystem::exists(options.environment.simState));
     app.Frame()->StripButton(IDC_ERASE)->click();
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_TRUE(answerer.boxes[0].endsWith(QString::fromStdWString(kEraseSuccessText)));
-    EXPECT_TRUE(std::filesystem::exists(options.simState));
+    EXPECT_TRUE(std::filesystem::exists(options.environment.simState));
 }
 
 TEST(AppStartup, ExitInTheWelcomeDialogEndsBeforeAnyWindow) {

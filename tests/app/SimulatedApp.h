@@ -17,7 +17,7 @@
 // No document: the welcome dialog opens first.
 inline AppOptions SimulatedOn(const std::filesystem::path& document = {}) {
     AppOptions o;
-    o.simulate = true;
+    o.environment.simulate = true;
     o.document = document;
     return o;
 }

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work.path());
 
     AppOptions options;
-    options.simulate = true;
+    options.environment.simulate = true;
     AppSession session(options);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;

@@ -1,4 +1,4 @@
-// tessaline-cli doc, block and cal on files made here, run as a user would.
+// tessaline-cli doc, block and cal on files made here, run in process.
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "support/CliRunner.h"
+#include "cli/InProcessCli.h"
 
 namespace {
 
 using testsupport::CliRun;
 
-class DocumentCli : public testsupport::CliTest {
+class DocumentCli : public testsupport::InProcessCliTest {
 protected:
-    DocumentCli() : CliTest("cli_doc_") {}
+    DocumentCli() : InProcessCliTest("cli_doc_") {}
 
     std::string WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = (dir / name).string();

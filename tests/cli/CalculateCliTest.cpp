@@ -1,9 +1,9 @@
-// tessaline-cli calculate on documents made from synthetic rooms, run as a user would.
+// tessaline-cli calculate on documents made from synthetic rooms, run in process.
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include "support/CliRunner.h"
+#include "cli/InProcessCli.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,9 +44,9 @@ std::pair<double, double> Deviation(const CCurve& a, const CCurve& b, double lev
     return {n ? std::sqrt(sum / n) : 0.0, largest};
 }
 
-class CalculateCli : public testsupport::CliTest {
+class CalculateCli : public testsupport::InProcessCliTest {
 protected:
-    CalculateCli() : CliTest("cli_calc_") {}
+    CalculateCli() : InProcessCliTest("cli_calc_") {}
     std::string Document(bool withMeasurements, int32_t crossover = 200, double levelDb = 0.0) {
         DocData d;
         d.modelId = 0x114;

@@ -1,6 +1,6 @@
 #pragma once
-// Runs the tessaline-cli binary as a user would, in a fresh folder per test. The including test
-// target defines TESSALINE_CLI as the binary's path.
+// Runs tessaline-cli in a fresh folder per test as a user would, the binary itself (CliTest: the
+// including target defines TESSALINE_CLI as its path); InProcessCli.h runs it in this process.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -25,11 +25,10 @@ inline std::string Slurp(const std::filesystem::path& p) {
     return s.str();
 }
 
-// `dir` is created before each test and removed after it; Cli() runs the binary with stdin
-// closed, so any prompt not answered by options fails instead of waiting.
-class CliTest : public ::testing::Test {
+// `dir` is created before each test and removed after it.
+class CliFolderTest : public ::testing::Test {
 protected:
-    explicit CliTest(const std::string& prefix)
+    explicit CliFolderTest(const std::string& prefix)
         : dir(std::filesystem::temp_directory_path() /
               (prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name())) {}
     void SetUp() override {
@@ -37,6 +36,16 @@ protected:
         std::filesystem::create_directories(dir);
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::filesystem::path dir;
+};
+
+#ifdef TESSALINE_CLI
+// Cli() runs the binary with stdin closed, so any prompt not answered by options fails instead
+// of waiting.
+class CliTest : public CliFolderTest {
+protected:
+    using CliFolderTest::CliFolderTest;
 
     CliRun Cli(const std::string& args) {
         const std::filesystem::path out = dir / "out.txt", err = dir / "err.txt";
@@ -49,8 +58,7 @@ protected:
         r.err = Slurp(err);
         return r;
     }
-
-    std::filesystem::path dir;
 };
+#endif
 
 }  // namespace testsupport

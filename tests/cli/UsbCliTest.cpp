@@ -1,12 +1,9 @@
-// The USB commands of tessaline-cli against the simulated subwoofer, run as a user would.
+// The USB commands of tessaline-cli against the simulated subwoofer, run in process.
 
 #include <gtest/gtest.h>
 
-#include "support/CliRunner.h"
+#include "cli/InProcessCli.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -28,9 +25,9 @@ namespace fs = std::filesystem;
 using testsupport::CliRun;
 using testsupport::Slurp;
 
-class CliUsb : public testsupport::CliTest {
+class CliUsb : public testsupport::InProcessCliTest {
 protected:
-    CliUsb() : CliTest("cli_usb_") {}
+    CliUsb() : InProcessCliTest("cli_usb_") {}
 
     std::string Document(uint16_t model) {
         DocData data;
@@ -162,34 +159,6 @@ TEST_F(CliUsb, GlobalOptionsAreAcceptedAfterEveryCommandName) {
     EXPECT_EQ(version.code, 0) << version.err;
     EXPECT_EQ(version.out.rfind("tessaline-cli version ", 0), 0u) << version.out;
     EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1);
-}
-
-// Commands sharing a state file never run at once: a second one is refused while the first holds
-// the state, and neither tears the file.
-TEST_F(CliUsb, TheStateFileIsLockedForTheWholeCommand) {
-    const std::string doc = Document(275);
-    ASSERT_EQ(Cli("--sim-state " + State() + " upload " + doc).code, 0);
-    const std::string before = Slurp(State());
-    {
-        const int fd = ::open((State() + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-        CliRun busy = Cli("--sim-state " + State() + " erase");
-        ::close(fd);
-        EXPECT_EQ(busy.code, 2);
-        EXPECT_EQ(busy.err, "The simulation state '" + State() +
-                                "' is in use by another command; run this one when it has "
-                                "ended\n");
-        EXPECT_TRUE(busy.out.empty());
-    }
-    EXPECT_EQ(Slurp(State()), before);
-    // Four at once: each either ran or was refused, and the state is whole.
-    const std::string one = std::string(TESSALINE_CLI) + " --sim-state " + State() + " erase";
-    const std::string all =
-        "(" + one + " & " + one + " & " + one + " & " + one + " & wait) " + ">/dev/null 2>&1";
-    ASSERT_EQ(std::system(all.c_str()), 0);
-    EXPECT_TRUE(nlohmann::json::accept(Slurp(State())));
-    EXPECT_EQ(Cli("--sim-state " + State() + " erase").code, 0);
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
-// tessaline-cli measure and run against the simulated subwoofer, room and microphone, run as a
-// user would.
+// tessaline-cli measure and run against the simulated subwoofer, room and microphone, run in
+// process.
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <nlohmann/json.hpp>
-#include "support/CliRunner.h"
+#include "cli/InProcessCli.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -53,11 +51,11 @@ double ShapeDeviationDb(const CCurve& a, const CCurve& b) {
     return std::sqrt(sum / static_cast<double>(d.size()));
 }
 
-class MeasureCli : public testsupport::CliTest {
+class MeasureCli : public testsupport::InProcessCliTest {
 protected:
-    MeasureCli() : CliTest("cli_measure_") {}
+    MeasureCli() : InProcessCliTest("cli_measure_") {}
     CliRun Cli(const std::string& args) {
-        return CliTest::Cli(args + " --cal-dir " + (dir / "cal").string());
+        return InProcessCliTest::Cli(args + " --cal-dir " + (dir / "cal").string());
     }
 };
 
@@ -148,67 +146,6 @@ TEST_F(MeasureCli, WithoutASubwooferTheMeasurementFails) {
     EXPECT_FALSE(fs::exists(dir / "x.ktsl"));
 }
 
-// Runs the binary with stderr on a pipe; at the first stderr line holding `at`, sends Ctrl-C.
-CliRun InterruptedAt(const std::string& args, const std::string& at) {
-    std::vector<std::string> words;
-    std::istringstream split(args);
-    for (std::string w; split >> w;)
-        words.push_back(w);
-    int pipe[2];
-    if (::pipe(pipe) != 0)
-        return {};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(pipe[1], 2);
-        ::close(pipe[0]);
-        ::close(pipe[1]);
-        std::freopen("/dev/null", "r", stdin);
-        std::freopen("/dev/null", "w", stdout);
-        std::vector<char*> argv{const_cast<char*>(TESSALINE_CLI)};
-        for (auto& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        ::execv(TESSALINE_CLI, argv.data());
-        std::_Exit(127);
-    }
-    ::close(pipe[1]);
-    CliRun r;
-    bool sent = false;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) {
-        r.err.append(buffer, static_cast<size_t>(n));
-        if (!sent && r.err.find(at) != std::string::npos) {
-            ::kill(child, SIGINT);
-            sent = true;
-        }
-    }
-    ::close(pipe[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-// Ctrl-C with --yes aborts at once: nothing after the abort runs, the document is as it was.
-TEST_F(MeasureCli, CtrlCAbortsTheRunAndNothingAfterItRuns) {
-    const std::string doc = (dir / "kept.ktsl").string();
-    const std::string state = (dir / "sub.json").string();
-    ASSERT_EQ(CliTest::Cli("doc new " + doc).code, 0);
-    const std::string before = Slurp(doc);
-    CliRun r = InterruptedAt("--simulate --sim-state " + state + " run --yes --out " + doc +
-                                 " --cal-dir " + (dir / "cal").string(),
-                             "Please move the microphone to position 2");
-    EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_NE(r.err.find("Aborted (Ctrl-C) during the Measure step.\nNothing was written to \"" +
-                         doc + "\".\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(r.err.find("Please move the microphone to position 4"), std::string::npos);
-    EXPECT_EQ(r.err.find("== Calculate =="), std::string::npos);
-    EXPECT_EQ(Slurp(doc), before);
-    EXPECT_TRUE(nlohmann::json::parse(Slurp(state)).at("flash").empty());
-}
-
 // A save that fails fails the command, claims nothing, keeps the data under another name and
 // stops the chain before the upload. The simulated microphone's calibration folder is the user's
 // own, whoever made the shared one.
@@ -220,7 +157,7 @@ TEST_F(MeasureCli, AFailedSaveFailsTheCommandAndKeepsTheMeasurements) {
     const std::string savedTmp = oldTmp ? oldTmp : "";
     ::setenv("TMPDIR", tmp.c_str(), 1);
     const std::string lost = (dir / "missing" / "x.ktsl").string();
-    CliRun measured = CliTest::Cli("--simulate measure --yes --positions 5 --out " + lost);
+    CliRun measured = InProcessCliTest::Cli("--simulate measure --yes --positions 5 --out " + lost);
     const std::string state = (dir / "sub.json").string();
     CliRun run = Cli("--simulate --sim-state " + state + " run --yes --out " +
                      (dir / "gone" / "y.ktsl").string());

@@ -1,25 +1,25 @@
 // tessaline-cli export and eq on a document made here, and the measuring commands with any
-// recording device and a plain-text calibration file.
+// recording device and a plain-text calibration file, run in process.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <fstream>
 
+#include "cli/InProcessCli.h"
 #include "document/DocData.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
 #include "measure/TextCalibration.h"
-#include "support/CliRunner.h"
 
 namespace {
 
 using testsupport::CliRun;
 using testsupport::Slurp;
 
-class ExportCli : public testsupport::CliTest {
+class ExportCli : public testsupport::InProcessCliTest {
 protected:
-    ExportCli() : CliTest("cli_export_") {}
+    ExportCli() : InProcessCliTest("cli_export_") {}
 
     std::string WriteDocument() {
         DocData data;
@@ -39,53 +39,6 @@ protected:
         return path;
     }
 };
-
-#ifdef TESSALINE_CLI_PNG
-// Width and height from a PNG's IHDR chunk.
-std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes) {
-    auto word = [&](size_t at) {
-        return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
-               uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
-    };
-    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0)
-        return {0, 0};
-    return {word(16), word(20)};
-}
-#endif
-
-}  // namespace
-
-TEST_F(ExportCli, WritesTextSvgAndPngAndListsTheEqualiser) {
-    const std::string doc = WriteDocument();
-    const auto txt = dir / "pos3.txt", svg = dir / "g.svg";
-    std::string pictures = " --svg " + svg.string();
-#ifdef TESSALINE_CLI_PNG
-    const auto png = dir / "g.png";
-    pictures += " --png " + png.string();
-#endif
-    const CliRun r = Cli("export " + doc + " --curve position=3 --out " + txt.string() + pictures +
-                         " --width 800 --height 450 --title Room");
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(r.out.empty());
-    const auto back = Security::ReadTextCalibration(txt);
-    ASSERT_EQ(back.curve->Count(), 50);
-    EXPECT_NEAR(back.curve->First()[49], -12.0 - 4.9, 0.0005);
-    EXPECT_NE(Slurp(svg).find("width=\"800\" height=\"450\""), std::string::npos);
-    EXPECT_NE(Slurp(svg).find(">Room<"), std::string::npos);
-#ifdef TESSALINE_CLI_PNG
-    std::ifstream in(png, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(PngSize(bytes), std::make_pair(800u, 450u));
-    EXPECT_GT(bytes.size(), 2000u);
-#endif
-
-    const CliRun eq = Cli("eq " + doc + " --json");
-    ASSERT_EQ(eq.code, 0) << eq.err;
-    const auto j = nlohmann::json::parse(eq.out);
-    EXPECT_EQ(j["rate_hz"], 3000.0);
-    EXPECT_EQ(j["sections"].size(), 10u);
-    EXPECT_EQ(j["sections"][0]["shape"], "flat");
-}
 
 TEST_F(ExportCli, RefusesBadChoicesWithTheirMessage) {
     const std::string doc = WriteDocument();
@@ -141,3 +94,5 @@ TEST_F(ExportCli, MeasuresWithAnyDeviceAndATextCalibration) {
         EXPECT_EQ(r.err.find("Please move the microphone"), std::string::npos) << r.err;
     }
 }
+
+}  // namespace

@@ -1,21 +1,22 @@
-// tessaline-cli verify, doc positions and doc drop against the simulated subwoofer and room.
+// tessaline-cli verify, doc positions and doc drop against the simulated subwoofer and room,
+// run in process.
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include "cli/InProcessCli.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
-#include "support/CliRunner.h"
 #include "export/PlotModel.h"
 
 namespace {
 
 using testsupport::CliRun;
 
-class VerifyCli : public testsupport::CliTest {
+class VerifyCli : public testsupport::InProcessCliTest {
 protected:
-    VerifyCli() : CliTest("cli_verify_") {}
+    VerifyCli() : InProcessCliTest("cli_verify_") {}
     CliRun Sim(const std::string& args) {
         return Cli("--simulate --sim-state " + (dir / "sub.json").string() + " " + args +
                    " --yes --cal-dir " + (dir / "cal").string());
