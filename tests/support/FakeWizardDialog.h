@@ -41,8 +41,11 @@ public:
     void PressAbort() { OnAbort(); }
     void PressEscape() { OnCancel(); }
 
-    // Gives up (result -1) after this many empty turns of the loop.
-    static constexpr int kMaxIdleTurns = 400;
+    // Gives up (result -1) after this many empty turns of the loop: a hung wizard fails its test
+    // instead of blocking it. A turn of the virtual clock takes its real grace (a few ms), so this
+    // leaves a step tens of seconds, enough for a fit under ThreadSanitizer; giving up earlier
+    // would end the dialog under a step that still reports to it.
+    static constexpr int kMaxIdleTurns = 6000;
 
 protected:
     void DrawCaption(const std::wstring& caption) override;
