@@ -1,10 +1,5 @@
 #include "cli/UsbSession.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -62,26 +57,20 @@ std::shared_ptr<CUsbController::IUsbBus> MakeUsbBus(const GlobalOptions& g) {
 Session::StateLock::StateLock(const std::string& stateFile) {
     // A lock file beside the state: the state itself is replaced by each save.
     const std::string path = stateFile + ".lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0)
+    lock_ = std::make_unique<Threading::FileLock>(path);
+    if (lock_->State() == Threading::FileLock::Result::Locked)
+        return;
+    if (lock_->State() == Threading::FileLock::Result::Busy)
+        throw CliFailure("The simulation state '" + stateFile +
+                         "' is in use by another command; run this one when it has ended");
+    const std::string reason = std::strerror(lock_->Error());
+    if (lock_->OpenFailed())
         throw CliFailure("Cannot lock the simulation state: '" + path +
-                         "' could not be opened: " + std::strerror(errno));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd_);
-        fd_ = -1;
-        if (error == EWOULDBLOCK)
-            throw CliFailure("The simulation state '" + stateFile +
-                             "' is in use by another command; run this one when it has ended");
-        throw CliFailure("Cannot lock the simulation state '" + path +
-                         "': " + std::strerror(error));
-    }
+                         "' could not be opened: " + reason);
+    throw CliFailure("Cannot lock the simulation state '" + path + "': " + reason);
 }
 
-Session::StateLock::~StateLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+Session::StateLock::~StateLock() = default;
 
 Session::Session(const GlobalOptions& g)
     : driver_(g.backends.driver), recorders_(g.backends.recorders) {

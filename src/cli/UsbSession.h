@@ -9,6 +9,7 @@
 #include "measure/AudioRec.h"
 #include "sublink/Discovery.h"
 #include "sublink/UsbEnvironment.h"
+#include "threading/FileLock.h"
 #include "threading/MessageBridge.h"
 #include "wizard/MeasureStep.h"
 
@@ -56,7 +57,7 @@ private:
         StateLock& operator=(const StateLock&) = delete;
 
     private:
-        int fd_ = -1;
+        std::unique_ptr<Threading::FileLock> lock_;
     };
 
     std::unique_ptr<StateLock> stateLock_;

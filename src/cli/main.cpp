@@ -6,8 +6,13 @@
 
 #include "cli/Commands.h"
 #include "cli/UsbSession.h"
+#ifdef _WIN32
+#include "measure/WinAudioRecorder.h"
+#include "sublink/WinUsbTransport.h"
+#else
 #include "measure/PortAudioRecorder.h"
 #include "sublink/LibusbTransport.h"
+#endif
 #include "threading/Errors.h"
 #include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
@@ -17,12 +22,20 @@
 
 namespace {
 
-// This executable's platform devices: libusb, PortAudio/ALSA and, with Qt, PNG pictures.
+// This executable's platform devices: libusb and PortAudio/ALSA, or on Windows WinUSB and the
+// Windows recorders; with Qt, PNG pictures.
 cli::Backends PlatformBackends() {
     cli::Backends backends;
+#ifdef _WIN32
+    // The subwoofer's interface class finds it; ids are not needed.
+    backends.usbBus = [](std::vector<CUsbController::UsbId>) {
+        return std::make_shared<CUsbController::WinUsbBus>();
+    };
+#else
     backends.usbBus = [](std::vector<CUsbController::UsbId> ids) {
         return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
     };
+#endif
     backends.driver = CUsbController::DriverSupport::Platform;
     backends.recorders = AudioSampler::CreateEnumerator;
 #ifdef TESSALINE_PNG
@@ -42,6 +55,7 @@ int main(int argc, char** argv) {
     Threading::KeepFreedMemoryForReuse();
     CLI::App app{"tessaline-cli: measure a room, fit and write a subwoofer equaliser"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "tessaline-cli " TESSALINE_VERSION);
     cli::GlobalOptions globals;
     globals.backends = PlatformBackends();
     app.add_flag("--trace", globals.trace, "Print every USB command, reply and control request");
