@@ -2,10 +2,15 @@
 
 #include <cstdlib>
 
+#ifdef _WIN32
+#include "measure/WinAudioRecorder.h"
+#include "sublink/WinUsbTransport.h"
+#else
 #include "measure/PortAudioRecorder.h"
+#include "sublink/LibusbTransport.h"
+#endif
 #include "sim/SimScene.h"
 #include "sim/SimState.h"
-#include "sublink/LibusbTransport.h"
 #include "threading/Errors.h"
 
 namespace {
@@ -60,7 +65,12 @@ AppSession::AppSession(const AppOptions& options) {
         if (!CUsbController::ParseUsbIdList(env, ids))
             throw tsl::wruntime_error(L"TESSALINE_USB_IDS must be VVVV:PPPP,...: " +
                                       tsl::FromUtf8(env));
+#ifdef _WIN32
+    // The subwoofer's interface class finds it; ids are not needed.
+    bus_ = std::make_shared<CUsbController::WinUsbBus>();
+#else
     bus_ = std::make_shared<CUsbController::LibusbBus>(std::move(ids));
+#endif
 }
 
 AppSession::~AppSession() = default;

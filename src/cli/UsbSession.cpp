@@ -125,9 +125,15 @@ MeasureEnvironment UsbSteps(const GlobalOptions& globals) {
 }
 
 void AddUsbOptions(CLI::App& app, GlobalOptions& g) {
+#ifdef _WIN32
+    app.add_option("--usb-id", g.usbIds,
+                   "Checked, but not needed on Windows: the subwoofer is found by its driver's "
+                   "device interface class (also TESSALINE_USB_IDS=VVVV:PPPP,...)");
+#else
     app.add_option("--usb-id", g.usbIds,
                    "USB vendor:product id of a subwoofer, VVVV:PPPP in hexadecimal (repeatable; "
                    "also TESSALINE_USB_IDS=VVVV:PPPP,...)");
+#endif
     app.add_flag("--simulate", g.simulate, "Talk to one simulated subwoofer instead of USB");
     app.add_option("--sim-model", g.simModel,
                    "Model identifier of the simulated subwoofer (default 275, \"KT1\")");
