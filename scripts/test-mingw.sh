@@ -34,7 +34,7 @@ if [ "$stage" = build ] || [ "$stage" = all ]; then
     "$wine" wineboot -i >/dev/null 2>&1
   fi
   # One wine server for the whole phase, so that each program starts at once.
-  "$wineserver" -p
+  "$wineserver" -p 2>/dev/null || true  # already running: that one serves
 fi
 if [ "$stage" = all ]; then
   trap '"$wineserver" -k 2>/dev/null || true' EXIT
