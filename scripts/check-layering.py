@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Keeps the library layering: no cycle among the project's targets, Qt only in the window
 libraries (by their links and by the headers their sources include), no library reaching a USB or
-audio backend but the backend itself (the executables choose them), and no test or fuzz
-executable reaching a platform backend (Qt, libusb, PortAudio, ALSA) unless it tests that backend.
+audio backend but the backend itself (the executables choose them), no test or fuzz executable
+reaching a platform backend (Qt, libusb, PortAudio/ALSA, WinUSB, the Windows audio interfaces)
+unless it tests that backend, and no file of the Qt libraries including a POSIX, Linux or Windows
+header (Qt itself stands between them and the system; read from the build's
+compile_commands.json and the project headers they include).
 
 Usage: check-layering.py SOURCE_DIR [BUILD_DIR] [--graph DOT]...
 The target graph comes from CMake's --graphviz output: of the given configures (--graph, as many
@@ -21,12 +24,18 @@ BACKENDS = {
     "libusb": (re.compile(r"^tsl_sublink_libusb$|LIBUSB|libusb"), re.compile(r"libusb-1\.0")),
     "PortAudio/ALSA": (re.compile(r"^tsl_capture_portaudio$|PORTAUDIO|ALSA|libportaudio|libasound"),
                        re.compile(r"libportaudio|libasound")),
+    "WinUSB": (re.compile(r"^tsl_sublink_winusb$|^(setupapi|winusb|psapi)$"),
+               re.compile(r"(?i)winusb\.dll|setupapi\.dll")),
+    "Windows audio": (re.compile(r"^tsl_capture_win$|^(ole32|winmm)$"),
+                      re.compile(r"(?i)winmm\.dll|mmdevapi\.dll")),
 }
 
 # The executables that test a backend (or are a front-end) and may reach it.
 ALLOWED = {
     "sublink_libusb_tests": {"libusb"},
     "sublink_umockdev_tests": {"libusb"},
+    "sublink_winusb_tests": {"WinUSB"},
+    "measure_win_audio_tests": {"Windows audio"},
     "measure_portaudio_tests": {"PortAudio/ALSA"},
     "ui_qt_tests": {"Qt"},
     "app_tests": {"Qt"},
@@ -34,8 +43,9 @@ ALLOWED = {
 }
 
 # The libraries that are a USB or audio backend; every other library reaches none of them.
-DEVICE_BACKENDS = ("libusb", "PortAudio/ALSA")
-BACKEND_LIBRARIES = {"tsl_sublink_libusb": "libusb", "tsl_capture_portaudio": "PortAudio/ALSA"}
+DEVICE_BACKENDS = ("libusb", "PortAudio/ALSA", "WinUSB", "Windows audio")
+BACKEND_LIBRARIES = {"tsl_sublink_libusb": "libusb", "tsl_capture_portaudio": "PortAudio/ALSA",
+                     "tsl_sublink_winusb": "WinUSB", "tsl_capture_win": "Windows audio"}
 
 # The source folders whose libraries may be Qt; a source elsewhere under src/ that includes a Qt
 # header breaks the layering.
@@ -100,6 +110,58 @@ QT_LIBRARIES = {"tsl_graph_qt", "tsl_ui_qt", "tsl_export_qt", "tsl_app_qt"}
 
 # Programs a test only runs (a build-order dependency, not a link).
 PROGRAMS = {"tessaline-cli", "tessaline", "tessaline-bench", "tessaline-gui-bench"}
+
+
+# System headers the Qt libraries' files must not include: POSIX, Linux and Windows interfaces
+# and the backends' own headers.
+SYSTEM_HEADER = re.compile(
+    r"^(unistd|fcntl|pthread|dlfcn|poll|termios|dirent|pwd|grp|spawn|semaphore|netdb|syslog|"
+    r"sched|malloc|io|process|direct|windows|windef|winbase|winuser|winsock2?|ws2tcpip|"
+    r"shellapi|shlobj|psapi|setupapi|winusb|mmsystem|mmreg|mmdeviceapi|audioclient|"
+    r"endpointvolume|objbase|combaseapi|initguid|libusb|portaudio)\.h$"
+    r"|^(sys|linux|asm|netinet|arpa|alsa|libusb-1\.0)/", re.IGNORECASE)
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+
+
+def qt_library_files(build_dir):
+    """The sources of the Qt libraries, from the build's compile commands."""
+    path = os.path.join(build_dir, "compile_commands.json")
+    if not os.path.exists(path):
+        return []
+    import json
+    with open(path) as f:
+        commands = json.load(f)
+    files = set()
+    for c in commands:
+        out = c.get("output", "") or c.get("command", "")
+        if any(f"CMakeFiles/{lib}.dir/" in out for lib in QT_LIBRARIES) and \
+                "_autogen" not in c["file"]:
+            files.add(os.path.normpath(os.path.join(c["directory"], c["file"])))
+    return sorted(files)
+
+
+def platform_includes(source_dir, start):
+    """(file, header) for each system header that start and the project headers it includes
+    (transitively) name."""
+    src = os.path.join(source_dir, "src")
+    found, seen, todo = [], set(), [start]
+    while todo:
+        f = todo.pop()
+        if f in seen or not os.path.exists(f):
+            continue
+        seen.add(f)
+        with open(f, errors="replace") as text:
+            for line in text:
+                m = INCLUDE.match(line)
+                if not m:
+                    continue
+                header = m.group(2)
+                local = os.path.join(src, header)
+                if m.group(1) == '"' and os.path.exists(local):
+                    todo.append(os.path.normpath(local))
+                elif SYSTEM_HEADER.search(header):
+                    found.append((os.path.relpath(f, source_dir), header))
+    return found
 
 
 def reach(edges, start):
@@ -183,6 +245,11 @@ def main():
             if hits:
                 failures.append(f"{exe} links {backend} through {', '.join(hits)}")
 
+    qt_files = qt_library_files(build_dir) if build_dir else []
+    for f in qt_files:
+        for where, header in platform_includes(source_dir, f):
+            failures.append(f"{where} (Qt library) includes the system header <{header}>")
+
     checked = 0
     if build_dir:
         walked = [w for sub in ("tests", "fuzz") for w in os.walk(os.path.join(build_dir, sub))]
@@ -200,7 +267,7 @@ def main():
     for line in failures:
         print("layering: " + line)
     print(f"layering: {len(ours)} libraries, {len(executables)} test and fuzz targets, "
-          f"{checked} executables checked with ldd: "
+          f"{checked} executables checked with ldd, {len(qt_files)} Qt library files: "
           + ("FAILED" if failures else "ok"))
     return 1 if failures else 0
 

@@ -10,6 +10,7 @@ packages=(
   portaudio19-dev libasound2-dev
   qt6-base-dev libgl-dev
   xvfb xauth dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
+  g++-mingw-w64-x86-64-posix wine64 dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the default build (with the layering check), the ASan/UBSan build,
-# the threaded tests and whole simulated runs under ThreadSanitizer, and a short fuzzing run of
-# every target. With --quick: the default build and its tests only (the inner loop).
+# the threaded tests and whole simulated runs under ThreadSanitizer, a short fuzzing run of every
+# target, and the Windows build under wine64 with the packages (scripts/test-mingw.sh). With
+# --quick: the default build and its tests only (the inner loop).
 # Compiler output is kept by ccache in the user's cache folder, so a second run is warm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -127,5 +128,21 @@ if [ $tsan_status -ne 0 ] || compgen -G "$tsan_logs/*" >/dev/null; then
 fi
 
 timed "fuzz" bash scripts/fuzz.sh
+
+# The Qt-free program cross-built for 64-bit Windows, its tests under wine64, tessaline-cli.exe
+# against the Linux build's document, and the ZIP and Debian packages.
+echo "== mingw: configure and build =="
+timed "mingw build" bash scripts/test-mingw.sh build
+echo "== mingw: tests under wine64 =="
+mingw_status=0
+# One wine program at a time: two at once have hung now and then (wine64 8.0).
+timed "mingw tests" run_ctest mingw -j 1 || mingw_status=1
+echo "== mingw: programs and packages =="
+timed "mingw programs" bash scripts/test-mingw.sh programs || mingw_status=1
+if [ $mingw_status -ne 0 ]; then
+  summary
+  echo "mingw: failed"
+  exit 1
+fi
 
 summary

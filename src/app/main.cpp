@@ -1,6 +1,6 @@
 // tessaline: the window program. Its main is the composition root: it chooses this build's
-// platform devices (libusb, PortAudio/ALSA) for the environment, which runs against them or, with
-// --simulate, against the simulated scene.
+// platform devices (libusb and PortAudio/ALSA, or WinUSB and the Windows recorders) for the
+// environment, which runs against them or, with --simulate, against the simulated scene.
 
 #include <QApplication>
 #include <QIcon>
@@ -14,23 +14,12 @@
 #include "app/CMainFrame.h"
 #include "app/CTessalineApp.h"
 #include "environment/Environment.h"
-#include "measure/PortAudioRecorder.h"
-#include "sublink/LibusbTransport.h"
+#include "environment/PlatformDevices.h"
 #include "threading/Errors.h"
 #include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
 
 namespace {
-
-Env::Backends PlatformBackends() {
-    Env::Backends backends;
-    backends.usbBus = [](std::vector<CUsbController::UsbId> ids) {
-        return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
-    };
-    backends.driver = CUsbController::DriverSupport::Platform;
-    backends.recorders = AudioSampler::CreateEnumerator;
-    return backends;
-}
 
 // TESSALINE_EXIT_WHEN_SHOWN=1: once the main window is exposed and painted, prints "shown" and
 // ends the program (the start-up benchmark measures from exec to that line).
@@ -94,7 +83,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        Env::Environment environment(options.environment, PlatformBackends(), std::cerr);
+        Env::Environment environment(options.environment, Env::PlatformDevices(), std::cerr);
         AppSession session(environment);
         int code = 0;
         {

@@ -4,38 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <iostream>
 
+#include "cli/ConsoleInterrupt.h"
 #include "threading/Errors.h"
 #include "threading/RegisteredMessages.h"
 
 namespace {
-
-extern "C" void OnInterrupt(int) {
-    ConsoleWizardDialog::RequestAbort();
-}
-
-// Routes Ctrl-C to the dialog while it is shown.
-class InterruptScope {
-public:
-    InterruptScope() {
-        struct sigaction action {};
-        action.sa_handler = &OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
-    }
-    ~InterruptScope() {
-        if (installed_)
-            sigaction(SIGINT, &previous_, nullptr);
-    }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    struct sigaction previous_ {};
-    bool installed_ = false;
-};
 
 // Answers the abort question with Yes: the abort confirmed without asking.
 class ConfirmingPrompt final : public Threading::IPrompt {

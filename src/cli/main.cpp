@@ -1,14 +1,12 @@
-// tessaline-cli: chooses this build's platform devices (libusb, PortAudio/ALSA and, with Qt, PNG
-// pictures) and hands the command line to the commands' library, which parses and runs it.
-
-#include <unistd.h>
+// tessaline-cli: chooses this build's platform devices (libusb and PortAudio/ALSA, or WinUSB and
+// the Windows recorders, and with Qt PNG pictures) and hands the command line to the commands'
+// library, which parses and runs it.
 
 #include <iostream>
 
 #include "app/AppText.h"
 #include "cli/Cli.h"
-#include "measure/PortAudioRecorder.h"
-#include "sublink/LibusbTransport.h"
+#include "environment/PlatformDevices.h"
 #include "threading/Errors.h"
 #include "threading/HeapPolicy.h"
 #include "threading/WaitPolicy.h"
@@ -19,12 +17,7 @@
 namespace {
 
 Env::Backends PlatformBackends() {
-    Env::Backends backends;
-    backends.usbBus = [](std::vector<CUsbController::UsbId> ids) {
-        return std::make_shared<CUsbController::LibusbBus>(std::move(ids));
-    };
-    backends.driver = CUsbController::DriverSupport::Platform;
-    backends.recorders = AudioSampler::CreateEnumerator;
+    Env::Backends backends = Env::PlatformDevices();
 #ifdef TESSALINE_PNG
     backends.png = [](const std::vector<Exporting::PlotCurve>& curves,
                       const Exporting::PlotOptions& plot, const std::filesystem::path& path) {
@@ -44,7 +37,7 @@ int main(int argc, char** argv) {
     program.version = tsl::ToUtf8(ProgramVersionText());
     program.backends = PlatformBackends();
     Env::ReadVariables(program.defaults);
-    const cli::Io io{std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) != 0,
-                     ::isatty(STDERR_FILENO) != 0};
+    const cli::Io io{std::cin, std::cout, std::cerr, Env::IsTerminal(stdin),
+                     Env::IsTerminal(stderr)};
     return cli::RunCommandLine(argc, argv, io, program);
 }

@@ -244,6 +244,13 @@ std::wstring CArchive::ReadString(std::uint64_t maxLength) {
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < length) {
             const std::uint16_t low = ReadU16();
             ++i;
+            if (low >= 0xDC00 && low < 0xE000 && sizeof(wchar_t) == 2) {
+                // UTF-16 text keeps the pair (Windows).
+                text.push_back(static_cast<wchar_t>(u));
+                u = low;
+                text.push_back(static_cast<wchar_t>(u));
+                continue;
+            }
             if (low >= 0xDC00 && low < 0xE000) {
                 u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00u);
             } else {

@@ -38,9 +38,15 @@ const wchar_t* CoreAudioDetail(AudioResult code) {
 
 }  // namespace
 
-// This platform has no system message table for these codes, so the texts come from the
-// fallbacks.
-std::wstring ErrorText(AudioResult code) {
+std::wstring ErrorText(AudioResult code, const std::wstring& systemText) {
+    if (!systemText.empty()) {
+        std::wstring text = systemText;
+        if (!text.empty() && text.back() == L'\n')
+            text.pop_back();
+        if (!text.empty() && text.back() == L'\r')
+            text.pop_back();
+        return text;
+    }
     if (code >= 0x80040200u && code <= 0x8004FDFFu)
         return Hex(L"COM Interface error 0x%0lX", code);
     if (code < 0x88890000u || code > 0x8889FFFFu)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "measure/AudioCapture.h"
+#include "threading/Errors.h"
 
 namespace AudioSampler {
 
@@ -77,7 +78,19 @@ std::int32_t LevelForCalibrationVersion(std::int32_t version);
 // most m.
 std::int64_t FractionToControl(double fraction, std::int64_t maximum);
 
-// The text of a platform result code (see AudioErrors.cpp for the table).
-std::wstring ErrorText(AudioResult code);
+// The text of a platform result code: the system's message when it has one (one trailing line
+// break stripped), otherwise the fallbacks of AudioErrors.cpp.
+std::wstring ErrorText(AudioResult code, const std::wstring& systemText = {});
+
+// A failure whose text is made from a platform result code.
+class HrException : public tsl::wruntime_error {
+public:
+    explicit HrException(AudioResult code, const std::wstring& systemText = {})
+        : tsl::wruntime_error(ErrorText(code, systemText)), code_(code) {}
+    AudioResult Code() const noexcept { return code_; }
+
+private:
+    AudioResult code_;
+};
 
 }  // namespace AudioSampler

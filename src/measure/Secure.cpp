@@ -1,7 +1,5 @@
 #include "measure/Secure.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include "measure/SecurityTexts.h"
 #include "measure/Xtea.h"
 #include "threading/Errors.h"
+#include "threading/ProgramPaths.h"
 
 namespace Security {
 
@@ -82,9 +81,9 @@ std::filesystem::path DefaultCalibrationDir() {
     if (const char* dir = std::getenv("TESSALINE_CAL_DIR"); dir && *dir)
         return std::filesystem::path(dir);
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const auto folder = Threading::ProgramFolder(ec);
     if (!ec)
-        return exe.parent_path();
+        return folder;
     return std::filesystem::current_path(ec);
 }
 

@@ -436,8 +436,31 @@ struct Tables {
 
 // The tables for fraction, built on the first call with it in this thread (a thread smoothing
 // several curves usually smooths them alike); null when the width gives no usable table.
+#ifdef _WIN32
+// MinGW's static runtime runs a thread_local's destructor after the thread's storage is gone
+// (the thread's end then frees a stale pointer), so there the cache is a plain pointer, and the
+// last table of each thread is left to the process's end.
+struct TablesCache {
+    Tables* tables = nullptr;
+    Tables* get() const { return tables; }
+    explicit operator bool() const { return tables != nullptr; }
+    Tables* operator->() const { return tables; }
+    void reset() {
+        delete tables;
+        tables = nullptr;
+    }
+    TablesCache& operator=(std::unique_ptr<Tables> t) {
+        reset();
+        tables = t.release();
+        return *this;
+    }
+};
+#else
+using TablesCache = std::unique_ptr<Tables>;
+#endif
+
 const Tables* TablesFor(double fraction) {
-    thread_local std::unique_ptr<Tables> cached;
+    thread_local TablesCache cached;
     if (!cached || cached->fraction != fraction) {
         auto tables = std::make_unique<Tables>();
         tables->fraction = fraction;

@@ -1,12 +1,11 @@
 #include "sim/SimScene.h"
 
-#include <unistd.h>
-
 #include <optional>
 
 #include "sim/SimRoom.h"
 #include "sim/SimState.h"
 #include "threading/Errors.h"
+#include "threading/ProgramPaths.h"
 
 namespace Sim {
 
@@ -90,8 +89,7 @@ void SimScene::SaveState() const {
 }
 
 std::filesystem::path SimScene::DefaultCalibrationDir() {
-    return std::filesystem::temp_directory_path() /
-           ("tessaline-sim-microphone-" + std::to_string(::getuid()));
+    return Threading::UserTemporaryFolder("tessaline-sim-microphone");
 }
 
 }  // namespace Sim

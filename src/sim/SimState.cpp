@@ -1,10 +1,5 @@
 #include "sim/SimState.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -134,26 +129,25 @@ void SaveState(const SimState& state, const std::string& path, Threading::FileCa
 StateFileLock::StateFileLock(const std::filesystem::path& stateFile) {
     // Beside the state: the state itself is replaced by each save.
     const std::filesystem::path path = stateFile.string() + ".lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0)
-        throw tsl::wruntime_error(L"Cannot lock the simulation state: '" + path.wstring() +
-                                  L"' could not be opened: " + Threading::SaveFailureReason(errno));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd_);
-        fd_ = -1;
-        if (error == EWOULDBLOCK)
+    lock_ = std::make_unique<Threading::FileLock>(path);
+    switch (lock_->State()) {
+        case Threading::FileLock::Result::Locked:
+            return;
+        case Threading::FileLock::Result::Busy:
             throw tsl::wruntime_error(L"The simulation state '" + stateFile.wstring() +
                                       L"' is in use by another command; run this one when it "
                                       L"has ended");
-        throw tsl::wruntime_error(L"Cannot lock the simulation state '" + path.wstring() + L"': " +
-                                  Threading::SaveFailureReason(error));
+        case Threading::FileLock::Result::Failed:
+            break;
     }
+    if (lock_->OpenFailed())
+        throw tsl::wruntime_error(L"Cannot lock the simulation state: '" + path.wstring() +
+                                  L"' could not be opened: " +
+                                  Threading::SaveFailureReason(lock_->Error()));
+    throw tsl::wruntime_error(L"Cannot lock the simulation state '" + path.wstring() + L"': " +
+                              Threading::SaveFailureReason(lock_->Error()));
 }
 
-StateFileLock::~StateFileLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+StateFileLock::~StateFileLock() = default;
 
 }  // namespace Sim

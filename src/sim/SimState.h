@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sim/SimFirmware.h"
+#include "threading/FileLock.h"
 #include "threading/SafeFile.h"
 
 namespace Sim {
@@ -30,10 +31,9 @@ std::optional<SimState> LoadState(const std::string& path);
 void SaveState(const SimState& state, const std::string& path,
                Threading::FileCalls& calls = Threading::FileCalls::System());
 
-// Holds "STATE.lock" (an exclusive flock) for its lifetime, so that programs sharing a state file
-// (the window and the command line alike) never run at once and one never overwrites the other's
-// state.
-// Raises tsl::wruntime_error when another program holds it or it cannot be taken.
+// Holds "STATE.lock" (an exclusive Threading::FileLock, as tessaline-cli takes it) for its
+// lifetime, so that programs sharing a state file never run at once and one never overwrites the
+// other's state. Raises tsl::wruntime_error when another program holds it or it cannot be taken.
 class StateFileLock {
 public:
     explicit StateFileLock(const std::filesystem::path& stateFile);
@@ -42,7 +42,7 @@ public:
     StateFileLock& operator=(const StateFileLock&) = delete;
 
 private:
-    int fd_ = -1;
+    std::unique_ptr<Threading::FileLock> lock_;
 };
 
 }  // namespace Sim

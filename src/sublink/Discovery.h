@@ -76,7 +76,7 @@ struct DiscoveryTexts {
 struct DriverSupport {
     std::function<bool()> isLoaded;
     std::function<bool(std::wstring& message)> runInstaller;
-    // The platform's driver check and installer (the libusb backend).
+    // The platform's driver check and installer (the libusb or the WinUSB backend).
     static DriverSupport Platform();
 };
 
@@ -174,10 +174,12 @@ struct DeviceCheckSetup {
 // supported subwoofer in application code and `model` is its model record.
 bool RunDeviceCheck(CUsbComm& channel, const BaseConfig*& model, const DeviceCheckSetup& setup);
 
-// On Linux: libusb initialises and the USB device nodes can be read.
+// The platform backend's driver check. Linux: libusb initialises and the USB device nodes can be
+// read. Windows: WinUsb.sys is among the loaded drivers.
 bool IsDriverLoaded();
-// On Linux the "installer" is the udev rule shipped beside the program: its installation is
-// explained in message. The missing-installer texts are kept.
+// The platform backend's installer, below the program's folder in "USB Device Driver". Linux: the
+// "installer" is the udev rule, whose installation is explained in message. Windows: dpinst.exe,
+// run and waited for. The missing-installer texts are the same on both.
 bool RunDriverInstaller(std::wstring& message);
 // The same with the program's folder given (tests).
 bool RunDriverInstallerIn(const std::wstring& directory, bool directoryFound,

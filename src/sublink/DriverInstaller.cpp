@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "sublink/Discovery.h"
+#include "threading/ProgramPaths.h"
 
 namespace CUsbController {
 
@@ -45,10 +46,9 @@ bool RunDriverInstallerIn(const std::wstring& directory, bool directoryFound,
 
 bool RunDriverInstaller(std::wstring& message) {
     std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const bool found = !ec && exe.has_parent_path();
-    return RunDriverInstallerIn(found ? exe.parent_path().wstring() : std::wstring(), found,
-                                message);
+    const std::filesystem::path folder = Threading::ProgramFolder(ec);
+    const bool found = !ec && !folder.empty();
+    return RunDriverInstallerIn(found ? folder.wstring() : std::wstring(), found, message);
 }
 
 }  // namespace CUsbController

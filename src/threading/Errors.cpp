@@ -2,11 +2,26 @@
 
 namespace tsl {
 
+namespace {
+
+// Where wchar_t is 16 bits wide (Windows) text is UTF-16: a character beyond the basic plane is
+// a pair of surrogates.
+constexpr bool kUtf16 = sizeof(wchar_t) == 2;
+
+}  // namespace
+
 std::string ToUtf8(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t wc : text) {
-        auto c = static_cast<char32_t>(wc);
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<char32_t>(text[i]);
+        if (kUtf16 && c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+            const auto low = static_cast<char32_t>(text[i + 1]);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
             c = 0xFFFD;
         if (c < 0x80) {
@@ -63,7 +78,13 @@ std::wstring FromUtf8(const std::string& text) {
                 ok = false;
             c = (c << 6) | (cb & 0x3F);
         }
-        out += ok ? static_cast<wchar_t>(c) : L'\uFFFD';
+        if (!ok || c > 0x10FFFF)
+            out += L'\uFFFD';
+        else if (kUtf16 && c >= 0x10000) {
+            out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else
+            out += static_cast<wchar_t>(c);
         i += ok ? len : 1;
     }
     return out;

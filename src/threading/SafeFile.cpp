@@ -1,60 +1,15 @@
 #include "threading/SafeFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <ctime>
 #include <random>
 #include <system_error>
 
+#include "threading/SafeFilePlatform.h"
+
 namespace Threading {
 
 namespace fs = std::filesystem;
-
-// ---- the real calls ----
-
-int FileCalls::Open(const std::string& path, int flags, unsigned mode, int& fd) {
-    do {
-        fd = ::open(path.c_str(), flags, static_cast<mode_t>(mode));
-    } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? errno : 0;
-}
-
-int FileCalls::Write(int fd, const uint8_t* data, size_t length, size_t& written) {
-    written = 0;
-    const ssize_t n = ::write(fd, data, length);
-    if (n < 0)
-        return errno;
-    written = static_cast<size_t>(n);
-    return 0;
-}
-
-int FileCalls::Sync(int fd) {
-    return ::fsync(fd) == 0 ? 0 : errno;
-}
-
-int FileCalls::Close(int fd) {
-    return ::close(fd) == 0 ? 0 : errno;
-}
-
-int FileCalls::ChangeMode(int fd, unsigned mode) {
-    return ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
-}
-
-int FileCalls::Rename(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
-int FileCalls::Remove(const std::string& path) {
-    return ::unlink(path.c_str()) == 0 ? 0 : errno;
-}
-
-FileCalls& FileCalls::System() {
-    static FileCalls calls;
-    return calls;
-}
 
 // ---- texts ----
 
@@ -63,7 +18,9 @@ std::wstring SaveFailureReason(int error) {
         case 0:
             return L"the file is read-only";
         case ENOSPC:
+#ifdef EDQUOT
         case EDQUOT:
+#endif
             return L"no space left on the device";
         case EROFS:
             return L"the file system is read-only";
@@ -97,9 +54,9 @@ constexpr int kNameAttempts = 64;
 
 [[noreturn]] void Fail(const fs::path& path, int error) {
     std::wstring reason = SaveFailureReason(error);
-    throw SaveError(L"The file \"" + tsl::FromUtf8(path.string()) + L"\" could not be written: " +
-                        reason + L".",
-                    reason, error);
+    throw SaveError(
+        L"The file \"" + detail::PathWide(path) + L"\" could not be written: " + reason + L".",
+        reason, error);
 }
 
 // The file a chain of symbolic links at `path` ends in; `path` itself when it is no link.
@@ -118,8 +75,7 @@ int FollowLinks(fs::path& path) {
 
 std::string RandomName() {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 random{std::random_device{}() ^
-                                        (static_cast<uint64_t>(::getpid()) << 32) ^
+    thread_local std::mt19937_64 random{std::random_device{}() ^ (detail::ProcessId() << 32) ^
                                         static_cast<uint64_t>(std::time(nullptr))};
     std::string name = kPrefix;
     for (size_t i = 0; i < kRandomChars; ++i)
@@ -137,11 +93,10 @@ void RemoveStaleTemporaries(const fs::path& folder, FileCalls& calls) {
     const auto age = std::chrono::duration_cast<std::chrono::seconds>(kStaleTemporaryAge).count();
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const fs::path& entry = it->path();
-        if (!IsSafeFileTemporary(entry.filename().string()))
+        if (!IsSafeFileTemporary(detail::PathText(entry.filename())))
             continue;
-        struct stat st {};
-        if (::lstat(entry.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > age)
-            calls.Remove(entry.string());
+        if (detail::UntouchedSince(entry, now - age))
+            calls.Remove(detail::PathText(entry));
     }
 }
 
@@ -156,8 +111,7 @@ public:
         fs::path folder = target_.parent_path();
         for (int i = 0; i < kNameAttempts; ++i) {
             path_ = folder / RandomName();
-            int error =
-                calls_.Open(path_.string(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode, fd_);
+            int error = calls_.Open(detail::PathText(path_), detail::CreateFlags(), mode, fd_);
             if (error != EEXIST) {
                 if (error != 0) {
                     fd_ = -1;
@@ -194,7 +148,7 @@ public:
     }
 
     int RenameOverTarget() {
-        int error = calls_.Rename(path_.string(), target_.string());
+        int error = calls_.Rename(detail::PathText(path_), detail::PathText(target_));
         if (error == 0)
             path_.clear();
         return error;
@@ -208,7 +162,7 @@ private:
             calls_.Close(fd_);
         fd_ = -1;
         if (!path_.empty())
-            calls_.Remove(path_.string());
+            calls_.Remove(detail::PathText(path_));
         path_.clear();
     }
 
@@ -218,41 +172,7 @@ private:
     int fd_ = -1;
 };
 
-int SyncFolder(const fs::path& folder, FileCalls& calls) {
-    int fd = -1;
-    int error = calls.Open(folder.string(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0, fd);
-    if (error != 0)
-        return error;
-    error = calls.Sync(fd);
-    const int closed = calls.Close(fd);
-    // Some file systems cannot sync a folder; the rename is then as durable as they allow.
-    if (error == EINVAL || error == ENOTSUP)
-        error = 0;
-    return error != 0 ? error : closed;
-}
-
-// Read-only as the owner's write bit says (also for a privileged user), or not writable by us.
-bool ReadOnly(const fs::path& file, const struct stat& st) {
-    return (st.st_mode & S_IWUSR) == 0 || ::access(file.c_str(), W_OK) != 0;
-}
-
 }  // namespace
-
-bool IsReadOnlyFile(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ReadOnly(path, st);
-}
-
-std::wstring ReadOnlyReason(const fs::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        return {};
-    if ((st.st_mode & S_IWUSR) == 0)
-        return SaveFailureReason(0);
-    if (::access(path.c_str(), W_OK) != 0)
-        return SaveFailureReason(errno);
-    return {};
-}
 
 bool IsSafeFileTemporary(const std::string& name) {
     const size_t prefix = sizeof kPrefix - 1, suffix = sizeof kSuffix - 1;
@@ -279,12 +199,13 @@ void SafeWriteFile(const fs::path& path, const uint8_t* data, size_t length, Fil
         target = folder / target;
     }
 
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
+    detail::TargetInfo info;
+    detail::Inspect(target, info);
+    const bool exists = info.exists;
     if (exists) {
-        if (S_ISDIR(st.st_mode))
+        if (info.folder)
             Fail(path, EISDIR);
-        if (ReadOnly(target, st))
+        if (info.readOnly)
             Fail(path, 0);
     }
 
@@ -295,12 +216,8 @@ void SafeWriteFile(const fs::path& path, const uint8_t* data, size_t length, Fil
     // file gets the usual mode under the umask.
     int error = temp.Create(exists ? 0600u : 0666u);
     if (error == 0 && exists) {
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-            if (::fchown(temp.fd(), st.st_uid, st.st_gid) != 0) {
-                // Only a privileged user can give the file away; the file is then ours.
-            }
-        }
-        error = calls.ChangeMode(temp.fd(), st.st_mode & 07777);
+        detail::AdoptOwner(temp.fd(), info);
+        error = calls.ChangeMode(temp.fd(), info.mode);
     }
     if (error == 0)
         error = temp.WriteAll(data, length);
@@ -310,9 +227,9 @@ void SafeWriteFile(const fs::path& path, const uint8_t* data, size_t length, Fil
         error = temp.RenameOverTarget();
     if (error != 0)
         Fail(path, error);
-    if (int synced = SyncFolder(folder, calls)) {
+    if (int synced = detail::SyncFolder(folder, calls)) {
         std::wstring reason = SaveFailureReason(synced);
-        throw SaveError(L"The file \"" + tsl::FromUtf8(path.string()) +
+        throw SaveError(L"The file \"" + detail::PathWide(path) +
                             L"\" was written but its folder could not be synced: " + reason + L".",
                         reason, synced);
     }

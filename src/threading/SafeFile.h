@@ -16,7 +16,8 @@
 namespace Threading {
 
 // The calls of the writer that can fail, as a seam for injecting faults. Each returns 0 or the
-// errno value of the failure; `System()` makes the real calls.
+// errno value of the failure; `System()` makes the real calls (POSIX, or on Windows CreateFileW,
+// WriteFile, FlushFileBuffers and MoveFileExW behind C runtime descriptors). Paths are UTF-8.
 class FileCalls {
 public:
     virtual ~FileCalls() = default;
@@ -68,6 +69,11 @@ std::wstring ReadOnlyReason(const std::filesystem::path& path);
 
 // The reason text for an errno value.
 std::wstring SaveFailureReason(int error);
+
+#ifdef _WIN32
+// The errno value the messages use for a Win32 error code.
+int ErrnoOfWin32(unsigned long code);
+#endif
 
 // Temporary files are named ".tsl" + 8 letters or digits + ".tmp". One untouched for longer
 // than kStaleAge is left over from a save that was killed.

@@ -124,6 +124,7 @@ TEST(SimMicrophoneTest, ShipsAVersionThreeFileTheReaderAccepts) {
     std::ifstream in(path, std::ios::binary);
     uint32_t version = 0;
     in.read(reinterpret_cast<char*>(&version), 4);
+    in.close();
     EXPECT_EQ(version, 3u);
     const CurvePtr reference = Fft(*SweepReference(kSweepLength, kSweepRate));
     const auto correction = AudioSampler::LoadCorrectionFile(path, 0, reference);

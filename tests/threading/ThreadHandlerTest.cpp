@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <future>
-#include <latch>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -17,13 +17,34 @@ using Threading::UIThreadHandler;
 
 namespace {
 
+// Latch can wait forever with MinGW's libstdc++ (its atomic wait misses a notification), so
+// the tests count down on a condition variable.
+class Latch {
+public:
+    explicit Latch(int count) : count_(count) {}
+    void count_down() {
+        std::lock_guard<std::mutex> g(lock_);
+        if (--count_ <= 0)
+            zero_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> g(lock_);
+        zero_.wait(g, [this] { return count_ <= 0; });
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable zero_;
+    int count_;
+};
+
 // Records the order in which its tasks ran; a task may block on a gate or throw.
 struct Recorder {
     std::mutex lock;
     std::vector<int> ran;
     std::shared_future<void> gate;
     std::promise<void> entered;
-    std::latch* done = nullptr;
+    Latch* done = nullptr;
 
     void Record(int id) {
         std::lock_guard<std::mutex> g(lock);
@@ -57,7 +78,7 @@ struct Recorder {
 
 TEST(ThreadHandler, TasksQueuedAtOnceRunInOrder) {
     Recorder r;
-    std::latch done(3);
+    Latch done(3);
     r.done = &done;
     ThreadHandler<Recorder, int> worker;
     worker.AddTask(&Recorder::Run, &r, 1);
@@ -69,7 +90,7 @@ TEST(ThreadHandler, TasksQueuedAtOnceRunInOrder) {
 
 TEST(ThreadHandler, NullFunctionIsSkipped) {
     Recorder r;
-    std::latch done(1);
+    Latch done(1);
     r.done = &done;
     UIThreadHandler<Recorder, int> worker(nullptr, 5);
     worker.AddTask(nullptr, &r, 1);
@@ -82,7 +103,7 @@ TEST(ThreadHandler, ClearTasksKeepsRunningTaskAndDropsQueued) {
     Recorder r;
     std::promise<void> open;
     r.gate = open.get_future().share();
-    std::latch done(1);
+    Latch done(1);
     r.done = &done;
     ThreadHandler<Recorder, int> worker;
     worker.AddTask(&Recorder::Blocking, &r, 1);
@@ -117,7 +138,7 @@ TEST(ThreadHandler, DestructionWaitsForRunningTaskAndDiscardsQueued) {
 
 TEST(ThreadHandler, WideErrorIsIgnoredAndNextTaskRuns) {
     Recorder r;
-    std::latch done(1);
+    Latch done(1);
     r.done = &done;
     ScriptedPrompt prompt;
     ThreadHandler<Recorder, int> worker(&prompt);
@@ -154,7 +175,7 @@ TEST(ThreadHandler, OtherExceptionShowsOneBoxAndLeavesRestQueued) {
     EXPECT_EQ(calls[0].icon, Threading::MsgIcon::Error);
     EXPECT_EQ(calls[0].buttons, Threading::MsgButtons::Ok);
 
-    std::latch done(2);
+    Latch done(2);
     r.done = &done;
     worker.AddTask(&Recorder::Run, &r, 3);
     done.wait();
