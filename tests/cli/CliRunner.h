@@ -3,7 +3,6 @@
 // including target defines TESSALINE_CLI as its path); InProcessCli.h runs it in this process.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +40,12 @@ protected:
 };
 
 #ifdef TESSALINE_CLI
+}  // namespace testsupport
+
+#include <sys/wait.h>
+
+namespace testsupport {
+
 // Cli() runs the binary with stdin closed, so any prompt not answered by options fails instead
 // of waiting.
 class CliTest : public CliFolderTest {
