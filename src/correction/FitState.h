@@ -15,6 +15,8 @@ class CCurve;
 
 // Parameters per section.
 inline constexpr int kSectionParams = 4;
+// The factor the correction is limited to above unity when nothing else is asked (+6.02 dB).
+inline constexpr double kSeedBoostLimit = 2.0;
 
 struct FitPoint {
     double cos1 = 1.0;   // cos w
@@ -69,12 +71,13 @@ struct EqFitState {
     int sections;          // section count S
     const CCurve* target;  // the document's target curve; not owned
     std::vector<FitPoint> points;
-    double gain = 1.0;           // least-squares overall gain of the last evaluation
-    double extraGain = 1.0;      // folded into the gain steps
-    std::vector<double> params;  // working parameters, 4 per section
-    std::vector<double> best;    // best parameters saved so far
-    SectionArrays cascade;       // the finished sections, ready for fixed point
-    int32_t gainSteps = 0;       // overall gain in 0.5 dB steps after finalisation
+    double gain = 1.0;                    // least-squares overall gain of the last evaluation
+    double extraGain = 1.0;               // folded into the gain steps
+    std::vector<double> params;           // working parameters, 4 per section
+    std::vector<double> best;             // best parameters saved so far
+    SectionArrays cascade;                // the finished sections, ready for fixed point
+    int32_t gainSteps = 0;                // overall gain in 0.5 dB steps after finalisation
+    double boostLimit = kSeedBoostLimit;  // LimitBoost's factor on the correction
 
     // The fit band as the section fit found it: the fit points at its edges and the range
     // outside of which a section counts as having left the band.
