@@ -125,27 +125,30 @@ BENCHMARK(BM_BuildTargetAndFitSimulatedRoom)
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeated<9>);
 
-// The same without (0) and with (1) a house curve: a +6 dB shelf at 50 Hz and a ten-point house
-// curve file; the refined fit.
+// A +6 dB shelf at 50 Hz and a ten-point house curve file.
+HouseSettings BenchHouseCurve() {
+    HouseSettings house;
+    house.shelfDb = 6.0;
+    house.shelfHz = 50.0;
+    house.file = HouseCurveFile{L"bench.txt",
+                                {{10, 3},
+                                 {20, 3},
+                                 {31.5, 2.5},
+                                 {40, 2},
+                                 {63, 1},
+                                 {80, 0.5},
+                                 {125, 0},
+                                 {250, -0.5},
+                                 {500, -1},
+                                 {20000, -1}}};
+    return house;
+}
+
+// The same without (0) and with (1) that house curve; the refined fit.
 void BM_BuildTargetAndFitHouseCurve(benchmark::State& state) {
     const bench::SimScene& scene = bench::SimScene::Get();
-    HouseSettings house;
-    if (state.range(0) == 1) {
-        house.shelfDb = 6.0;
-        house.shelfHz = 50.0;
-        house.file = HouseCurveFile{L"bench.txt",
-                                    {{10, 3},
-                                     {20, 3},
-                                     {31.5, 2.5},
-                                     {40, 2},
-                                     {63, 1},
-                                     {80, 0.5},
-                                     {125, 0},
-                                     {250, -0.5},
-                                     {500, -1},
-                                     {20000, -1}}};
-    }
-    CalculateEach(state, scene.measurements, scene.modelId, FitMethod::Refined, house);
+    CalculateEach(state, scene.measurements, scene.modelId, FitMethod::Refined,
+                  state.range(0) == 1 ? BenchHouseCurve() : HouseSettings{});
 }
 BENCHMARK(BM_BuildTargetAndFitHouseCurve)
     ->ArgName("house")
@@ -153,6 +156,23 @@ BENCHMARK(BM_BuildTargetAndFitHouseCurve)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeated<9>);
+
+// The shaping alone: that house curve applied to a curve on the simulator's measured axis (the
+// copy that restores it included).
+void BM_ApplyHouseCurve(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    const HouseSettings house = BenchHouseCurve();
+    const CurvePtr measured = Clone(*scene.measurements.front());
+    ToMagPhase(*measured);
+    CCurve target = *measured;
+    for (auto _ : state) {
+        CopyInto(*measured, target);
+        ApplyHouseCurve(target, house, 200.0);
+        benchmark::DoNotOptimize(target.First());
+    }
+    state.counters["points"] = target.Count();
+}
+BENCHMARK(BM_ApplyHouseCurve)->Unit(benchmark::kMicrosecond);
 
 // The same on each room of the fit tests' seeded corpus (first argument), classic or refined.
 void BM_BuildTargetAndFitCorpus(benchmark::State& state) {

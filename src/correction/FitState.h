@@ -71,13 +71,12 @@ struct EqFitState {
     int sections;          // section count S
     const CCurve* target;  // the document's target curve; not owned
     std::vector<FitPoint> points;
-    double gain = 1.0;                    // least-squares overall gain of the last evaluation
-    double extraGain = 1.0;               // folded into the gain steps
-    std::vector<double> params;           // working parameters, 4 per section
-    std::vector<double> best;             // best parameters saved so far
-    SectionArrays cascade;                // the finished sections, ready for fixed point
-    int32_t gainSteps = 0;                // overall gain in 0.5 dB steps after finalisation
-    double boostLimit = kSeedBoostLimit;  // LimitBoost's factor on the correction
+    double gain = 1.0;           // least-squares overall gain of the last evaluation
+    double extraGain = 1.0;      // folded into the gain steps
+    std::vector<double> params;  // working parameters, 4 per section
+    std::vector<double> best;    // best parameters saved so far
+    SectionArrays cascade;       // the finished sections, ready for fixed point
+    int32_t gainSteps = 0;       // overall gain in 0.5 dB steps after finalisation
 
     // The fit band as the section fit found it: the fit points at its edges and the range
     // outside of which a section counts as having left the band.
@@ -85,4 +84,7 @@ struct EqFitState {
     int highIndex = 0;
     double omegaLow = 0.0;
     double omegaHigh = 0.0;
+
+    // LimitBoost's factor on the correction the sections are fitted to.
+    double boostLimit = kSeedBoostLimit;
 };
