@@ -201,8 +201,8 @@ public:
                        "without it, the one the document records")
             ->check(CLI::IsMember({"refined", "classic"}));
         cmd.add_option("--bass-shelf", args_.bassShelf,
-                       "Bass shelf on the target: gain DB (-6 to 12, 0 none) and optionally its "
-                       "corner HZ (20 to 200, default 60), as DB[@HZ]");
+                       "Bass shelf on the target, DB[@HZ]: gain DB (-6 to 12, 0 none) and its "
+                       "corner HZ (20 to 200; without it the document's, 60 by default)");
         cmd.add_option("--tilt", args_.tilt,
                        "Target tilt in dB per octave about the crossover (-3 to 3, 0 none)");
         cmd.add_option("--house-curve", args_.houseCurve,
