@@ -50,18 +50,6 @@ TEST(HouseShape, ShelfTiltAndFileByTheirProperties) {
     EXPECT_EQ(HouseGainDb(file, 200, 0.0), 0.0);
     EXPECT_EQ(HouseGainDb(file, 200, 1e4), 2.0);
 
-    // The parts add up in dB.
-    HouseSettings all = file;
-    all.tiltDbPerOctave = tilt.tiltDbPerOctave;
-    all.shelfDb = 6.0;
-    HouseSettings shelf;
-    shelf.shelfDb = 6.0;
-    for (double f : {15.0, 45.0, 120.0})
-        EXPECT_NEAR(
-            HouseGainDb(all, 160, f),
-            HouseGainDb(file, 160, f) + HouseGainDb(tilt, 160, f) + HouseGainDb(shelf, 160, f),
-            1e-9);
-
     // The target is multiplied by the shape; defaults leave it as it is, bit for bit.
     CCurve target(3, AxisKind::Frequency, DataFormat::DbPhase);
     for (int i = 0; i < 3; ++i) {
@@ -72,6 +60,9 @@ TEST(HouseShape, ShelfTiltAndFileByTheirProperties) {
     ApplyHouseCurve(untouched, HouseSettings{}, 160);
     EXPECT_EQ(untouched.Format(), DataFormat::DbPhase);
     EXPECT_EQ(untouched.First()[2], -6.0);
+    HouseSettings all = file;
+    all.tiltDbPerOctave = tilt.tiltDbPerOctave;
+    all.shelfDb = 6.0;
     ApplyHouseCurve(target, all, 160);
     ToDbPhase(target);
     for (int i = 0; i < 3; ++i)
@@ -88,10 +79,7 @@ TEST(HouseShape, LimitsAndRanges) {
     EXPECT_DOUBLE_EQ(BoostLimit(s), std::pow(10.0, 0.15));
     s.maxBoostDb = 0.0;
     EXPECT_EQ(BoostLimit(s), 1.0);
-    EXPECT_EQ(LimitedFitUpper(s, 240.0), 240.0);
     s.upperHz = 120.0;
-    EXPECT_EQ(LimitedFitUpper(s, 240.0), 120.0);
-    EXPECT_EQ(LimitedFitUpper(s, 90.0), 90.0);
     EXPECT_TRUE(IsValidHouseSettings(s));
 
     const double nan = std::nan("");
