@@ -90,45 +90,18 @@ FitMethod MethodOf(int64_t arg) {
     return arg == 0 ? FitMethod::Classic : FitMethod::Refined;
 }
 
-// The Calculate step on the simulator's built-in room: five measured positions; the classic
-// fit (0) or the refined one (1).
-void BM_BuildTargetAndFitSimulatedRoom(benchmark::State& state) {
-    const bench::SimScene& scene = bench::SimScene::Get();
+// The Calculate step, timed, on copies of the measurements: target with crossover detection,
+// then the fit.
+void CalculateEach(benchmark::State& state, const std::vector<CurvePtr>& measurements,
+                   uint16_t modelId, FitMethod method, const HouseSettings& house = {}) {
     const bench::SingleCore core;
     DocData doc;
     for (auto _ : state) {
         state.PauseTiming();
         doc.Reset();
-        doc.modelId = scene.modelId;
-        doc.fitMethod = MethodOf(state.range(0));
-        for (const CurvePtr& m : scene.measurements)
-            doc.measurements.push_back(Clone(*m));
-        state.ResumeTiming();
-        double level = 0.0;
-        BuildTarget(doc, 1, level);
-        FitEqualizer(doc, level);
-        benchmark::DoNotOptimize(doc.eq);
-    }
-}
-BENCHMARK(BM_BuildTargetAndFitSimulatedRoom)
-    ->ArgName("refined")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->Apply(bench::Repeated<9>);
-
-// The same on each room of the fit tests' seeded corpus (first argument), classic or refined.
-void BM_BuildTargetAndFitCorpus(benchmark::State& state) {
-    const std::vector<fittest::CorpusRoom> corpus = fittest::FitCorpus();
-    const fittest::CorpusRoom& room = corpus.at(static_cast<size_t>(state.range(0)));
-    const std::vector<CurvePtr> measurements = fittest::CorpusMeasurements(room);
-    const bench::SingleCore core;
-    DocData doc;
-    for (auto _ : state) {
-        state.PauseTiming();
-        doc.Reset();
-        doc.modelId = fittest::kCorpusModel;
-        doc.fitMethod = MethodOf(state.range(1));
+        doc.modelId = modelId;
+        doc.fitMethod = method;
+        doc.house = house;
         for (const CurvePtr& m : measurements)
             doc.measurements.push_back(Clone(*m));
         state.ResumeTiming();
@@ -137,6 +110,76 @@ void BM_BuildTargetAndFitCorpus(benchmark::State& state) {
         FitEqualizer(doc, level);
         benchmark::DoNotOptimize(doc.eq);
     }
+}
+
+// The Calculate step on the simulator's built-in room: five measured positions; the classic
+// fit (0) or the refined one (1).
+void BM_BuildTargetAndFitSimulatedRoom(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    CalculateEach(state, scene.measurements, scene.modelId, MethodOf(state.range(0)));
+}
+BENCHMARK(BM_BuildTargetAndFitSimulatedRoom)
+    ->ArgName("refined")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeated<9>);
+
+// A +6 dB shelf at 50 Hz and a ten-point house curve file.
+HouseSettings BenchHouseCurve() {
+    HouseSettings house;
+    house.shelfDb = 6.0;
+    house.shelfHz = 50.0;
+    house.file = HouseCurveFile{L"bench.txt",
+                                {{10, 3},
+                                 {20, 3},
+                                 {31.5, 2.5},
+                                 {40, 2},
+                                 {63, 1},
+                                 {80, 0.5},
+                                 {125, 0},
+                                 {250, -0.5},
+                                 {500, -1},
+                                 {20000, -1}}};
+    return house;
+}
+
+// The same without (0) and with (1) that house curve; the refined fit.
+void BM_BuildTargetAndFitHouseCurve(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    CalculateEach(state, scene.measurements, scene.modelId, FitMethod::Refined,
+                  state.range(0) == 1 ? BenchHouseCurve() : HouseSettings{});
+}
+BENCHMARK(BM_BuildTargetAndFitHouseCurve)
+    ->ArgName("house")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeated<9>);
+
+// The shaping alone: that house curve applied to a curve on the simulator's measured axis (the
+// copy that restores it included).
+void BM_ApplyHouseCurve(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    const HouseSettings house = BenchHouseCurve();
+    const CurvePtr measured = Clone(*scene.measurements.front());
+    ToMagPhase(*measured);
+    CCurve target = *measured;
+    for (auto _ : state) {
+        CopyInto(*measured, target);
+        ApplyHouseCurve(target, house, 200.0);
+        benchmark::DoNotOptimize(target.First());
+    }
+    state.counters["points"] = target.Count();
+}
+BENCHMARK(BM_ApplyHouseCurve)->Unit(benchmark::kMicrosecond);
+
+// The same on each room of the fit tests' seeded corpus (first argument), classic or refined.
+void BM_BuildTargetAndFitCorpus(benchmark::State& state) {
+    const std::vector<fittest::CorpusRoom> corpus = fittest::FitCorpus();
+    const fittest::CorpusRoom& room = corpus.at(static_cast<size_t>(state.range(0)));
+    CalculateEach(state, fittest::CorpusMeasurements(room), fittest::kCorpusModel,
+                  MethodOf(state.range(1)));
 }
 BENCHMARK(BM_BuildTargetAndFitCorpus)
     ->ArgNames({"room", "refined"})

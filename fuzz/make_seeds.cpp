@@ -67,6 +67,13 @@ void Documents(const fs::path& dir) {
     measured.measurements = {fittest::Measurement(room), fittest::Measurement(room)};
     measured.eq = EraseDefault();
     Write(dir / "measured.doc", Archived(measured));
+    // The same with a house curve and correction limits.
+    measured.house.shelfDb = 6.0;
+    measured.house.tiltDbPerOctave = -0.5;
+    measured.house.file = HouseCurveFile{L"house.txt", {{20.0, 2.0}, {80.0, 0.0}}};
+    measured.house.maxBoostDb = 3.0;
+    measured.house.upperHz = 150.0;
+    Write(dir / "measured_house.doc", Archived(measured));
 }
 
 // One burst of the fuzzed device: the answer split into packets of up to eight bytes.

@@ -37,6 +37,18 @@ nlohmann::ordered_json EqJson(const EqResult& eq) {
     return {{"gain", eq.gain}, {"valid", eq.valid}, {"bands", bands}};
 }
 
+nlohmann::ordered_json HouseJson(const HouseSettings& house) {
+    return {{"shelf_db", house.shelfDb},
+            {"shelf_hz", house.shelfHz},
+            {"tilt_db_per_octave", house.tiltDbPerOctave},
+            {"file", house.file ? nlohmann::ordered_json(tsl::ToUtf8(house.file->name))
+                                : nlohmann::ordered_json()}};
+}
+
+nlohmann::ordered_json LimitsJson(const HouseSettings& house, nlohmann::ordered_json upperHz) {
+    return {{"max_boost_db", house.maxBoostDb}, {"upper_hz", std::move(upperHz)}};
+}
+
 namespace {
 
 nlohmann::ordered_json QualityJson(const std::vector<PositionQuality>& quality) {
@@ -79,7 +91,11 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
             {"verified_positions", d.verifiedPositions},
             {"calibration", CalibrationJson(d.calibration)},
             {"fit", d.fitMethod ? nlohmann::ordered_json(std::string(FitMethodName(*d.fitMethod)))
-                                : nlohmann::ordered_json()}};
+                                : nlohmann::ordered_json()},
+            {"house", HouseJson(d.house)},
+            {"limits",
+             LimitsJson(d.house, d.house.upperHz > 0.0 ? nlohmann::ordered_json(d.house.upperHz)
+                                                       : nlohmann::ordered_json())}};
 }
 
 void NamingFile(const std::string& path, const std::function<void()>& read) {

@@ -17,6 +17,10 @@ nlohmann::ordered_json CurveJson(const CCurve& c);
 nlohmann::ordered_json CurvesJson(const CurveList& list);
 // {"gain", "valid", "bands": [{"kind", "c0" ... "c4", "shift"}]}
 nlohmann::ordered_json EqJson(const EqResult& eq);
+// {"shelf_db", "shelf_hz", "tilt_db_per_octave", "file"}: the house curve (file null without one).
+nlohmann::ordered_json HouseJson(const HouseSettings& house);
+// {"max_boost_db", "upper_hz"} with the upper limit given.
+nlohmann::ordered_json LimitsJson(const HouseSettings& house, nlohmann::ordered_json upperHz);
 // Every field of the document.
 nlohmann::ordered_json DocJson(int32_t version, const DocData& d);
 

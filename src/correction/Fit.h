@@ -24,10 +24,11 @@ struct FitOutcome {
 // The whole fit on curves: sections at fsEq Hz fitted between low and high Hz so that
 // averaged, equalised, follows target placed at levelDb; the target is then scaled to that
 // level (the fit may change the averaged curve's storage format, not its values). The refined
-// method runs RefineSections after the section fit. Raises tsl::wruntime_error for values no
-// fit can use.
+// method runs RefineSections after the section fit. The correction is limited to boostLimit
+// above unity (LimitBoost). Raises tsl::wruntime_error for values no fit can use.
 FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int sections, double low,
-                              double high, double levelDb, FitMethod method);
+                              double high, double levelDb, FitMethod method,
+                              double boostLimit = kSeedBoostLimit);
 
 // The section fit; returns the final error. Leaves the best parameters, their residuals and
 // gain in the state, and the fit band's indices and range.

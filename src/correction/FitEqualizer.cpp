@@ -35,13 +35,14 @@ void MeasureFitError(const EqFitState& state, FitOutcome& outcome) {
 }  // namespace
 
 FitOutcome FitEqualizerCurves(CCurve& averaged, CCurve& target, int fsEq, int sections, double low,
-                              double high, double levelDb, FitMethod method) {
+                              double high, double levelDb, FitMethod method, double boostLimit) {
     if (sections < 1 || sections > kMaxSections || fsEq < 1)
         throw tsl::wruntime_error(L"Critical error, the subwoofer model has no usable equaliser.");
     if (!std::isfinite(levelDb))
         throw tsl::wruntime_error(L"Critical error, the target level is not a number.");
 
     EqFitState state(fsEq, sections, &target);
+    state.boostLimit = boostLimit;
     double error = FitSections(state, averaged, low, high, levelDb);
     if (method == FitMethod::Refined)
         error = RefineSections(state);

@@ -70,7 +70,7 @@ void BuildFitPoints(EqFitState& state, CCurve& k) {
     const bool highFlag = m0[last - 1] < m0[last];
     const int n = last + 1 + (lowFlag ? 1 : 0) + (highFlag ? 1 : 0);
 
-    LimitBoost(k, 2.0);
+    LimitBoost(k, state.boostLimit);
     const double* x = k.X();
     const double* m = k.First();
     state.points.assign(static_cast<size_t>(n), FitPoint{});

@@ -15,6 +15,8 @@ class CCurve;
 
 // Parameters per section.
 inline constexpr int kSectionParams = 4;
+// The factor the correction is limited to above unity when nothing else is asked (+6.02 dB).
+inline constexpr double kSeedBoostLimit = 2.0;
 
 struct FitPoint {
     double cos1 = 1.0;   // cos w
@@ -82,4 +84,7 @@ struct EqFitState {
     int highIndex = 0;
     double omegaLow = 0.0;
     double omegaHigh = 0.0;
+
+    // LimitBoost's factor on the correction the sections are fitted to.
+    double boostLimit = kSeedBoostLimit;
 };

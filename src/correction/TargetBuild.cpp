@@ -65,6 +65,7 @@ std::optional<BuiltTarget> BuildTargetCurves(const TargetCurveList& measurements
 
     auto curve = std::make_shared<CTargetCurve>(*average);
     target.Evaluate(*curve);
+    ApplyHouseCurve(*curve, request.house, target.crossoverHz);
     curve->minFit = target.MinFitFrequency();
     curve->maxFit = target.MaxFitFrequency();
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "correction/HouseCurve.h"
 #include "correction/Target.h"
 
 // The power (RMS) average of the curves on the first curve's axis; null for an empty list.
@@ -22,6 +23,7 @@ struct TargetRequest {
     int32_t hpOrder = 0;    // SLOPE_ORDER
     int32_t crossover = 0;  // 0 or less: detected
     bool detectCrossover = false;
+    HouseSettings house;  // shapes the target before its level is chosen
 };
 
 struct BuiltTarget {

@@ -28,6 +28,7 @@ void DocData::Reset() {
     verifiedPositions = 0;
     calibration.reset();
     fitMethod.reset();
+    house = HouseSettings{};
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -59,6 +60,7 @@ void DocData::MoveFrom(DocData& source) {
     verifiedPositions = source.verifiedPositions;
     calibration = std::move(source.calibration);
     fitMethod = source.fitMethod;
+    house = std::move(source.house);
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -72,6 +74,7 @@ void DocData::MoveFrom(DocData& source) {
     source.verifiedPositions = 0;
     source.calibration.reset();
     source.fitMethod.reset();
+    source.house = HouseSettings{};
 }
 
 namespace {
@@ -111,4 +114,6 @@ void DocData::CopyFrom(const DocData& source) {
     verified = source.verified ? Clone(*source.verified) : nullptr;
     verifiedPositions = source.verifiedPositions;
     calibration = source.calibration;
+    fitMethod = source.fitMethod;
+    house = source.house;
 }

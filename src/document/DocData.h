@@ -10,6 +10,7 @@
 
 #include "correction/EqResult.h"
 #include "correction/FitMethod.h"
+#include "correction/HouseCurve.h"
 
 class CCurve;
 
@@ -79,4 +80,6 @@ struct DocData {
     // The fit the equaliser was designed with, and the one the next calculation uses; none:
     // not recorded (the fit's default then).
     std::optional<FitMethod> fitMethod;
+    // The house curve and the correction limits the next calculation uses (defaults: none).
+    HouseSettings house;
 };

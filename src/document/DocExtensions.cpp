@@ -1,5 +1,6 @@
 #include "document/DocExtensions.h"
 
+#include "document/DocFile.h"
 #include "measure/Curve.h"
 
 namespace DocExtensions {
@@ -66,12 +67,52 @@ void ReadFitMethod(CArchive& in, DocData& data) {
     data.fitMethod = static_cast<FitMethod>(method);
 }
 
+void ReadTargetShape(CArchive& in, DocData& data) {
+    HouseSettings house;
+    house.shelfDb = in.ReadDouble();
+    house.shelfHz = in.ReadDouble();
+    house.tiltDbPerOctave = in.ReadDouble();
+    house.maxBoostDb = in.ReadDouble();
+    house.upperHz = in.ReadDouble();
+    std::wstring name = in.ReadString(kMaxDocTextLength);
+    const uint32_t count = in.ReadU32();
+    if (count > kMaxHouseCurvePoints)
+        return;  // more than any house curve file holds
+    in.RequireAvailable(count, 2 * sizeof(double));
+    if (count > 0) {
+        HouseCurveFile file{std::move(name), std::vector<HouseCurvePoint>(count)};
+        for (HouseCurvePoint& p : file.points) {
+            p.frequencyHz = in.ReadDouble();
+            p.levelDb = in.ReadDouble();
+        }
+        house.file = std::move(file);
+    }
+    if (IsValidHouseSettings(house))
+        data.house = std::move(house);
+}
+
+void WriteTargetShape(CArchive& block, const HouseSettings& house) {
+    block.WriteDouble(house.shelfDb);
+    block.WriteDouble(house.shelfHz);
+    block.WriteDouble(house.tiltDbPerOctave);
+    block.WriteDouble(house.maxBoostDb);
+    block.WriteDouble(house.upperHz);
+    block.WriteString(house.file ? house.file->name : std::wstring());
+    block.WriteU32(house.file ? static_cast<uint32_t>(house.file->points.size()) : 0u);
+    if (house.file) {
+        for (const HouseCurvePoint& p : house.file->points) {
+            block.WriteDouble(p.frequencyHz);
+            block.WriteDouble(p.levelDb);
+        }
+    }
+}
+
 }  // namespace
 
 void Write(CArchive& ar, const DocData& data) {
     const bool fitBand = PlausibleFitBand(data.fitLower, data.fitUpper);
     const bool any = !data.positionQuality.empty() || data.verified || data.calibration ||
-                     fitBand || data.fitMethod;
+                     fitBand || data.fitMethod || !data.house.IsDefault();
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -107,6 +148,11 @@ void Write(CArchive& ar, const DocData& data) {
         block.WriteI32(static_cast<int32_t>(*data.fitMethod));
         WriteBlock(ar, kFitMethodTag, block);
     }
+    if (!data.house.IsDefault()) {
+        CArchive block;
+        WriteTargetShape(block, data.house);
+        WriteBlock(ar, kTargetShapeTag, block);
+    }
 }
 
 void Read(CArchive& ar, DocData& data) {
@@ -140,6 +186,9 @@ void Read(CArchive& ar, DocData& data) {
                 break;
             case kFitMethodTag:
                 ReadFitMethod(payload, data);
+                break;
+            case kTargetShapeTag:
+                ReadTargetShape(payload, data);
                 break;
             default:
                 break;

@@ -31,6 +31,12 @@ inline constexpr uint32_t kFitBandTag = Tag('F', 'I', 'T', 'B');
 inline constexpr double kMaxFitBandHz = 24000.0;
 // The fit the equaliser was designed with: the method (32-bit, FitMethod).
 inline constexpr uint32_t kFitMethodTag = Tag('F', 'I', 'T', 'M');
+// The house curve and the correction limits: shelf gain, shelf corner, tilt, maximum boost
+// and upper limit (doubles: dB, Hz, dB per octave, dB, Hz or 0), the house curve file's name
+// (wide string, empty without a file), its point count (32-bit, 0 without a file) and its
+// points (frequency and level, doubles). Written only when they are not the defaults; settings
+// out of their ranges are not taken.
+inline constexpr uint32_t kTargetShapeTag = Tag('T', 'G', 'S', 'H');
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);

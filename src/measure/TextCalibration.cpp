@@ -23,18 +23,21 @@ struct Row {
     double phase = 0.0;
 };
 
-[[noreturn]] void Fail(const std::wstring& source, const std::wstring& what) {
-    throw tsl::wruntime_error(L"Calibration file \"" + source + L"\": " + what);
+[[noreturn]] void Fail(const std::wstring& source, const std::wstring& what,
+                       std::wstring_view kind = kCalibrationFileKind) {
+    throw tsl::wruntime_error(std::wstring(kind) + L" \"" + source + L"\": " + what);
 }
 
 [[noreturn]] void FailLine(const std::wstring& source, std::size_t number, std::string_view line,
-                           const std::wstring& what) {
+                           const std::wstring& what, std::wstring_view kind) {
     constexpr std::size_t kShown = 60;
     std::string shown(line.substr(0, kShown));
     if (line.size() > kShown)
         shown += "...";
-    Fail(source, L"line " + std::to_wstring(number) + L": " + what + L" (\"" +
-                     tsl::FromUtf8(shown) + L"\")");
+    Fail(
+        source,
+        L"line " + std::to_wstring(number) + L": " + what + L" (\"" + tsl::FromUtf8(shown) + L"\")",
+        kind);
 }
 
 bool IsSeparator(char c) {
@@ -98,9 +101,16 @@ std::optional<double> SensitivityIn(std::string_view line) {
 }  // namespace
 
 TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& source) {
+    return ParseTextCalibration(text, source, kCalibrationFileKind);
+}
+
+TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& source,
+                                     std::wstring_view kind) {
     if (text.size() > kMaxTextCalibrationBytes)
-        Fail(source, L"the file is larger than " + std::to_wstring(kMaxTextCalibrationBytes >> 20) +
-                         L" MB.");
+        Fail(
+            source,
+            L"the file is larger than " + std::to_wstring(kMaxTextCalibrationBytes >> 20) + L" MB.",
+            kind);
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
     TextCalibration result;
@@ -121,9 +131,9 @@ TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& 
             continue;
         if (const auto sens = SensitivityIn(line)) {
             if (sensitivitySeen)
-                FailLine(source, number, line, L"a second sensitivity");
+                FailLine(source, number, line, L"a second sensitivity", kind);
             if (!(std::abs(*sens) <= kMaxTextCalibrationDb))
-                FailLine(source, number, line, L"the sensitivity is out of range");
+                FailLine(source, number, line, L"the sensitivity is out of range", kind);
             result.sensitivityDb = *sens;
             sensitivitySeen = true;
             continue;
@@ -131,22 +141,22 @@ TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& 
         if (line.front() == '*' || line.front() == '"')
             continue;
         if (!SplitNumbers(line, numbers) || numbers.size() < 2 || numbers.size() > 3)
-            FailLine(source, number, line, L"expected \"frequency dB [phase]\"");
+            FailLine(source, number, line, L"expected \"frequency dB [phase]\"", kind);
         if (!(numbers[0] > 0.0))
-            FailLine(source, number, line, L"the frequency must be above 0 Hz");
+            FailLine(source, number, line, L"the frequency must be above 0 Hz", kind);
         if (!(std::abs(numbers[1]) <= kMaxTextCalibrationDb))
-            FailLine(source, number, line, L"the level is out of range");
+            FailLine(source, number, line, L"the level is out of range", kind);
         if (!rows.empty() && !(numbers[0] > rows.back().frequency))
-            FailLine(source, number, line, L"the frequencies must rise from line to line");
+            FailLine(source, number, line, L"the frequencies must rise from line to line", kind);
         if (rows.size() == kMaxTextCalibrationPoints)
             FailLine(source, number, line,
-                     L"more than " + std::to_wstring(kMaxTextCalibrationPoints) + L" points");
+                     L"more than " + std::to_wstring(kMaxTextCalibrationPoints) + L" points", kind);
         if (numbers.size() == 3)
             result.hasPhase = true;
         rows.push_back({numbers[0], numbers[1], numbers.size() == 3 ? numbers[2] : 0.0});
     }
     if (rows.size() < 2)
-        Fail(source, L"fewer than two \"frequency dB [phase]\" lines.");
+        Fail(source, L"fewer than two \"frequency dB [phase]\" lines.", kind);
     const int n = static_cast<int>(rows.size());
     result.curve = std::make_shared<CCurve>(n, AxisKind::Frequency, DataFormat::DbPhase);
     for (int i = 0; i < n; ++i) {
@@ -159,10 +169,14 @@ TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& 
 }
 
 TextCalibration ReadTextCalibration(const std::filesystem::path& path) {
+    return ReadTextCalibration(path, kCalibrationFileKind);
+}
+
+TextCalibration ReadTextCalibration(const std::filesystem::path& path, std::wstring_view kind) {
     const std::wstring source = path.filename().wstring();
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        Fail(source, L"the file cannot be opened.");
+        Fail(source, L"the file cannot be opened.", kind);
     // Read in pieces up to one byte past the limit, so that a huge file costs nothing more.
     std::string text;
     std::string piece(1u << 16, '\0');
@@ -171,8 +185,8 @@ TextCalibration ReadTextCalibration(const std::filesystem::path& path) {
         text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
     }
     if (in.bad())
-        Fail(source, L"the file cannot be read.");
-    return ParseTextCalibration(text, source);
+        Fail(source, L"the file cannot be read.", kind);
+    return ParseTextCalibration(text, source, kind);
 }
 
 void RequireMeasuringBand(const TextCalibration& calibration, const std::wstring& source) {

@@ -28,6 +28,13 @@ TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& 
 // Reads the file (at most kMaxTextCalibrationBytes) and parses it.
 TextCalibration ReadTextCalibration(const std::filesystem::path& path);
 
+// What the messages call the file: "Calibration file \"NAME\": ...".
+inline constexpr wchar_t kCalibrationFileKind[] = L"Calibration file";
+// The same for other files of these lines (house curves), their messages naming them as kind.
+TextCalibration ParseTextCalibration(std::string_view text, const std::wstring& source,
+                                     std::wstring_view kind);
+TextCalibration ReadTextCalibration(const std::filesystem::path& path, std::wstring_view kind);
+
 // The band a calibration must cover for a measurement to be corrected with it, Hz.
 inline constexpr double kMeasuringLowHz = 20.0;
 inline constexpr double kMeasuringHighHz = 500.0;

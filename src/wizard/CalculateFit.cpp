@@ -35,6 +35,7 @@ bool BuildTarget(DocData& doc, int mode, double& levelDb) {
     request.hpOrder = doc.hpOrder;
     request.crossover = doc.crossover;
     request.detectCrossover = mode == 1;
+    request.house = doc.house;
     std::optional<BuiltTarget> built = BuildTargetCurves(doc.measurements, request);
     if (!built)
         return false;
@@ -55,15 +56,25 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
         throw tsl::wruntime_error(L"Critical error, expected 2 curves.");
 
     const auto [low, high] = FitLimits(doc);
+    if (doc.house.upperHz > 0.0 && !(high > low)) {
+        wchar_t text[160];
+        std::swprintf(text, sizeof text / sizeof text[0],
+                      L"Error: The correction's upper limit of %g Hz is not above the lower end "
+                      L"of the fit band (%g Hz).",
+                      doc.house.upperHz, low);
+        throw tsl::wruntime_error(text);
+    }
     const FitMethod method = doc.fitMethod.value_or(kDefaultFitMethod);
-    FitOutcome outcome = FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate,
-                                            model.eqBandCount, low, high, levelDb, method);
+    const double boostLimit = BoostLimit(doc.house);
+    FitOutcome outcome =
+        FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate, model.eqBandCount,
+                           low, high, levelDb, method, boostLimit);
     // A refined equaliser the model's block cannot hold (a folded gain past its numerator's
     // range) would fail the upload where the classic one may not: keep the classic one then.
     if (method == FitMethod::Refined && !BuildUploadImage(outcome.eq, &model, false)) {
-        FitOutcome classic =
-            FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate,
-                               model.eqBandCount, low, high, levelDb, FitMethod::Classic);
+        FitOutcome classic = FitEqualizerCurves(*doc.results[0], *doc.results[1],
+                                                model.eqSampleRate, model.eqBandCount, low, high,
+                                                levelDb, FitMethod::Classic, boostLimit);
         if (BuildUploadImage(classic.eq, &model, false))
             outcome = std::move(classic);
     }
@@ -77,7 +88,7 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
 
 std::pair<double, double> FitLimits(const DocData& doc) {
     const double low = doc.hpOrder != 0 ? static_cast<double>(doc.minEqFreq) : doc.fitLower;
-    return {low, std::min(doc.fitUpper, 250.0)};
+    return {low, LimitedFitUpper(doc.house, std::min(doc.fitUpper, 250.0))};
 }
 
 CurvePtr DeliveredResponse(const DocData& doc) {

@@ -12,20 +12,22 @@
 
 struct DocData;
 
-// mode 1 detects the crossover, any other value uses the document's. Leaves the result list as
-// [average, target] and stores the fit limits and the crossover used. False only when the
-// document holds no measurements (nothing changes then).
+// mode 1 detects the crossover, any other value uses the document's. The target carries the
+// document's house curve. Leaves the result list as [average, target] and stores the fit limits
+// and the crossover used. False only when the document holds no measurements (nothing changes
+// then).
 bool BuildTarget(DocData& doc, int mode, double& levelDb);
 
 // Reads the averaged measurement and the target from the document's result list and writes the
 // EQ result and the calculated curve, fitted with the document's fit method (the default when it
-// records none), which it then records. Raises tsl::wruntime_error for an unknown model or a
-// result list without its two curves. The fit's own error goes to error when given.
+// records none), which it then records, within its correction limits. Raises
+// tsl::wruntime_error for an unknown model, a result list without its two curves, or an upper
+// correction limit that leaves no fit band. The fit's own error goes to error when given.
 bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error = nullptr);
 
 // The band the equaliser is fitted over, Hz: from the minimum EQ frequency with a fixed
 // high-pass order, otherwise from the lower fit limit, up to the upper fit limit but at most
-// 250 Hz.
+// 250 Hz and at most the document's upper correction limit.
 std::pair<double, double> FitLimits(const DocData& doc);
 
 // The averaged measurement through the equaliser as an upload writes it: the sections with

@@ -58,7 +58,7 @@ LevelDifference CompareLevels(const CCurve& curve, const CCurve& reference, doub
 
 std::pair<double, double> ComparisonBand(const DocData& data) {
     const double low = data.hpOrder != 0 ? static_cast<double>(data.minEqFreq) : data.fitLower;
-    const double high = std::min(data.fitUpper, 250.0);
+    const double high = LimitedFitUpper(data.house, std::min(data.fitUpper, 250.0));
     if (low > 0.0 && high > low)
         return {low, high};
     return {25.0, 250.0};

@@ -192,6 +192,75 @@ TEST_F(CalculateCli, TheFitIsChosenRecordedAndKept) {
     EXPECT_NE(bad.err.find("--fit"), std::string::npos) << bad.err;
 }
 
+// The house curve and the limits: out-of-range values are usage errors naming the range, a bad
+// file is refused naming it and its line, and the document keeps what was given for the next
+// calculation until it is overridden.
+TEST_F(CalculateCli, HouseCurveAndLimitsAreCheckedReportedAndKept) {
+    const std::string doc = Document(true);
+    const std::string original = Slurp(doc);
+    const std::pair<const char*, const char*> refused[] = {
+        {"--bass-shelf 20", "--bass-shelf must be from -6 to 12 dB: 20"},
+        {"--bass-shelf 6@500", "--bass-shelf corner must be from 20 to 200 Hz: 500"},
+        {"--bass-shelf 6@", "--bass-shelf must be DB or DB@HZ: 6@"},
+        {"--tilt -4", "--tilt must be from -3 to 3 dB per octave: -4"},
+        {"--max-boost 7", "--max-boost must be from 0 to 6 dB: 7"},
+        {"--eq-upper 300", "--eq-upper must be from 40 to 250 Hz: 300"},
+        {"--cuts-only --max-boost 3", "excludes"}};
+    for (const auto& [options, range] : refused) {
+        CliRun r = Cli("calculate " + doc + " " + options);
+        EXPECT_EQ(r.code, 1) << options;
+        EXPECT_NE(r.err.find(range), std::string::npos) << options << ": " << r.err;
+    }
+    std::ofstream(dir / "bad") << "20 3\n40 x\n";
+    CliRun r = Cli("calculate " + doc + " --house-curve " + (dir / "bad").string());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("House curve file \"bad\": line 2: ", 0), 0u) << r.err;
+    EXPECT_EQ(Slurp(doc), original);
+
+    std::ofstream(dir / "house.txt") << "* mine\r\n20 2\r\n200 0\r\n";
+    r = Cli("calculate " + doc + " --bass-shelf 6@50 --tilt -0.5 --house-curve " +
+            (dir / "house.txt").string() + " --cuts-only --eq-upper 150");
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["house"], nlohmann::json::parse(R"({"shelf_db": 6.0, "shelf_hz": 50.0,
+        "tilt_db_per_octave": -0.5, "file": "house.txt"})"));
+    EXPECT_EQ(j["limits"], nlohmann::json::parse(R"({"max_boost_db": 0.0, "upper_hz": 150.0})"));
+    DocData written;
+    ReadDocFile(doc, written);
+    ASSERT_TRUE(written.house.file);
+    EXPECT_EQ(written.house.file->points.size(), 2u);
+    const EqResult shaped = written.eq;
+    const auto shown = nlohmann::json::parse(Cli("doc show " + doc).out);
+    EXPECT_EQ(shown["house"], j["house"]);
+    EXPECT_EQ(shown["limits"], j["limits"]);
+
+    // Kept without options; each option overrides its own part; none drops the file.
+    r = Cli("calculate " + doc);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["house"], j["house"]);
+    ReadDocFile(doc, written);
+    EXPECT_EQ(written.eq, shaped);
+    r = Cli("calculate " + doc + " --bass-shelf 3 --house-curve none --max-boost 6");
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["house"]["shelf_db"], 3.0);
+    EXPECT_EQ(j["house"]["shelf_hz"], 50.0);
+    EXPECT_TRUE(j["house"]["file"].is_null());
+    EXPECT_EQ(j["limits"]["max_boost_db"], 6.0);
+    EXPECT_EQ(j["limits"]["upper_hz"], 150.0);
+
+    // A document without any reports the defaults, the upper limit being the fit's own.
+    r = Cli("calculate " + Document(true));
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["house"], nlohmann::json::parse(R"({"shelf_db": 0.0, "shelf_hz": 60.0,
+        "tilt_db_per_octave": 0.0, "file": null})"));
+    EXPECT_EQ(j["limits"]["upper_hz"], std::min(j["fit_upper"].get<double>(), 250.0));
+    EXPECT_TRUE(nlohmann::json::parse(
+                    Cli("doc show " + (dir / "room.CVD").string()).out)["limits"]["upper_hz"]
+                    .is_null());
+}
+
 TEST_F(CalculateCli, FailuresPrintTheTextAndExit2) {
     const std::string doc = Document(false);
     CliRun r = Cli("calculate " + doc);

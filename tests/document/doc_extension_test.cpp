@@ -34,6 +34,12 @@ void FillDocument(DocData& d) {
     d.fitLower = 20.0;
     d.fitUpper = 312.5;
     d.fitMethod = FitMethod::Classic;
+    d.house.shelfDb = 4.5;
+    d.house.shelfHz = 45.0;
+    d.house.tiltDbPerOctave = -0.75;
+    d.house.file = HouseCurveFile{L"living room.txt", {{20.0, 3.0}, {63.0, 1.5}, {250.0, -1.0}}};
+    d.house.maxBoostDb = 0.0;
+    d.house.upperHz = 160.0;
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -60,6 +66,19 @@ Bytes PlainWithMarker() {
     return b;
 }
 
+// The TGSH payload of a house curve: shelf, corner, tilt, boost, upper, name, points.
+Bytes WithTargetShape(double shelfDb, double upperHz, uint32_t count,
+                      std::initializer_list<double> values) {
+    Bytes b = PlainWithMarker();
+    Bytes payload;
+    payload.f64(shelfDb).f64(60).f64(0).f64(6).f64(upperHz).wstr(u"").u32(count);
+    for (double v : values)
+        payload.f64(v);
+    b.u32(DocExtensions::kTargetShapeTag).u32(static_cast<uint32_t>(payload.b.size()));
+    b.b.insert(b.b.end(), payload.b.begin(), payload.b.end());
+    return b;
+}
+
 }  // namespace
 
 TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
@@ -83,6 +102,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_EQ(read.fitLower, 20.0);
     EXPECT_EQ(read.fitUpper, 312.5);
     EXPECT_EQ(read.fitMethod, FitMethod::Classic);
+    EXPECT_EQ(read.house, full.house);
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -94,6 +114,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.calibration.reset();
     plain.fitLower = plain.fitUpper = 0.0;
     plain.fitMethod.reset();
+    plain.house = HouseSettings{};
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -105,18 +126,24 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_FALSE(none.verified);
     EXPECT_FALSE(none.calibration);
     EXPECT_FALSE(none.fitMethod);
+    EXPECT_TRUE(none.house.IsDefault());
     EXPECT_EQ(none.measurements.size(), 2u);
 
     // MoveFrom carries them, Reset clears them.
     DocData moved;
     moved.MoveFrom(read);
     EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
-                moved.fitMethod);
+                moved.fitMethod && moved.house == full.house);
     EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
-                 read.fitMethod);
+                 read.fitMethod || !read.house.IsDefault());
+    // CopyFrom (what a failed wizard restores) carries them too.
+    DocData copy;
+    copy.CopyFrom(moved);
+    EXPECT_TRUE(copy.fitMethod == moved.fitMethod && copy.house == moved.house &&
+                copy.calibration && copy.verified);
     moved.Reset();
     EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
-                 moved.fitMethod);
+                 moved.fitMethod || !moved.house.IsDefault());
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
@@ -148,6 +175,13 @@ TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
     mismatch.u32(DocExtensions::kPositionQualityTag).u32(4 + 16).u32(1).f64(20).f64(0.5);
     EXPECT_TRUE(ReadAll(mismatch.b)->positionQuality.empty());
 
+    // House curves and limits out of their ranges are not taken; the payload may grow.
+    EXPECT_EQ(ReadAll(WithTargetShape(6, 0, 2, {20, 1, 40, 2, 99}).b)->house.shelfDb, 6.0);
+    EXPECT_TRUE(ReadAll(WithTargetShape(30, 0, 0, {}).b)->house.IsDefault());
+    EXPECT_TRUE(ReadAll(WithTargetShape(6, 1000, 0, {}).b)->house.IsDefault());
+    EXPECT_TRUE(ReadAll(WithTargetShape(6, 0, 2, {40, 1, 20, 2}).b)->house.IsDefault());
+    EXPECT_TRUE(ReadAll(WithTargetShape(6, 0, 1, {40, 1}).b)->house.IsDefault());
+
     // A fit band no Calculate leaves is not taken.
     for (const auto& [lower, upper] : {std::pair{250.0, 20.0}, std::pair{-1.0, 250.0},
                                        std::pair{20.0, 1e9}, std::pair{std::nan(""), 250.0}}) {
@@ -178,6 +212,8 @@ TEST(DocExtensions, MalformedBlocksRaiseWithoutTouchingTheDocument) {
     Bytes shortCurve = PlainWithMarker();
     shortCurve.u32(DocExtensions::kVerifiedTag).u32(6).u32(1).u16(0);
     expectRefused(shortCurve);
+
+    expectRefused(WithTargetShape(6, 0, 1000, {20, 1}));  // points past the block
 
     Bytes halfHeader = PlainWithMarker();
     halfHeader.u32(DocExtensions::kCalibrationTag);
