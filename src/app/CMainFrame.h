@@ -6,7 +6,9 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 
+#include "app/ExportPresenter.h"
 #include "app/MainPresenter.h"
 #include "app/QtPrompt.h"
 #include "threading/Window.h"
@@ -18,7 +20,10 @@ class QMenu;
 class QPushButton;
 class QSettings;
 
-class CMainFrame : public QMainWindow, public IMainWindow, public Threading::IWindow {
+class CMainFrame : public QMainWindow,
+                   public IMainWindow,
+                   public IExportView,
+                   public Threading::IWindow {
     Q_OBJECT
 public:
     CMainFrame(const BrandResources& brand, QSettings& settings);
@@ -30,7 +35,7 @@ public:
     // settings by an earlier run is taken up again.
     void SetSession(AppSession* session);
 
-    // IMainWindow
+    // IMainWindow, IExportView
     Threading::IPrompt& Prompt() override { return prompt_; }
     std::optional<std::filesystem::path> AskSaveFileName(
         const std::filesystem::path& suggestion) override;
@@ -38,6 +43,9 @@ public:
     Threading::IWindow* WizardParent() override { return this; }
     void ShowDocument() override;
     void Repaint() override;
+    std::optional<std::filesystem::path> AskExportFileName(const std::filesystem::path& suggestion,
+                                                           ExportKind kind) override;
+    std::pair<int, int> GraphSize() override;
 
     // IWindow: nothing is addressed to the frame yet.
     std::intptr_t OnMessage(const Threading::WND_MSG&) override { return 0; }
@@ -78,14 +86,11 @@ private:
     void BuildStrip();
     void UpdateRecentMenu();
     void BuildExportMenu(QMenu* file);
-    std::optional<std::filesystem::path> AskExportFileName(const std::filesystem::path& suggestion,
-                                                           const QString& filter);
-    // Runs write; a failure is shown in a message box.
-    bool RunExport(const std::function<void()>& write);
 
     const BrandResources& brand_;
     QSettings& settings_;
     MainPresenter* presenter_ = nullptr;
+    std::unique_ptr<ExportPresenter> exports_;
     AppSession* session_ = nullptr;
     QtPrompt prompt_;
     CTSLView* view_;

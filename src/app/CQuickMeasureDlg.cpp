@@ -69,7 +69,7 @@ CQuickMeasureDlg::CQuickMeasureDlg(Threading::MessageBridge& bridge, MeasureEnvi
     // 505 x 273 dialog units.
     resize(960, 560);
 
-    engine_ = std::make_unique<QuickMeasure>(*this, bridge, std::move(environment));
+    engine_ = std::make_unique<QuickMeasurePresenter>(*this, bridge, std::move(environment));
     graph_->SetCurveSource(engine_.get());
     connect(buttons_[IDC_QM_CONNECT], &QPushButton::clicked, this,
             [this] { engine_->OnConnect(); });
@@ -102,8 +102,22 @@ QPushButton* CQuickMeasureDlg::Button(int id) const {
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-void CQuickMeasureDlg::DrawEnable(int controlId, bool enabled) {
-    if (QPushButton* b = Button(controlId))
+void CQuickMeasureDlg::DrawEnable(QuickButton button, bool enabled) {
+    int id = IDC_QM_CONNECT;
+    switch (button) {
+        case QuickButton::Connect:
+            break;
+        case QuickButton::Disconnect:
+            id = IDC_QM_DISCONNECT;
+            break;
+        case QuickButton::Start:
+            id = IDC_QM_START;
+            break;
+        case QuickButton::Stop:
+            id = IDC_QM_STOP;
+            break;
+    }
+    if (QPushButton* b = Button(id))
         b->setEnabled(enabled);
 }
 

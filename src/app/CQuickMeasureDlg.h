@@ -1,7 +1,7 @@
 #pragma once
 // The quick measurement's window: the buttons, the progress bar, the graph of the last three
-// responses and the log. It owns the controls and forwards; the logic is QuickMeasure's. In a
-// simulation a spin box moves the simulated microphone between positions.
+// responses and the log. It owns the controls and forwards; the logic is QuickMeasurePresenter's.
+// In a simulation a spin box moves the simulated microphone between positions.
 
 #include <QDialog>
 #include <functional>
@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "app/QtPrompt.h"
-#include "app/QuickMeasure.h"
+#include "app/QuickMeasurePresenter.h"
 
 class QPlainTextEdit;
 class QProgressBar;
@@ -20,6 +20,18 @@ class QSpinBox;
 namespace Graphing {
 class CGraphCtrl;
 }
+
+// Controls of the dialog.
+inline constexpr int IDC_QM_CLOSE = 1;
+inline constexpr int IDC_QM_START = 1089;
+inline constexpr int IDC_QM_STOP = 1090;
+inline constexpr int IDC_QM_CONNECT = 1091;
+inline constexpr int IDC_QM_AUTOSCALE = 1092;
+inline constexpr int IDC_QM_DISCONNECT = 1093;
+inline constexpr int IDC_QM_LOG = 1094;
+inline constexpr int IDC_QM_PROGRESS = 1095;
+inline constexpr int IDC_QM_GRAPH = 1030;
+inline constexpr int kQuickMeasureTemplate = 148;
 
 // The simulated microphone the spin box moves (positions 0 .. count - 1).
 struct SimulatedMicrophone {
@@ -36,7 +48,7 @@ public:
                      QWidget* parent, std::optional<SimulatedMicrophone> microphone = {});
     ~CQuickMeasureDlg() override;
 
-    QuickMeasure& Engine() { return *engine_; }
+    QuickMeasurePresenter& Engine() { return *engine_; }
     QPushButton* Button(int id) const;
     QPlainTextEdit* LogView() const { return log_; }
     QProgressBar* ProgressBar() const { return progress_; }
@@ -45,7 +57,7 @@ public:
     QSpinBox* MicrophonePosition() const { return position_; }
 
     // IQuickMeasureWindow
-    void DrawEnable(int controlId, bool enabled) override;
+    void DrawEnable(QuickButton button, bool enabled) override;
     void AppendLog(const std::wstring& text) override;
     void DrawProgressRange(int32_t n) override;
     void DrawProgressPos(int32_t n) override;
@@ -59,7 +71,7 @@ private:
     QPushButton* AddButton(int id, const QString& text, const QString& name);
 
     QtPrompt prompt_;
-    std::unique_ptr<QuickMeasure> engine_;
+    std::unique_ptr<QuickMeasurePresenter> engine_;
     std::map<int, QPushButton*> buttons_;
     Graphing::CGraphCtrl* graph_;
     QProgressBar* progress_;

@@ -45,7 +45,7 @@ WizardEnvironment CTessalineApp::Wizards() {
     measure.deviceCheck.texts.programName = brand_.title;
     measure.deviceCheck.texts.programVersion = ProductVersionMessage(ProgramVersionText());
     WizardEnvironment environment;
-    environment.steps = StandardSteps(measure, QtTargetDialogFactory());
+    environment.steps = StandardSteps(measure, QtTargetDialogFactory(bridge_));
     environment.bridge = &bridge_;
     AppSession* session = &session_;
     environment.makeDialog = QtWizardDialogFactory(

@@ -8,12 +8,8 @@
 #include "cli/Command.h"
 #include "cli/DocJson.h"
 #include "document/DocData.h"
-#include "export/CurveExport.h"
-#include "export/EqListing.h"
-#include "export/PlotExport.h"
-#include "sublink/BaseConfig.h"
+#include "export/ExportService.h"
 #include "threading/Errors.h"
-#include "threading/SafeFile.h"
 
 namespace cli::export_command {
 
@@ -42,19 +38,17 @@ void Export(const ExportArgs& args, const Env::Backends& backends) {
             throw cli::UsageError(e.what());
         }
     }
-    if (!args.png.empty() && !backends.png)
+    const Exporting::ExportService service(backends.png);
+    if (!args.png.empty() && !service.PaintsPng())
         throw cli::CliFailure("--png: this build has no Qt to paint pictures; use --svg");
     DocData data;
     cli::ReadDocument(args.path, data);
     if (!args.out.empty())
-        Threading::SafeWriteFile(args.out, Exporting::MeasurementText(data, *selection));
-    if (plot.title.empty())
-        plot.title = data.name;
-    const auto curves = Exporting::DocumentPlotCurves(data);
+        service.WriteMeasurement(data, *selection, args.out);
     if (!args.svg.empty())
-        Threading::SafeWriteFile(args.svg, Exporting::PlotSvg(curves, plot));
+        service.WriteGraph(data, plot, args.svg, Exporting::PictureFormat::Svg);
     if (!args.png.empty())
-        backends.png(curves, plot, args.png);
+        service.WriteGraph(data, plot, args.png, Exporting::PictureFormat::Png);
 }
 
 struct EqArgs {
@@ -65,10 +59,9 @@ struct EqArgs {
 void ListEq(std::ostream& out, const EqArgs& args) {
     DocData data;
     cli::ReadDocument(args.path, data);
-    const CUsbController::BaseConfig* model = CUsbController::FindModelById(data.modelId);
-    const double rate = model ? model->eqSampleRate : Exporting::kEqualiserRate;
-    cli::PrintLine(out, args.json ? Exporting::EqListingJson(data.eq, rate, data.name)
-                                  : Exporting::EqListingText(data.eq, rate, data.name));
+    cli::PrintLine(out,
+                   Exporting::EqualiserListing(data, args.json ? Exporting::ListingFormat::Json
+                                                               : Exporting::ListingFormat::Text));
 }
 
 class ExportCommand final : public Command {

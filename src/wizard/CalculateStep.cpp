@@ -43,13 +43,10 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
                             data.fitMethod.value_or(kDefaultFitMethod)};
     if (!makeDialog || progress == nullptr)
         throw tsl::wruntime_error(kUserAbortText);
-    // The dialog lives and runs on the UI thread while this step waits.
-    bool accepted = false;
-    progress->OnUiThread([&] {
-        std::unique_ptr<ITargetDialog> dialog = makeDialog(*progress, data);
-        accepted = dialog && dialog->DoModal(settings);
-    });
-    if (!accepted)
+    // Made and shown from this worker: a windowed dialog goes to the UI thread itself, the
+    // console's asks through the step's prompt and runs Auto Detect here.
+    std::unique_ptr<ITargetDialog> dialog = makeDialog(*progress, data);
+    if (!dialog || !dialog->DoModal(settings))
         throw tsl::wruntime_error(kUserAbortText);
     // Whatever a dialog hands back goes through the controls' limits, so the target never sees
     // a crossover or corner its controls could not have produced.

@@ -47,8 +47,9 @@ public:
     virtual bool DoModal(TargetSettings& settings) = 0;
 };
 
-// Makes the dialog for a step: owner is the wizard's progress dialog (the parent window and
-// the owner of message boxes), data the working document whose measurements "Auto Detect" uses.
+// Makes the dialog for a step, on the step's worker: owner is the wizard's progress dialog (the
+// parent window and the owner of message boxes), data the working document whose measurements
+// "Auto Detect" uses.
 using TargetDialogFactory =
     std::function<std::unique_ptr<ITargetDialog>(IProcDialog& owner, const DocData& data)>;
 

@@ -1,7 +1,7 @@
 #pragma once
-// The target customization dialog on the console: a menu of the four settings (those the
-// chosen high-pass order uses), "Auto Detect", the classic fit's switch, OK and cancel, through
-// the wizard's prompt.
+// The target customization dialog on the console: a menu of TargetPresenter's fields (those
+// the chosen high-pass order uses), "Auto Detect", the classic fit's switch, OK and cancel,
+// through the wizard's prompt. It runs on the step's worker, Auto Detect with it.
 
 #include "threading/Prompt.h"
 #include "wizard/CalculateStep.h"

@@ -123,6 +123,33 @@ TEST_F(TargetDialog, AutoDetectFindsACrossoverFromTheTableAndResetsTheOrder) {
     EXPECT_FALSE(dialog.MinEq()->isEnabled());
 }
 
+// With the program's bridge Auto Detect runs on the worker: the dialog takes no input but Cancel
+// until the result is in.
+TEST(TargetDialogWorker, AutoDetectRunsOnTheWorkerWhileTheDialogWaits) {
+    Threading::MessageBridge bridge;
+    bridge.Start();
+    DocData data;
+    data.measurements = {LevelCurve(-10)};
+    CTargetCustomizationDialog dialog(nullptr, data, &bridge);
+    dialog.SetSettings({200, SLOPE_3RD, 50, 60});
+    dialog.AutoDetectButton()->click();
+    EXPECT_FALSE(dialog.AutoDetectButton()->isEnabled());
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    EXPECT_FALSE(dialog.Crossover()->isEnabled());
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            bridge.Drain();
+            return dialog.AutoDetectButton()->isEnabled();
+        },
+        60000));
+    EXPECT_EQ(dialog.Settings().hpOrder, SLOPE_AUTO);
+    EXPECT_EQ(dialog.Settings().crossover % 5, 0);
+    EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    EXPECT_FALSE(dialog.MinEq()->isEnabled());
+}
+
 // Message boxes keep caption, icon and buttons; the selection list answers with the row chosen.
 TEST(Prompt, BoxesAndTheCalibrationSelection) {
     QtPrompt prompt([] { return nullptr; });

@@ -85,7 +85,7 @@ protected:
     bool ToneOn() {
         return scene->Device()->With([](Sim::SimFirmware& f) { return f.ToneOn(); });
     }
-    QuickMeasure& Engine() { return dialog->Engine(); }
+    QuickMeasurePresenter& Engine() { return dialog->Engine(); }
     // Clicks the button and waits until the state is reached and the buttons show it.
     bool Click(int id, int32_t until) {
         dialog->Button(id)->click();

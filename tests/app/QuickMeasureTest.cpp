@@ -1,6 +1,6 @@
-// The quick measurement's logic against the simulated subwoofer, room and microphone, with a test
-// double of its window. The microphone's blocks come on a virtual clock, as fast as they are
-// made; the bridge is drained here as the UI thread would.
+// The quick measurement's presenter and session against the simulated subwoofer, room and
+// microphone, with a test double of its window. The microphone's blocks come on a virtual clock, as
+// fast as they are made; the bridge is drained here as the UI thread would.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <map>
 #include <thread>
 
-#include "app/QuickMeasure.h"
+#include "app/QuickMeasurePresenter.h"
 #include "app/SceneEnvironment.h"
 #include "sim/SimScene.h"
 #include "support/ScriptedPrompt.h"
@@ -18,7 +18,7 @@ namespace {
 
 class FakeQuickWindow final : public IQuickMeasureWindow {
 public:
-    void DrawEnable(int id, bool enabled) override { enabled_[id] = enabled; }
+    void DrawEnable(QuickButton button, bool enabled) override { enabled_[button] = enabled; }
     void AppendLog(const std::wstring& text) override { log += text; }
     void DrawProgressRange(int32_t) override {}
     void DrawProgressPos(int32_t) override {}
@@ -28,11 +28,11 @@ public:
     // "C" Connect, "D" Disconnect, "S" Start, "T" Stop: the enabled buttons.
     std::string Enabled() {
         std::string s;
-        for (auto [id, c] : {std::pair{IDC_QM_CONNECT, 'C'},
-                             {IDC_QM_DISCONNECT, 'D'},
-                             {IDC_QM_START, 'S'},
-                             {IDC_QM_STOP, 'T'}})
-            if (enabled_[id])
+        for (auto [button, c] : {std::pair{QuickButton::Connect, 'C'},
+                                 {QuickButton::Disconnect, 'D'},
+                                 {QuickButton::Start, 'S'},
+                                 {QuickButton::Stop, 'T'}})
+            if (enabled_[button])
                 s += c;
         return s;
     }
@@ -42,7 +42,7 @@ public:
     std::vector<bool> redraws;
 
 private:
-    std::map<int, bool> enabled_;
+    std::map<QuickButton, bool> enabled_;
 };
 
 class QuickMeasureTest : public ::testing::Test {
@@ -55,7 +55,7 @@ protected:
         scene = std::make_unique<Sim::SimScene>(std::move(options));
         MeasureEnvironment env = SceneEnvironment(*scene, &pace);
         bridge.Start();
-        engine = std::make_unique<QuickMeasure>(window, bridge, std::move(env));
+        engine = std::make_unique<QuickMeasurePresenter>(window, bridge, std::move(env));
         engine->OnInitDialog();
     }
     ~QuickMeasureTest() override {
@@ -93,7 +93,7 @@ protected:
     std::unique_ptr<Sim::SimScene> scene;
     Threading::MessageBridge bridge;
     FakeQuickWindow window;
-    std::unique_ptr<QuickMeasure> engine;
+    std::unique_ptr<QuickMeasurePresenter> engine;
 };
 
 TEST_F(QuickMeasureTest, StartIsRefusedUntilConnectedAndTheButtonsFollowTheState) {
