@@ -72,13 +72,12 @@ void Calculate(const CalculateArgs& args, const Context& context) {
                                              : 0;
     auto level = std::make_shared<double>(0.0);
     WizardStepTable table = StandardSteps({}, preset);
-    table.calculate = [&args, preset, level, mode](IProcDialog* progress, void* arg1,
-                                                   void*) -> bool {
-        DocData& data = *static_cast<DocData*>(arg1);
-        if (args.detect && args.Overrides() && !data.measurements.empty())
-            CustomizeTarget(progress, data, kOptionTargetDialog, preset);
-        return CalculateStep(progress, data, mode, preset, level.get());
-    };
+    table.calculate = DocumentStep(
+        L"Calculate", [&args, preset, level, mode](IProcDialog* progress, DocData& data, uint32_t) {
+            if (args.detect && args.Overrides() && !data.measurements.empty())
+                CustomizeTarget(progress, data, kOptionTargetDialog, preset);
+            return CalculateStep(progress, data, mode, preset, level.get());
+        });
     cli::RunCommandWizard(context, kWizardCalculate, mode, document, table);
 
     const DocData& d = document.Data();
@@ -88,19 +87,19 @@ void Calculate(const CalculateArgs& args, const Context& context) {
         rms = fit->rmsDb;
         largest = fit->maxDb;
     }
-    nlohmann::ordered_json out{{"crossover", d.crossover},
-                               {"hp_order", d.hpOrder},
-                               {"hp_freq", d.hpFreq},
-                               {"min_eq_freq", d.minEqFreq},
-                               {"fit_lower", d.fitLower},
-                               {"fit_upper", d.fitUpper},
-                               {"level_db", *level},
-                               {"eq", cli::EqJson(d.eq)},
-                               {"fit",
-                                {{"rms_db", rms},
-                                 {"max_db", largest},
-                                 {"method", std::string(FitMethodName(
-                                                d.fitMethod.value_or(kDefaultFitMethod)))}}}};
+    nlohmann::ordered_json out{
+        {"crossover", d.crossover},
+        {"hp_order", d.hpOrder},
+        {"hp_freq", d.hpFreq},
+        {"min_eq_freq", d.minEqFreq},
+        {"fit_lower", d.fitLower},
+        {"fit_upper", d.fitUpper},
+        {"level_db", *level},
+        {"eq", cli::EqJson(d.eq)},
+        {"fit",
+         {{"rms_db", rms},
+          {"max_db", largest},
+          {"method", std::string(FitMethodName(d.fitMethod.value_or(kDefaultFitMethod)))}}}};
     cli::PrintLine(context.io.out, out.dump());
 }
 

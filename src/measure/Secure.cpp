@@ -78,8 +78,6 @@ std::wstring CalibrationFileName(int32_t micSerial) {
 }
 
 std::filesystem::path DefaultCalibrationDir() {
-    if (const char* dir = std::getenv("TESSALINE_CAL_DIR"); dir && *dir)
-        return std::filesystem::path(dir);
     std::error_code ec;
     const auto folder = Threading::ProgramFolder(ec);
     if (!ec)
