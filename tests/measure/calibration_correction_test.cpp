@@ -178,8 +178,9 @@ TEST(CalibrationCorrection, OneCorrectionServesTwoThreadsAlike) {
         context.smoothing = kMeasurementSmoothing;
         return MeasureResponse(context);
     };
-    const CurvePtr alone = measure();
+    // The threads go first, while what they share is as it was built.
     const auto [one, two] = OnTwoThreads(measure);
+    const CurvePtr alone = measure();
     EXPECT_TRUE(SameBits(*one, *alone));
     EXPECT_TRUE(SameBits(*two, *alone));
     EXPECT_TRUE(SameBits(*reference, referenceBefore));
@@ -199,8 +200,8 @@ TEST(CalibrationCorrection, OneCorrectionServesTwoThreadsAlike) {
         plain.Apply(*response);
         return response;
     };
-    const CurvePtr appliedAlone = apply();
     const auto [applied1, applied2] = OnTwoThreads(apply);
+    const CurvePtr appliedAlone = apply();
     EXPECT_TRUE(SameBits(*applied1, *appliedAlone));
     EXPECT_TRUE(SameBits(*applied2, *appliedAlone));
     EXPECT_TRUE(SameBits(*unsmoothed->Correction(), unsmoothedBefore));
