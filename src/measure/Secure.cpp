@@ -1,7 +1,6 @@
 #include "measure/Secure.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
