@@ -68,12 +68,8 @@ bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
 }
 
 StepFunction MakeUploadStep(ChannelFactory makeChannel) {
-    return [makeChannel = std::move(makeChannel)](IProcDialog* progress, void* arg1,
-                                                  void* arg2) -> bool {
-        auto* data = static_cast<DocData*>(arg1);
-        const auto* options = static_cast<const uint32_t*>(arg2);
-        if (data == nullptr)
-            throw tsl::wruntime_error(L"The Upload step has no document.");
-        return UploadStep(progress, *data, options ? *options : 0, makeChannel);
-    };
+    return DocumentStep(L"Upload", [makeChannel = std::move(makeChannel)](
+                                       IProcDialog* progress, DocData& data, uint32_t options) {
+        return UploadStep(progress, data, options, makeChannel);
+    });
 }
