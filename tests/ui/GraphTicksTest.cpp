@@ -115,5 +115,6 @@ TEST(Graph, FrameCarriesTitleAxisLabelAndMarksAtBothEnds) {
     g.DrawFrame(r);
     EXPECT_NE(std::find(r.texts.begin(), r.texts.end(), L"Subwoofer"), r.texts.end());
     EXPECT_NE(std::find(r.texts.begin(), r.texts.end(), L"Frequency (Hz)"), r.texts.end());
+    EXPECT_NE(std::find(r.texts.begin(), r.texts.end(), L"Level (dB)"), r.texts.end());
     EXPECT_EQ(r.marks, 2 * static_cast<int>(g.XTicks().size() + g.YTicks().size()));
 }

@@ -35,6 +35,8 @@ CGraph::CGraph(Domain domain, XScale xScale, YMode yMode)
     const bool time = domain == Domain::Time;
     title_ = time ? L"Time Domain" : L"Frequency Domain";
     axisLabel_ = time ? L"Time (ms)" : L"Frequency (Hz)";
+    if (!time && yMode == YMode::Level)
+        levelLabel_ = L"Level (dB)";
     initial_.x0 = time ? 0.0 : 20.0;
     initial_.x1 = time ? 0.25 : 1000.0;
     if (yMode == YMode::LogMagnitude) {
@@ -120,6 +122,8 @@ void CGraph::DrawFrame(IGraphPainter& painter) const {
     painter.Text({cx, r.bottom + h * 7 / 4}, TextAnchor::TopCenter, axisLabel_,
                  TextKind::AxisTitle);
     painter.Text({cx, r.top - h}, TextAnchor::Center, title_, TextKind::Title);
+    if (!levelLabel_.empty())
+        painter.Text({r.left, r.top - h}, TextAnchor::Center, levelLabel_, TextKind::AxisTitle);
 }
 
 void CGraph::DrawCurves(IGraphPainter& painter) const {
@@ -189,6 +193,22 @@ bool CGraph::Zoom(PixelPoint cursor, bool zoomIn) {
         return false;
     }
     SetRanges(ZoomStep(*map_, cursor, zoomIn, limits_));
+    return true;
+}
+
+bool CGraph::ZoomAnchored(PixelPoint cursor, bool zoomIn) {
+    if (dragging_) {
+        return false;
+    }
+    SetRanges(Graphing::ZoomAnchored(*map_, cursor, zoomIn, limits_));
+    return true;
+}
+
+bool CGraph::Pan(int steps) {
+    if (dragging_) {
+        return false;
+    }
+    SetRanges(PanStep(*map_, steps, limits_));
     return true;
 }
 
