@@ -30,28 +30,13 @@ private:
 // The failure text, and the cause and what the subwoofer now holds as one more line.
 std::wstring WithCause(const wchar_t* failure, CUsbController::ChannelCause cause,
                        const wchar_t* holds) {
-    using CUsbController::ChannelCause;
-    const wchar_t* line = nullptr;
-    switch (cause) {
-        case ChannelCause::Disconnected:
-            line = kDisconnectedCauseText;
-            break;
-        case ChannelCause::NotVerified:
-            line = kNotVerifiedCauseText;
-            break;
-        case ChannelCause::NoAnswer:
-            line = kNoAnswerCauseText;
-            break;
-        case ChannelCause::InUse:
-            line = kInUseCauseText;
-            break;
-        case ChannelCause::UnknownModel:
-            line = kUnknownModelCauseText;
-            break;
-        case ChannelCause::None:
-            return failure;
-    }
-    std::wstring text = std::wstring(failure) + L"\n" + line;
+    // In the order of ChannelCause, from Disconnected on.
+    static const wchar_t* const kCauses[] = {kDisconnectedCauseText, kNotVerifiedCauseText,
+                                             kNoAnswerCauseText, kInUseCauseText,
+                                             kUnknownModelCauseText};
+    if (cause == CUsbController::ChannelCause::None)
+        return failure;
+    std::wstring text = std::wstring(failure) + L"\n" + kCauses[static_cast<size_t>(cause) - 1];
     if (holds != nullptr)
         text += std::wstring(L" ") + holds;
     return text;

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -97,21 +98,26 @@ void ExpectTabReachesEveryControlInReadingOrder(QWidget& window) {
     EXPECT_EQ(std::set<QWidget*>(cycle.begin(), cycle.end()).size(), cycle.size());
 }
 
-TEST(Keyboard, TabReachesEveryControlOfTheDialogsInReadingOrder) {
+// The main window's dialogs and the steps' simple ones, each in turn.
+void ForEachDialog(const std::function<void(QWidget&)>& check) {
     CWelcomeDlg welcome(QStringLiteral("Tessaline"), {});
-    ExpectTabReachesEveryControlInReadingOrder(welcome);
+    check(welcome);
     CPreMeasurementDlg preMeasurement(nullptr);
-    ExpectTabReachesEveryControlInReadingOrder(preMeasurement);
+    check(preMeasurement);
     DocData data;
     CTargetCustomizationDialog target(nullptr, data);
     target.SetSettings({200, SLOPE_2ND, 40, 30});
-    ExpectTabReachesEveryControlInReadingOrder(target);
-    CCheckForUsbSubWnd check(nullptr);
-    ExpectTabReachesEveryControlInReadingOrder(check);
+    check(target);
+    CCheckForUsbSubWnd usb(nullptr);
+    check(usb);
     CCurveColorDialog colours({0, 0, 0});
-    ExpectTabReachesEveryControlInReadingOrder(colours);
+    check(colours);
     CAboutDlg about(QStringLiteral("Tessaline"));
-    ExpectTabReachesEveryControlInReadingOrder(about);
+    check(about);
+}
+
+TEST(Keyboard, TabReachesEveryControlOfTheDialogsInReadingOrder) {
+    ForEachDialog(ExpectTabReachesEveryControlInReadingOrder);
 
     // The wizard dialog in its several-steps layout, once it is ready to start.
     Threading::MessageBridge bridge;
@@ -169,7 +175,10 @@ TEST(Keyboard, TabReachesTheGraphWhoseArrowKeysZoomWithinTheLimits) {
     // Out: up to the limits and no further.
     for (int i = 0; i < 200; ++i)
         QTest::keyClick(graph, Qt::Key_Down);
-    EXPECT_EQ(graph->Graph().GetRanges(), (Graphing::Ranges{20.0, 1000.0, -150.0, 150.0}));    // + zooms in, Right pans to higher frequencies, - zooms out again.
+    EXPECT_EQ(graph->Graph().GetRanges(),
+              (Graphing::Ranges{
+                  20.0, 1000.0, -150.0,
+                  150.0}));  // + zooms in, Right pans to higher frequencies, - zooms out again.
     QTest::keyClick(graph, Qt::Key_Plus);
     const double x0 = graph->Graph().GetRanges().x0;
     EXPECT_GT(x0, 20.0);
@@ -234,19 +243,7 @@ TEST(Keyboard, MnemonicsAreUniqueInEveryWindow) {
     SimulatedApp simulated(EmptyDocument(dir.path));
     ASSERT_TRUE(simulated.app.Start());
     ExpectUniqueMnemonics(simulated.Frame());
-    CWelcomeDlg welcome(QStringLiteral("Tessaline"), {});
-    ExpectUniqueMnemonics(welcome);
-    CPreMeasurementDlg preMeasurement(nullptr);
-    ExpectUniqueMnemonics(preMeasurement);
-    DocData data;
-    CTargetCustomizationDialog target(nullptr, data);
-    ExpectUniqueMnemonics(target);
-    CCheckForUsbSubWnd check(nullptr);
-    ExpectUniqueMnemonics(check);
-    CCurveColorDialog colours({0, 0, 0});
-    ExpectUniqueMnemonics(colours);
-    CAboutDlg about(QStringLiteral("Tessaline"));
-    ExpectUniqueMnemonics(about);
+    ForEachDialog(ExpectUniqueMnemonics);
     CMicrophoneDlg microphone({L"Card"}, MicrophoneChoice{});
     ExpectUniqueMnemonics(microphone);
 }

@@ -59,6 +59,14 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     EXPECT_FALSE(view.VerifiedLegend()->isVisible());
 
     EXPECT_EQ(view.CurvesToDraw(graph).size(), 3u);
+    // While a step has the data, the graph draws the document as it was.
+    view.HoldDocument(true);
+    DocData away;
+    away.MoveFrom(app.Document().Data());
+    view.Repaint();
+    EXPECT_EQ(view.CurvesToDraw(graph).size(), 3u);
+    app.Document().Data().MoveFrom(away);
+    view.HoldDocument(false);
     panel.SpreadSwitch()->click();
     auto entries = view.CurvesToDraw(graph);
     ASSERT_EQ(entries.size(), 4u);

@@ -114,6 +114,14 @@ void CGraph::DrawFrame(IGraphPainter& painter) const {
                          t.label, TextKind::Label);
         }
     }
+    // The ticks start past the minimum; a minimum on the grid is the frame's bottom edge, and it
+    // is labelled like the grid lines above it.
+    const CGraphMap& m = *map_;
+    if (!m.LogY() && !yTicks_.empty() && yStep_ > 0.0 &&
+        std::fabs(yTicks_.front().value - yStep_ - m.Y0()) < yStep_ * 1e-6) {
+        painter.Text({r.left - h / 2 - charWidth_ / 2, r.bottom}, TextAnchor::RightCenter,
+                     FormatLabel(m.Y0(), LabelKind::Plain), TextKind::Label);
+    }
     painter.Line({r.left, r.top}, {r.right, r.top}, LineKind::Frame);
     painter.Line({r.right, r.top}, {r.right, r.bottom}, LineKind::Frame);
     painter.Line({r.right, r.bottom}, {r.left, r.bottom}, LineKind::Frame);
