@@ -73,6 +73,8 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
         progress->OffsetPos(1);
     double levelDb = 0.0;
     if (ok) {
+        if (progress)
+            progress->SetDisplayString(kBuildingTargetText);
         ok = BuildTarget(data, static_cast<int>(options), levelDb);
         if (levelOut)
             *levelOut = levelDb;
@@ -80,6 +82,8 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
             progress->OffsetPos(1);
     }
     if (ok) {
+        if (progress)
+            progress->SetDisplayString(kFittingText);
         ok = FitEqualizer(data, levelDb, fit);
         if (progress)
             progress->OffsetPos(1);
