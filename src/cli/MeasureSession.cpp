@@ -1,5 +1,6 @@
 #include "cli/MeasureSession.h"
 
+#include <cstdio>
 #include <ostream>
 
 #include "cli/ConsoleDialog.h"
@@ -12,11 +13,42 @@ void AddMeasureOptions(CLI::App& command, MeasureArgs& args) {
     // Global options (--simulate, --sim-state...) may also follow the command name.
     command.fallthrough();
     command.add_option("--out", args.out, "The measurement document to write")->required();
-    command
-        .add_option("--positions", args.positions,
-                    "Number of microphone positions (" + std::to_string(args.minPositions) +
-                        " to 10); asked when not given")
-        ->check(CLI::Range(args.minPositions, kMaxPositions));
+    const bool settles = args.minPositions == kMinPositions;
+    const std::string range =
+        std::to_string(args.minPositions) + " to " + std::to_string(kMaxPositions);
+    if (!settles) {
+        command
+            .add_option("--positions", args.positions,
+                        "Number of microphone positions (" + range + "); asked when not given")
+            ->check(CLI::Range(args.minPositions, kMaxPositions));
+    } else {
+        const CLI::Validator countOrAuto(
+            [range](const std::string& value) -> std::string {
+                if (value == "auto")
+                    return {};
+                return CLI::Range(kMinPositions, kMaxPositions)(value).empty()
+                           ? std::string()
+                           : "Value " + value + " not auto or in range " + range;
+            },
+            "auto|" + range);
+        command
+            .add_option_function<std::string>(
+                "--positions",
+                [&args](const std::string& value) {
+                    args.untilSettled = value == "auto";
+                    if (!args.untilSettled)
+                        args.positions = std::stoi(value);
+                },
+                "Number of microphone positions (" + range +
+                    "), or auto: at least 5, stopping at the first count at which the "
+                    "average has settled (see --settle-db); asked when not given")
+            ->check(countOrAuto);
+        command
+            .add_option("--settle-db", args.settleDb,
+                        "The largest standard error of the average, dB, at which it counts as "
+                        "settled (default 1)")
+            ->check(CLI::Range(0.01, 20.0));
+    }
     command.add_option("--mic-serial", args.micSerial,
                        "Use the calibration file of this microphone instead of choosing one");
     command.add_option("--cal-dir", args.calDir,
@@ -76,6 +108,31 @@ void ChainStopped(const ConsoleMainView& view, const std::filesystem::path& out)
     throw tsl::wruntime_error(text);
 }
 
+namespace {
+
+std::string Db1(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// The settle line after a position and, when a run until settled stops there, why.
+std::string SettleLines(const SettleProgress& progress, double thresholdDb) {
+    std::string lines;
+    if (progress.estimate)
+        lines = tsl::ToUtf8(SettleText(*progress.estimate)) + '\n';
+    if (!progress.stopsHere)
+        return lines;
+    const std::string count = std::to_string(progress.measured);
+    if (progress.estimate && progress.estimate->Settled())
+        return lines + "Settled after " + count + " positions: the largest standard error, " +
+               Db1(progress.estimate->largestDb) + " dB, is within " + Db1(thresholdDb) + " dB.\n";
+    return lines + "Stopped at " + count + " positions, the most allowed: the average has not " +
+           "settled within " + Db1(thresholdDb) + " dB.\n";
+}
+
+}  // namespace
+
 MeasureEnvironment MeasureSession::Environment() {
     MeasureEnvironment env = context_.environment.Measure();
     env.micSerial = micSerial_;
@@ -92,7 +149,21 @@ MeasureEnvironment MeasureSession::Environment() {
         err.write(line.data(), static_cast<std::streamsize>(line.size()));
     };
     env.minPositions = args_.minPositions;
-    if (args_.positions) {
+    env.settleDb = args_.settleDb;
+    if (args_.minPositions == kMinPositions)
+        env.positionMeasured = [&err, settleDb = args_.settleDb](const SettleProgress& progress) {
+            const std::string line = SettleLines(progress, settleDb);
+            err.write(line.data(), static_cast<std::streamsize>(line.size()));
+        };
+    if (args_.untilSettled) {
+        env.preMeasurement = [confirm = PromptPreMeasurementDialog(kMaxPositions)](
+                                 IProcDialog& owner, CCustomizeMeasurementProcDlg& dialog) {
+            if (!confirm(owner, dialog))
+                return false;
+            dialog.SetUntilSettled(true);
+            return true;
+        };
+    } else if (args_.positions) {
         env.preMeasurement = PromptPreMeasurementDialog(*args_.positions);
     } else {
         // The count itself is typed, not its place in a list of counts.

@@ -27,9 +27,13 @@ struct MeasureArgs {
     bool yes = false;
     bool no = false;
     int32_t minPositions = kMinPositions;
+    // --positions auto: measure until the average has settled within settleDb.
+    bool untilSettled = false;
+    double settleDb = kDefaultSettleDb;
 };
 
-// --positions accepts args.minPositions to 10.
+// --positions accepts args.minPositions to 10; with the standard minimum (measure, run) also
+// "auto", with --settle-db, and the average's settle line goes to stderr after each position.
 void AddMeasureOptions(CLI::App& command, MeasureArgs& args);
 
 class MeasureSession {

@@ -98,7 +98,30 @@ PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCoun
     };
 }
 
-namespace {}  // namespace
+namespace {
+
+// Tells the environment how settled the average of the positions so far is; true when a run
+// until settled stops with these positions.
+bool ReportSettle(const std::map<int32_t, CurvePtr>& results, bool untilSettled,
+                  const MeasureEnvironment& environment) {
+    std::vector<CurvePtr> positions;
+    for (const auto& [position, curve] : results)
+        positions.push_back(curve);
+    SettleProgress progress;
+    progress.measured = static_cast<int32_t>(positions.size());
+    progress.estimate =
+        EstimateSettle(positions, kSettleBandLowHz, kSettleBandHighHz, environment.settleDb);
+    progress.untilSettled = untilSettled;
+    progress.stopsHere =
+        untilSettled &&
+        (progress.measured >= kMaxPositions ||
+         (progress.measured >= kMinPositions && progress.estimate && progress.estimate->Settled()));
+    if (environment.positionMeasured)
+        environment.positionMeasured(progress);
+    return progress.stopsHere;
+}
+
+}  // namespace
 
 bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
                  const MeasureEnvironment& environment) {
@@ -115,7 +138,8 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
         ShowStepMessage(progress, kSetupAbortText, MsgButtons::Ok);
         return false;
     }
-    const int32_t positionCount = setup.PositionCount();
+    int32_t positionCount = setup.PositionCount();
+    const bool untilSettled = setup.UntilSettled();
     Threading::IClock& clock = environment.clock       ? *environment.clock
                                : environment.usb.clock ? *environment.usb.clock
                                                        : Threading::RealClock::Instance();
@@ -211,6 +235,8 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
                 quality[shownPosition] = {context.checks.snrDb, context.checks.periodDiffDb};
                 pending.pop_front();
                 progress->OffsetPos(1);
+                if (ReportSettle(results, untilSettled, environment))
+                    positionCount = static_cast<int32_t>(results.size());
                 continue;
             }
             // Without a curve the same position would be measured again and again unasked.

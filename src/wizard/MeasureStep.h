@@ -20,6 +20,7 @@
 #include "sublink/Discovery.h"
 #include "sublink/PlayDevice.h"
 #include "sublink/UsbEnvironment.h"
+#include "wizard/Settle.h"
 #include "wizard/WizardStep.h"
 
 class IProcDialog;
@@ -55,20 +56,26 @@ inline constexpr wchar_t kCheckingText[] = L"Checking for valid subwoofer";
 std::wstring PositionPrompt(int32_t number);
 std::wstring MeasuringStatus(int32_t number);
 
-// The pre-measurement dialog's value: the number of positions, kept within its spin range.
+// The pre-measurement dialog's value: the number of positions, kept within its spin range, or
+// "until settled": at least kMinPositions, stopping at the first count up to kMaxPositions at
+// which the average has settled.
 class CCustomizeMeasurementProcDlg {
 public:
     explicit CCustomizeMeasurementProcDlg(int32_t minCount = kMinPositions)
         : minCount_(minCount), positionCount_(minCount) {}
     int32_t MinCount() const { return minCount_; }
-    int32_t PositionCount() const { return positionCount_; }
+    // kMaxPositions until settled.
+    int32_t PositionCount() const { return untilSettled_ ? kMaxPositions : positionCount_; }
     void SetPositionCount(int32_t count);
+    bool UntilSettled() const { return untilSettled_; }
+    void SetUntilSettled(bool on) { untilSettled_ = on; }
     std::wstring Text() const { return PreMeasurementText(minCount_); }
     static const wchar_t* Caption() { return kPreMeasurementCaption; }
 
 private:
     int32_t minCount_;
     int32_t positionCount_;
+    bool untilSettled_ = false;
 };
 
 // Shows the pre-measurement dialog modally over the progress dialog; true when it ended with
@@ -133,6 +140,15 @@ struct CalibrationUsed {
     std::filesystem::path file;  // the file name, without its folder
 };
 
+// Told after each measured position: the estimate over the positions so far (none after the
+// first), and whether the run stops there because it measures until settled.
+struct SettleProgress {
+    int32_t measured = 0;
+    std::optional<SettleEstimate> estimate;
+    bool untilSettled = false;
+    bool stopsHere = false;  // until settled: settled from kMinPositions on, or kMaxPositions
+};
+
 // Where the step gets its devices, files and dialogs.
 struct MeasureEnvironment {
     // The subwoofer's bus, clock and trace.
@@ -157,6 +173,10 @@ struct MeasureEnvironment {
     CUsbController::DeviceCheckSetup deviceCheck;
     // The fewest positions the pre-measurement dialog offers.
     int32_t minPositions = kMinPositions;
+    // The largest standard error of the average (dB) at which it counts as settled.
+    double settleDb = kDefaultSettleDb;
+    // Called on the step's thread after each measured position; a window posts it to its own.
+    std::function<void(const SettleProgress&)> positionMeasured;
 };
 
 inline constexpr std::chrono::milliseconds kSettlePause{1500};

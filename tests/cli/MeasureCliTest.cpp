@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "document/DocFile.h"
 #include "measure/Curve.h"
@@ -138,6 +139,69 @@ TEST_F(MeasureCli, TheSimulatedRoomIsAGlobalOption) {
         Cli("--sim-room " + good.string() + " measure --no --out " + (dir / "x.ktsl").string());
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_NE(r.err.find("User abort."), std::string::npos) << r.err;
+}
+
+// The largest standard errors of the settle lines on stderr, in order.
+std::vector<double> SettleFigures(const std::string& err) {
+    std::vector<double> figures;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        for (const std::string& lead :
+             {std::string("Average settled: \u00b1"),
+              std::string("Another position could still move the average by up to ")})
+            if (line.rfind(lead, 0) == 0)
+                figures.push_back(std::stod(line.substr(lead.size())));
+    }
+    return figures;
+}
+
+// --positions auto stops at 5 in a room whose positions barely differ; in one whose modes move
+// it goes on while the reported error falls.
+TEST_F(MeasureCli, AutoPositionsStopWhenTheAverageHasSettled) {
+    const auto calm = dir / "calm.json", wild = dir / "wild.json";
+    std::ofstream(calm) << R"({"modeSpreadDb": 0.5, "frequencySpread": 0.005})";
+    std::ofstream(wild) << R"({"modeSpreadDb": 6, "frequencySpread": 0.08})";
+    const std::string settled = (dir / "settled.ktsl").string();
+    CliRun r =
+        Cli("--sim-room " + calm.string() + " measure --yes --positions auto --out " + settled);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(SettleFigures(r.err).size(), 4u) << r.err;  // after positions 2 to 5
+    EXPECT_NE(r.err.find("Average settled: \u00b1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(25\u2013250 Hz)\nSettled after 5 positions"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Please move the microphone to position 5, and then click OK.\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Measured 5 positions"), std::string::npos) << r.out;
+    DocData data;
+    ReadDocFile(settled, data);
+    EXPECT_EQ(data.measurements.size(), 5u);
+
+    const std::string more = (dir / "more.ktsl").string();
+    r = Cli("--sim-room " + wild.string() + " measure --yes --positions auto --out " + more);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::vector<double> figures = SettleFigures(r.err);
+    std::printf("wild room's largest standard errors:");
+    for (double f : figures)
+        std::printf(" %.1f", f);
+    std::printf("\n");
+    ASSERT_GE(figures.size(), 5u) << r.err;
+    EXPECT_NE(r.err.find("Another position could still move the average by up to"),
+              std::string::npos);
+    EXPECT_LT(figures.back(), figures.front());
+    EXPECT_LT(figures.back(), figures[3]);  // at 5 positions
+    EXPECT_NE(r.err.find("Stopped at 10 positions, the most allowed: the average has not settled "
+                         "within 1.0 dB."),
+              std::string::npos);
+    ReadDocFile(more, data);
+    EXPECT_EQ(data.measurements.size(), figures.size() + 1);
+
+    // The default room settles within a wider limit.
+    r = Cli("--simulate measure --yes --positions auto --settle-db 1.5 --out " + more);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("is within 1.5 dB."), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Measured 5 positions"), std::string::npos) << r.out;
+
+    EXPECT_EQ(Cli("--simulate measure --yes --positions often --out " + more).code, 1);
 }
 
 TEST_F(MeasureCli, WithoutASubwooferTheMeasurementFails) {
