@@ -91,7 +91,9 @@ TEST(TargetPresenter, OkCommitsTheCrossoverFirstAndStopsAtABadValue) {
     view.typed.clear();
     view.committed.clear();
     EXPECT_TRUE(presenter.Accept());
-    EXPECT_EQ(view.committed, (std::vector{TargetField::Crossover, TargetField::MinEq}));
+    EXPECT_EQ(view.committed,
+              (std::vector{TargetField::Crossover, TargetField::MinEq, TargetField::ShelfGain,
+                           TargetField::ShelfCorner, TargetField::Tilt, TargetField::MaxBoost}));
     EXPECT_EQ(presenter.Settings(), (TargetSettings{160, SLOPE_FLAT, 40, 160}));
 }
 
