@@ -80,8 +80,6 @@ CTargetCustomizationDialog::CTargetCustomizationDialog(QWidget* parent, const Do
     Of(TargetField::HpOrder).spin = order_;
     Of(TargetField::HpFreq).spin = hpFreq_;
     Of(TargetField::MinEq).spin = minEq_;
-    for (const HouseRow& row : kHouseRows)
-        Of(row.field).spin = new CustomControls::CSpin<int>(this);
     auto* grid = new QGridLayout;
     int cell = 0;
     for (TargetField field :
@@ -91,6 +89,9 @@ CTargetCustomizationDialog::CTargetCustomizationDialog(QWidget* parent, const Do
     }
     classicFit_ = new QCheckBox(QString::fromLatin1(kClassicFitText), this);
     classicFit_->setAccessibleName(classicFit_->text());
+    // Made in reading order before the buttons, so the focus chain follows it.
+    QWidget* house = HouseGroup();
+    QWidget* limits = LimitsGroup();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
     autoDetect_ = buttons->addButton(QStringLiteral("Auto Detect"), QDialogButtonBox::ActionRole);
@@ -99,8 +100,8 @@ CTargetCustomizationDialog::CTargetCustomizationDialog(QWidget* parent, const Do
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(classicFit_);
-    layout->addWidget(HouseGroup());
-    layout->addWidget(LimitsGroup());
+    layout->addWidget(house);
+    layout->addWidget(limits);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTargetCustomizationDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -131,20 +132,6 @@ CTargetCustomizationDialog::CTargetCustomizationDialog(QWidget* parent, const Do
                                    Range(presenter_.Rule(row.field)), flags);
     }
     setTabOrder(minEq_, classicFit_);
-    QWidget* previous = classicFit_;
-    const std::initializer_list<QWidget*> order{Spin(TargetField::ShelfGain),
-                                                Spin(TargetField::ShelfCorner),
-                                                Spin(TargetField::Tilt),
-                                                chooseButton_,
-                                                noFile_,
-                                                Spin(TargetField::MaxBoost),
-                                                cutsOnly_,
-                                                Spin(TargetField::UpperLimit),
-                                                fitUpper_};
-    for (QWidget* next : order) {
-        setTabOrder(previous, next);
-        previous = next;
-    }
     presenter_.Show(initial);
 }
 
@@ -160,8 +147,11 @@ CTargetCustomizationDialog::~CTargetCustomizationDialog() {
 QWidget* CTargetCustomizationDialog::HouseGroup() {
     auto* box = new QGroupBox(QString::fromLatin1(kHouseCurveGroup), this);
     auto* form = new QFormLayout(box);
-    for (TargetField field : {TargetField::ShelfGain, TargetField::ShelfCorner, TargetField::Tilt})
+    for (TargetField field :
+         {TargetField::ShelfGain, TargetField::ShelfCorner, TargetField::Tilt}) {
+        Of(field).spin = new CustomControls::CSpin<int>(box);
         AddRow(form, RowOf(field), Of(field).spin, box);
+    }
     houseFile_ = new QLabel(QString::fromLatin1(kNoHouseFileText), box);
     houseFile_->setAccessibleName(QStringLiteral("House curve file"));
     chooseButton_ = new QPushButton(QString::fromWCharArray(L"C&hoose\u2026"), box);
@@ -183,10 +173,12 @@ QWidget* CTargetCustomizationDialog::HouseGroup() {
 QWidget* CTargetCustomizationDialog::LimitsGroup() {
     auto* box = new QGroupBox(QString::fromLatin1(kLimitsGroup), this);
     auto* form = new QFormLayout(box);
+    Of(TargetField::MaxBoost).spin = new CustomControls::CSpin<int>(box);
     AddRow(form, RowOf(TargetField::MaxBoost), Of(TargetField::MaxBoost).spin, box);
     cutsOnly_ = new QCheckBox(QStringLiteral("Cuts on&ly"), box);
     cutsOnly_->setAccessibleName(QStringLiteral("Cuts only"));
     form->addRow(QString(), cutsOnly_);
+    Of(TargetField::UpperLimit).spin = new CustomControls::CSpin<int>(box);
     AddRow(form, RowOf(TargetField::UpperLimit), Of(TargetField::UpperLimit).spin, box);
     fitUpper_ = new QCheckBox(QStringLiteral("Fit's o&wn upper limit"), box);
     fitUpper_->setAccessibleName(QStringLiteral("Fit's own upper limit"));

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <set>
 
@@ -25,6 +27,7 @@ TEST(AppTargetHouse, AShelfSetInTheDialogIsCalculatedKeptAndShownOnReopening) {
     TempDir dir;
     DocData data;
     data.name = L"KT1";
+    data.modelId = 0x113;  // a model of the fit tests' corpus
     data.measurements = {fittest::Measurement(kRoom), fittest::Measurement(kRoom)};
     const auto path = dir.path / "room.CVD";
     WriteDocFile(path, data);
@@ -44,6 +47,8 @@ TEST(AppTargetHouse, AShelfSetInTheDialogIsCalculatedKeptAndShownOnReopening) {
         EXPECT_EQ(d.house.shelfDb, 6.0);
         EXPECT_EQ(d.house.shelfHz, kDefaultShelfHz);
         EXPECT_EQ(d.eq.valid, 1);
+        for (const QString& box : answerer.boxes)
+            ADD_FAILURE() << box.toStdString();
         ASSERT_TRUE(simulated.app.Presenter()->Save());
     }
     DocData saved;

@@ -160,7 +160,9 @@ TEST(TargetHouse, TheConsoleMenuSetsTheShelfAndCutsOnly) {
     ASSERT_TRUE(dialog.DoModal(s));
     EXPECT_EQ(s.house.shelfDb, 6.0);
     EXPECT_EQ(s.house.maxBoostDb, 0.0);
-    const auto& menu = prompt.Calls().back().choices;
+    const auto calls = prompt.Calls();
+    ASSERT_FALSE(calls.empty());
+    const auto& menu = calls.back().choices;
     ASSERT_EQ(menu.size(), 10u);  // Max Boost is off under cuts only
     EXPECT_EQ(menu[5], L"Shelf Gain: 6.0 dB");
     EXPECT_EQ(menu[8], std::wstring(kCutsOnlyEntry) + L"yes");
