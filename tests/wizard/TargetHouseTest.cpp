@@ -12,36 +12,18 @@
 #include "document/DocData.h"
 #include "support/RecordingProcDialog.h"
 #include "wizard/CalculateStepConsole.h"
+#include "wizard/FakeTargetView.h"
 #include "wizard/TargetPresenter.h"
 
 namespace {
 
-// Records what is drawn; CommitField answers from typed (the value typed, clamped to the rule).
-struct HouseView : ITargetView {
-    std::map<TargetField, TargetFieldRule> rules;
-    std::map<TargetField, int32_t> values;
-    std::map<TargetField, int32_t> typed;
-    std::vector<TargetField> committed;
+// Also records the limits' switches, the file and its errors.
+struct HouseView : FakeTargetView {
     bool cutsOnly = false;
     bool fitUpper = false;
     std::wstring file = L"?";
     std::vector<std::wstring> errors;
 
-    void DrawField(TargetField field, const TargetFieldRule& rule, int32_t value) override {
-        rules[field] = rule;
-        values[field] = value;
-    }
-    void DrawClassicFit(bool, bool) override {}
-    void DrawCommands(bool) override {}
-    bool CommitField(TargetField field, int32_t& value) override {
-        committed.push_back(field);
-        auto it = typed.find(field);
-        if (it == typed.end())
-            return true;
-        const TargetFieldRule& rule = rules[field];
-        value = std::clamp(it->second, rule.minimum, rule.maximum);
-        return value == it->second;
-    }
     void DrawLimits(bool cuts, bool own, bool) override {
         cutsOnly = cuts;
         fitUpper = own;
@@ -106,15 +88,15 @@ TEST(TargetHouse, TheUpperLimitStaysAboveTheMinEqFrequencyCommittedBeforeIt) {
     EXPECT_EQ(presenter.Settings().house.upperHz, 101.0);
 
     // OK: the minimum EQ frequency typed first raises the bound the typed upper limit misses.
-    view.typed[TargetField::MinEq] = 150;
-    view.typed[TargetField::UpperLimit] = 140;
+    view.typed[TargetField::MinEq] = {150, true};
+    view.typed[TargetField::UpperLimit] = {140, true};
     EXPECT_FALSE(presenter.Accept());
     EXPECT_EQ(view.committed,
               (std::vector{TargetField::Crossover, TargetField::MinEq, TargetField::ShelfGain,
                            TargetField::ShelfCorner, TargetField::Tilt, TargetField::MaxBoost,
                            TargetField::UpperLimit}));
     EXPECT_EQ(presenter.Settings().house.upperHz, 151.0);
-    view.typed[TargetField::UpperLimit] = 180;
+    view.typed[TargetField::UpperLimit] = {180, true};
     EXPECT_TRUE(presenter.Accept());
     EXPECT_EQ(presenter.Settings().house.upperHz, 180.0);
     presenter.SetFitUpper(true);
