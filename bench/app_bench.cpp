@@ -84,7 +84,7 @@ void BM_MainViewMouseMove(benchmark::State& state) {
     CTSLView view;
     view.resize(1000, 600);
     view.SetDocument(&data);
-    view.SetCurveOptions({true, false});
+    view.SetCurveOptions({true, false, -1});
     view.Refresh(QStringLiteral("Frequency Domain"));
     view.layout()->activate();
     Graphing::CGraphCtrl& graph = *view.Graph();

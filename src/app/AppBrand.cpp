@@ -36,10 +36,10 @@ const BrandResources& Resources(Brand brand) {
 }
 
 std::wstring StripMnemonicText(const std::wstring& text) {
-    // The first letter not taken by the menu bar's F, T and H, nor by an earlier button.
+    // The first letter not taken by the menu bar's F, E, T and H, nor by an earlier button.
     static const std::wstring kMarked[][2] = {
         {L"Measure", L"&Measure"},      {L"Target", L"Tar&get"},   {L"Upload", L"&Upload"},
-        {L"Erase", L"&Erase"},          {L"Restore", L"&Restore"}, {L"Colors", L"&Colors"},
+        {L"Erase", L"E&rase"},          {L"Restore", L"&Restore"}, {L"Colors", L"&Colors"},
         {L"Auto Scale", L"Auto &Scale"}};
     for (const auto& pair : kMarked)
         if (pair[0] == text)

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QStyle>
 
 #include "app/AppText.h"
@@ -31,6 +32,10 @@ CAboutDlg::CAboutDlg(const QString& title, QWidget* parent) : QDialog(parent) {
     support_->setAccessibleName(support_->text());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    // Opens on OK, so that Enter closes it.
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setDefault(true);
+    ok->setFocus(Qt::OtherFocusReason);
     auto* layout = new QGridLayout(this);
     layout->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
     layout->addWidget(product_, 0, 1);

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QToolBar>
 
@@ -46,8 +47,19 @@ CMainFrame::CMainFrame(const BrandResources& brand, QSettings& settings)
     };
     BuildMenus();
     BuildStrip();
-    if (!restoreGeometry(settings_.value(kGeometryKey).toByteArray()))
-        resize(1024, 640);
+    if (!restoreGeometry(settings_.value(kGeometryKey).toByteArray())) {
+        // The first window fits the screen's available area, whatever the scaling.
+        QSize size(1024, 640);
+        if (const QScreen* shown = screen()) {
+            const QRect area = shown->availableGeometry();
+            size = size.boundedTo(area.size() * 9 / 10);
+            move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+        }
+        resize(size);
+    }
+    if (!restoreState(settings_.value(kWindowStateKey).toByteArray()))
+        // The graph gets most of the window.
+        resizeDocks({positions_}, {height() / 4}, Qt::Vertical);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -219,6 +231,10 @@ void CMainFrame::Repaint() {
     view_->Repaint();
 }
 
+void CMainFrame::HoldDocument(bool hold) {
+    view_->HoldDocument(hold);
+}
+
 void CMainFrame::UpdateRecentMenu() {
     for (QAction* a : recentActions_) {
         fileMenu_->removeAction(a);
@@ -249,5 +265,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     settings_.setValue(kGeometryKey, saveGeometry());
+    settings_.setValue(kWindowStateKey, saveState());
     event->accept();
 }

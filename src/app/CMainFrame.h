@@ -43,6 +43,7 @@ public:
     Threading::IWindow* WizardParent() override { return this; }
     void ShowDocument() override;
     void Repaint() override;
+    void HoldDocument(bool hold) override;
     std::optional<std::filesystem::path> AskExportFileName(const std::filesystem::path& suggestion,
                                                            ExportKind kind) override;
     std::pair<int, int> GraphSize() override;
@@ -108,5 +109,7 @@ private:
 
 inline constexpr char kRecentFilesKey[] = "Recent File List";
 inline constexpr char kGeometryKey[] = "Window/Geometry";
+// Whether the Positions panel is shown, and its size.
+inline constexpr char kWindowStateKey[] = "Window/State";
 inline constexpr char kMicrophoneDeviceKey[] = "Microphone/Device";
 inline constexpr char kMicrophoneCalibrationKey[] = "Microphone/TextCalibration";

@@ -63,7 +63,7 @@ bool CMainFrame::OnExportMeasurement() {
 }
 
 bool CMainFrame::OnExportGraph() {
-    return exports_->ExportGraph(presenter_->Document().Data());
+    return exports_->ExportGraph(presenter_->Document().Data(), view_->CurveOptionsShown());
 }
 
 bool CMainFrame::OnExportEqualiser() {

@@ -32,6 +32,9 @@ CMicrophoneDlg::CMicrophoneDlg(const std::vector<std::wstring>& devices,
     file_->setObjectName(QStringLiteral("CalibrationFile"));
     file_->setAccessibleName(QStringLiteral("Text calibration file"));
     file_->setPlaceholderText(QStringLiteral("Enciphered calibration file, chosen by serial"));
+    // Wide enough for the whole placeholder, with room for the frame and the cursor.
+    file_->setMinimumWidth(file_->fontMetrics().horizontalAdvance(file_->placeholderText()) +
+                           file_->fontMetrics().averageCharWidth() * 4);
     auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString name = QFileDialog::getOpenFileName(

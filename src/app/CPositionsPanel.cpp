@@ -36,13 +36,15 @@ CPositionsPanel::CPositionsPanel(QWidget* parent)
          QStringLiteral("Period difference (dB)"), QStringLiteral("Deviation RMS (dB)"),
          QStringLiteral("Largest deviation (dB)"), QStringLiteral("Stands out")});
     table_->verticalHeader()->hide();
+    // Tab moves on to the next control; the arrow keys move inside the table.
+    table_->setTabKeyNavigation(false);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(table_);
 
     auto* row = new QHBoxLayout;
-    spread_ = new QCheckBox(QStringLiteral("Show &spread"), body);
+    spread_ = new QCheckBox(QStringLiteral("Sho&w spread"), body);
     spread_->setObjectName(QStringLiteral("ShowSpread"));
     positions_ = new QCheckBox(QStringLiteral("Show &positions"), body);
     positions_->setObjectName(QStringLiteral("ShowPositions"));
@@ -60,7 +62,11 @@ CPositionsPanel::CPositionsPanel(QWidget* parent)
             if (onOptions)
                 onOptions(Options());
         });
-    connect(table_, &QTableWidget::itemSelectionChanged, this, [this] { UpdateDropButton(); });
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [this] {
+        UpdateDropButton();
+        if (onOptions)
+            onOptions(Options());
+    });
     connect(drop_, &QPushButton::clicked, this, [this] {
         const int selected = table_->currentRow();
         if (selected >= 0 && onDrop)
@@ -70,7 +76,9 @@ CPositionsPanel::CPositionsPanel(QWidget* parent)
 }
 
 CurveOptions CPositionsPanel::Options() const {
-    return {spread_->isChecked(), positions_->isChecked()};
+    const QList<QTableWidgetItem*> chosen = table_->selectedItems();
+    return {spread_->isChecked(), positions_->isChecked(),
+            chosen.isEmpty() ? -1 : chosen.front()->row()};
 }
 
 void CPositionsPanel::Show(const DocData& data) {

@@ -37,7 +37,7 @@ bool ExportPresenter::ExportMeasurement(const DocData& data) {
     return Run([&] { service_.WriteMeasurement(data, curves[*choice], *path); });
 }
 
-bool ExportPresenter::ExportGraph(const DocData& data) {
+bool ExportPresenter::ExportGraph(const DocData& data, const CurveOptions& shown) {
     const auto [width, height] = view_.GraphSize();
     const auto sizes = Exporting::PictureSizes(width, height);
     const auto choice = view_.Prompt().Choose(kPictureSizeText, Exporting::PictureSizeTexts(sizes));
@@ -47,7 +47,7 @@ bool ExportPresenter::ExportGraph(const DocData& data) {
     if (!path)
         return false;
     const Exporting::PlotOptions options{sizes[*choice].first, sizes[*choice].second, data.name};
-    return Run([&] { service_.WriteGraphAs(data, options, *path); });
+    return Run([&] { service_.WriteGraphAs(data, options, *path, shown); });
 }
 
 bool ExportPresenter::ExportEqualiser(const DocData& data) {

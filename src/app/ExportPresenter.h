@@ -36,7 +36,8 @@ public:
     // Each true when a file was written: a curve as text, the graph as PNG or SVG by the file's
     // extension, the equaliser listing as text or JSON by the file's extension.
     bool ExportMeasurement(const DocData& data);
-    bool ExportGraph(const DocData& data);
+    // The picture shows the curves the window shows.
+    bool ExportGraph(const DocData& data, const CurveOptions& shown = {});
     bool ExportEqualiser(const DocData& data);
 
 private:

@@ -19,8 +19,10 @@ MainPresenter::MainPresenter(CTessalineDoc& document, IMainWindow& window,
 
 bool MainPresenter::RunWizard(int kind, uint32_t options) {
     saveMissed_ = false;
+    window_.HoldDocument(true);
     const bool ok =
         ::RunWizard(kind, window_.WizardParent(), *this, options, environment_, &lastFailure_);
+    window_.HoldDocument(false);
     if (afterWizard_)
         afterWizard_();
     if (ok && (kind == kWizardMeasure || kind == kWizardVerify))

@@ -31,6 +31,9 @@ public:
     virtual void ShowDocument() = 0;
     // Repaints the graph and the swatches with the document's colours, and the caption.
     virtual void Repaint() = 0;
+    // While a wizard runs the document's data is with its step: the graph draws the document as
+    // it was when the wizard began, until it is released.
+    virtual void HoldDocument(bool hold) { (void)hold; }
 };
 
 class MainPresenter : public IMainView, private IWizardDocument {

@@ -9,8 +9,9 @@
 #include "environment/Environment.h"
 
 namespace Threading {
+class ConsoleInterrupts;
 class MessageBridge;
-}
+}  // namespace Threading
 
 namespace cli {
 
@@ -24,6 +25,9 @@ struct Io {
     std::ostream& err;
     bool inTerminal = false;   // questions may be read from in
     bool errTerminal = false;  // progress redraws its line in place
+    // The Ctrl-C presses of this run (the executable's, routed from the terminal while a wizard
+    // runs); null: nothing interrupts it.
+    Threading::ConsoleInterrupts* interrupts = nullptr;
 };
 
 // What a command runs with.

@@ -17,7 +17,8 @@ namespace {
 // failure itself. Questions go to the terminal.
 class CommandPrompt : public Threading::IPrompt {
 public:
-    explicit CommandPrompt(const Io& io) : console_(io.in, io.err, io.inTerminal) {}
+    explicit CommandPrompt(const Io& io)
+        : console_(io.in, io.err, io.inTerminal, Threading::PresetAnswer::None, io.interrupts) {}
     Threading::MsgResult MessageBox(const std::wstring& text, const std::wstring& caption,
                                     Threading::MsgButtons buttons,
                                     Threading::MsgIcon icon) override {
@@ -61,8 +62,9 @@ void RunCommandWizard(const Context& context, int kind, uint32_t options, Comman
     environment.steps = table;
     CommandPrompt prompt(context.io);
     std::ostream discard(nullptr);
-    environment.makeDialog = ConsoleDialogFactory(
-        prompt, discard, false, Threading::RealClock::Instance(), nullptr, context.io.inTerminal);
+    environment.makeDialog =
+        ConsoleDialogFactory(prompt, discard, false, Threading::RealClock::Instance(), nullptr,
+                             context.io.inTerminal, context.io.interrupts);
     std::wstring failure;
     if (!RunWizard(kind, nullptr, document, options, environment, &failure))
         throw tsl::wruntime_error(failure.empty() ? ::StepFailedText(kind, options, table)

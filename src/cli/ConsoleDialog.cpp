@@ -1,28 +1,13 @@
 #include "cli/ConsoleDialog.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <iostream>
+#include <optional>
 
 #include "cli/ConsoleInterrupt.h"
 #include "threading/Errors.h"
 #include "threading/RegisteredMessages.h"
 
 namespace {
-
-// Answers the abort question with Yes: the abort confirmed without asking.
-class ConfirmingPrompt final : public Threading::IPrompt {
-public:
-    Threading::MsgResult MessageBox(const std::wstring&, const std::wstring&, Threading::MsgButtons,
-                                    Threading::MsgIcon) override {
-        return Threading::MsgResult::Yes;
-    }
-    std::optional<size_t> Choose(const std::wstring&, const std::vector<std::wstring>&) override {
-        return std::nullopt;
-    }
-};
 
 std::string Line(const std::wstring& text) {
     std::wstring clean;
@@ -36,26 +21,23 @@ std::string Line(const std::wstring& text) {
 
 ConsoleWizardDialog::ConsoleWizardDialog(const WizardDialogSetup& setup, Threading::IPrompt& prompt,
                                          std::ostream& out, bool terminal, Threading::IClock& clock,
-                                         std::mutex* outputLock, bool askBeforeAbort)
+                                         std::mutex* outputLock, bool askBeforeAbort,
+                                         Threading::ConsoleInterrupts* interrupts)
     : WizardDialog(setup),
       prompt_(prompt),
       out_(out),
       terminal_(terminal),
       clock_(clock),
       outputLock_(outputLock),
+      interrupts_(interrupts),
       askBeforeAbort_(askBeforeAbort) {}
 
-void ConsoleWizardDialog::RequestAbort() noexcept {
-    Threading::consoleInterrupts.fetch_add(1);
-}
-
 Threading::IPrompt& ConsoleWizardDialog::DialogPrompt() {
-    static ConfirmingPrompt confirming;
-    return confirming_ ? static_cast<Threading::IPrompt&>(confirming) : prompt_;
+    return confirming_ ? static_cast<Threading::IPrompt&>(confirmingPrompt_) : prompt_;
 }
 
 void ConsoleWizardDialog::HandleInterrupts(int base) {
-    const int pressed = Threading::consoleInterrupts.load() - base;
+    const int pressed = Presses() - base;
     if (pressed <= handled_ || aborted_)
         return;
     handled_ = pressed;
@@ -63,7 +45,7 @@ void ConsoleWizardDialog::HandleInterrupts(int base) {
         asked_ = true;
         OnAbort();
         // A Ctrl-C during the question confirms the abort.
-        handled_ = Threading::consoleInterrupts.load() - base;
+        handled_ = Presses() - base;
         if (IsRunning() && handled_ < 2)
             return;
     }
@@ -89,11 +71,13 @@ int ConsoleWizardDialog::DoModal() {
     result_ = IDCANCEL;
     aborted_ = asked_ = false;
     handled_ = 0;
-    const int base = Threading::consoleInterrupts.load();
+    const int base = Presses();
     Bridge().Start();
     AttachWindow();
     {
-        InterruptScope interrupts;
+        std::optional<InterruptScope> routed;
+        if (interrupts_ != nullptr)
+            routed.emplace(*interrupts_);
         OnInitDialog();
         while (!ended_) {
             HandleInterrupts(base);
@@ -178,18 +162,10 @@ void ConsoleWizardDialog::EndDialog(int result) {
 
 DialogFactory ConsoleDialogFactory(Threading::IPrompt& prompt, std::ostream& out, bool terminal,
                                    Threading::IClock& clock, std::mutex* outputLock,
-                                   bool askBeforeAbort) {
-    return [&prompt, &out, terminal, &clock, outputLock,
-            askBeforeAbort](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
+                                   bool askBeforeAbort, Threading::ConsoleInterrupts* interrupts) {
+    return [&prompt, &out, terminal, &clock, outputLock, askBeforeAbort,
+            interrupts](const WizardDialogSetup& setup) -> std::unique_ptr<WizardDialog> {
         return std::make_unique<ConsoleWizardDialog>(setup, prompt, out, terminal, clock,
-                                                     outputLock, askBeforeAbort);
+                                                     outputLock, askBeforeAbort, interrupts);
     };
-}
-
-DialogFactory StandardConsoleDialogFactory(Threading::PresetAnswer preset) {
-    Threading::ConsolePrompt& prompt = Threading::ConsolePrompt::Standard(preset);
-    return ConsoleDialogFactory(
-        prompt, std::cerr, ::isatty(STDERR_FILENO) != 0, Threading::RealClock::Instance(),
-        &prompt.TerminalLock(),
-        preset == Threading::PresetAnswer::None && ::isatty(STDIN_FILENO) != 0);
 }

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include "cli/ConsolePrompt.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
 
@@ -12,13 +11,15 @@ std::wstring StepFailedText(int kind, uint32_t options, const WizardStepTable& t
 }
 
 ConsoleMainView::ConsoleMainView(CTessalineDoc& document, DocumentAdapter::AskFileName askFileName,
-                                 WizardEnvironment environment, Threading::IPrompt& prompt)
+                                 WizardEnvironment environment, Threading::IPrompt& prompt,
+                                 const Threading::ConsoleInterrupts* interrupts)
     : document_(document),
       askFileName_(askFileName),
       adapter_(document, std::move(askFileName)),
       saving_(*this, adapter_),
       environment_(std::move(environment)),
-      prompt_(prompt) {}
+      prompt_(prompt),
+      interrupts_(interrupts) {}
 
 bool ConsoleMainView::RunWizard(int kind, uint32_t options) {
     failure_.clear();
@@ -26,10 +27,11 @@ bool ConsoleMainView::RunWizard(int kind, uint32_t options) {
     const std::vector<WizardStep> steps = StepsForKind(kind, options, environment_.steps);
     currentStep_ = steps.empty() ? std::wstring(L"Wizard") : steps.front().name;
     const std::exception_ptr earlierFailure = saveFailure_;
-    const int interrupts = Threading::consoleInterrupts.load();
+    auto presses = [this] { return interrupts_ ? interrupts_->Presses() : 0; };
+    const int interrupts = presses();
     const bool ok = ::RunWizard(kind, nullptr, saving_, options, environment_, &failure_);
     if (!ok) {
-        aborted_ = Threading::consoleInterrupts.load() != interrupts;
+        aborted_ = presses() != interrupts;
         if (failure_.empty())
             failure_ = StepFailedText(kind, options, environment_.steps);
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ConsoleInterrupt.h"
 #include "document/TessalineDoc.h"
 #include "wizard/DocumentAdapter.h"
 #include "wizard/MainCommands.h"
@@ -21,10 +22,12 @@ std::wstring StepFailedText(int kind, uint32_t options, const WizardStepTable& t
 
 class ConsoleMainView : public IMainView {
 public:
-    // environment.makeDialog is typically StandardConsoleDialogFactory; prompt answers the
-    // view's own questions. Everything given must outlive the view.
+    // environment.makeDialog makes console dialogs; prompt answers the view's own questions;
+    // interrupts (may be null) are the presses that abort its dialogs. Everything given must
+    // outlive the view.
     ConsoleMainView(CTessalineDoc& document, DocumentAdapter::AskFileName askFileName,
-                    WizardEnvironment environment, Threading::IPrompt& prompt);
+                    WizardEnvironment environment, Threading::IPrompt& prompt,
+                    const Threading::ConsoleInterrupts* interrupts = nullptr);
 
     // False also when the wizard succeeded but its document could not be saved: the chain
     // then stops, as nothing after it should run on results that were not kept.
@@ -69,6 +72,7 @@ private:
     SavingDocument saving_;
     WizardEnvironment environment_;
     Threading::IPrompt& prompt_;
+    const Threading::ConsoleInterrupts* interrupts_;
     std::wstring failure_;
     bool aborted_ = false;
     std::wstring currentStep_;

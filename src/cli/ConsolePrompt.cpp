@@ -1,8 +1,6 @@
 #include "cli/ConsolePrompt.h"
 #include "threading/PromptAnswers.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cwctype>
 #include <iostream>
@@ -100,14 +98,8 @@ void ClearInterruptedRead(std::istream& in) {
 }  // namespace
 
 ConsolePrompt::ConsolePrompt(std::istream& in, std::ostream& out, bool interactive,
-                             PresetAnswer preset)
-    : in_(in), out_(out), interactive_(interactive), preset_(preset) {}
-
-ConsolePrompt& ConsolePrompt::Standard(PresetAnswer preset) {
-    static ConsolePrompt prompt(std::cin, std::cerr, ::isatty(STDIN_FILENO) != 0, preset);
-    prompt.preset_ = preset;
-    return prompt;
-}
+                             PresetAnswer preset, const ConsoleInterrupts* interrupts)
+    : in_(in), out_(out), interactive_(interactive), preset_(preset), interrupts_(interrupts) {}
 
 MsgResult ConsolePrompt::MessageBox(const std::wstring& text, const std::wstring& caption,
                                     MsgButtons buttons, MsgIcon icon) {
@@ -138,7 +130,7 @@ MsgResult ConsolePrompt::MessageBox(const std::wstring& text, const std::wstring
     }
     if (!interactive_)
         NoTerminal(text);
-    const int interrupts = consoleInterrupts.load();
+    const int interrupts = Presses();
     for (;;) {
         std::string menu;
         for (const auto& c : choices)
@@ -147,7 +139,7 @@ MsgResult ConsolePrompt::MessageBox(const std::wstring& text, const std::wstring
         out_ << menu << "> " << std::flush;
         std::string line;
         if (!std::getline(in_, line)) {
-            if (consoleInterrupts.load() != interrupts) {
+            if (Presses() != interrupts) {
                 ClearInterruptedRead(in_);
                 out_ << '\n' << std::flush;
                 return DecliningResult(buttons);
@@ -182,7 +174,7 @@ std::optional<size_t> ConsolePrompt::Choose(const std::wstring& prompt,
     }
     if (!interactive_)
         NoTerminal(prompt);
-    const int interrupts = consoleInterrupts.load();
+    const int interrupts = Presses();
     for (;;) {
         const std::optional<std::wstring> read =
             ReadAnswer(prompt, "number (empty line cancels)> ", interrupts);
@@ -209,7 +201,7 @@ std::optional<std::wstring> ConsolePrompt::ReadAnswer(const std::wstring& prompt
     out_ << cue << std::flush;
     std::string line;
     if (!std::getline(in_, line)) {
-        if (consoleInterrupts.load() != interrupts) {
+        if (Presses() != interrupts) {
             ClearInterruptedRead(in_);
             out_ << '\n' << std::flush;
             return std::nullopt;
@@ -236,7 +228,7 @@ std::optional<long> ConsolePrompt::AskNumber(const std::wstring& prompt, long lo
     }
     if (!interactive_)
         NoTerminal(prompt);
-    const int interrupts = consoleInterrupts.load();
+    const int interrupts = Presses();
     const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
     for (;;) {
         const std::optional<std::wstring> read =

@@ -4,29 +4,26 @@
 // instead of blocking or guessing. A question whose reading Ctrl-C interrupts gets the declining
 // answer.
 
-#include <atomic>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "cli/ConsoleInterrupt.h"
 #include "threading/Prompt.h"
 
 namespace Threading {
 
 enum class PresetAnswer { None, Yes, No };
 
-// Ctrl-C presses since the program started; bumped by the console's SIGINT handler.
-inline std::atomic<int> consoleInterrupts{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
 class ConsolePrompt : public IPrompt {
 public:
-    // in and out must outlive the prompt; interactive says whether in is a terminal.
+    // in, out and interrupts must outlive the prompt; interactive says whether in is a terminal.
+    // A read that fails after a press of interrupts counts as cut by Ctrl-C; without interrupts
+    // every failed read is the end of the input.
     ConsolePrompt(std::istream& in, std::ostream& out, bool interactive,
-                  PresetAnswer preset = PresetAnswer::None);
-    // Standard input and standard error, interactive when stdin is a terminal.
-    static ConsolePrompt& Standard(PresetAnswer preset);
+                  PresetAnswer preset = PresetAnswer::None,
+                  const ConsoleInterrupts* interrupts = nullptr);
 
     MsgResult MessageBox(const std::wstring& text, const std::wstring& caption, MsgButtons buttons,
                          MsgIcon icon) override;
@@ -47,10 +44,13 @@ private:
     // `interrupts` was taken. Raises the end of input. terminal_ held.
     std::optional<std::wstring> ReadAnswer(const std::wstring& prompt, const std::string& cue,
                                            int interrupts);
+    int Presses() const { return interrupts_ ? interrupts_->Presses() : 0; }
+
     std::istream& in_;
     std::ostream& out_;
     bool interactive_;
     PresetAnswer preset_;
+    const ConsoleInterrupts* interrupts_;
     std::wstring lastPresetText_;
     int repeats_ = 0;
     std::mutex terminal_;

@@ -41,7 +41,8 @@ MeasureSession::MeasureSession(const MeasureArgs& args, const Context& context)
       console_(context.io.in, context.io.err, context.io.inTerminal,
                args.yes  ? Threading::PresetAnswer::Yes
                : args.no ? Threading::PresetAnswer::No
-                         : Threading::PresetAnswer::None),
+                         : Threading::PresetAnswer::None,
+               context.io.interrupts),
       prompt_(&console_) {
     Env::Environment& environment = context.environment;
     environment.UseCalibrationDir(args.calDir);
@@ -115,7 +116,8 @@ WizardEnvironment MeasureSession::Wizard(WizardStepTable steps) {
     environment.steps = std::move(steps);
     environment.makeDialog = ConsoleDialogFactory(
         *prompt_, context_.io.err, context_.io.errTerminal, Threading::RealClock::Instance(),
-        &console_.TerminalLock(), !args_.yes && !args_.no && context_.io.inTerminal);
+        &console_.TerminalLock(), !args_.yes && !args_.no && context_.io.inTerminal,
+        context_.io.interrupts);
     return environment;
 }
 

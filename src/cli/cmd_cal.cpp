@@ -65,7 +65,7 @@ void Correction(std::ostream& out, const CalArgs& args) {
     }
     if (!manager)
         throw tsl::wruntime_error(Security::kInvalidVersionText);
-    CCurve& k = *manager->Correction();
+    CCurve k = *manager->Correction();
     ToDbPhase(k);
     cli::PrintLine(out, "frequency_hz,level_db,phase_rad");
     for (int i = 0; i < k.Count(); ++i)
@@ -83,10 +83,8 @@ void Devices(const Context& context) {
     cli::PrintLine(context.io.out, out.dump());
 }
 
-void List(std::ostream& stream, const CalArgs& args) {
-    Security::Secure registry(
-        args.dir.empty() ? Security::DefaultCalibrationDir() : std::filesystem::path(args.dir),
-        nullptr);
+void List(std::ostream& stream, const std::filesystem::path& dir) {
+    Security::Secure registry(dir, nullptr);
     registry.ScanCalibrationFiles();
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& entry : registry.Entries())
@@ -130,7 +128,8 @@ public:
         else if (correction_->parsed())
             Correction(out, args_);
         else if (list_->parsed())
-            List(out, args_);
+            List(out, args_.dir.empty() ? context.environment.DeviceCalibrationDir()
+                                        : std::filesystem::path(args_.dir));
         else if (devices_->parsed())
             Devices(context);
     }

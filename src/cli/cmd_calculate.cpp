@@ -143,13 +143,12 @@ void Calculate(const CalculateArgs& args, const Context& context) {
                                              : 0;
     auto level = std::make_shared<double>(0.0);
     WizardStepTable table = StandardSteps({}, preset);
-    table.calculate = [&args, preset, level, mode](IProcDialog* progress, void* arg1,
-                                                   void*) -> bool {
-        DocData& data = *static_cast<DocData*>(arg1);
-        if (args.detect && args.Overrides() && !data.measurements.empty())
-            CustomizeTarget(progress, data, kOptionTargetDialog, preset);
-        return CalculateStep(progress, data, mode, preset, level.get());
-    };
+    table.calculate = DocumentStep(
+        L"Calculate", [&args, preset, level, mode](IProcDialog* progress, DocData& data, uint32_t) {
+            if (args.detect && args.Overrides() && !data.measurements.empty())
+                CustomizeTarget(progress, data, kOptionTargetDialog, preset);
+            return CalculateStep(progress, data, mode, preset, level.get());
+        });
     cli::RunCommandWizard(context, kWizardCalculate, mode, document, table);
 
     const DocData& d = document.Data();

@@ -19,7 +19,7 @@ void Measure(const cli::MeasureArgs& args, const Context& context) {
     const std::filesystem::path out = session.Out();
     ConsoleMainView view(
         document, [out]() -> std::optional<std::filesystem::path> { return out; },
-        session.Wizard(std::move(steps)), session.Prompt());
+        session.Wizard(std::move(steps)), session.Prompt(), context.io.interrupts);
     if (!view.RunWizard(kWizardMeasure, 0))
         cli::ChainStopped(view, out);
     const DocData& d = document.Data();

@@ -21,7 +21,7 @@ void RunChain(const cli::MeasureArgs& args, const Context& context) {
     const std::filesystem::path out = session.Out();
     ConsoleMainView view(
         document, [out]() -> std::optional<std::filesystem::path> { return out; },
-        session.Wizard(std::move(steps)), session.Prompt());
+        session.Wizard(std::move(steps)), session.Prompt(), context.io.interrupts);
     if (!MeasureCommand(view))
         cli::ChainStopped(view, out);
     cli::PrintLine(context.io.out, "Document written to " + out.string());

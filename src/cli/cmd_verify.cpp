@@ -42,7 +42,7 @@ void Verify(const VerifyArgs& args, const Context& context) {
     steps.verify = MakeVerifyStep(session.Environment());
     ConsoleMainView view(
         document, [out]() -> std::optional<std::filesystem::path> { return out; },
-        session.Wizard(std::move(steps)), session.Prompt());
+        session.Wizard(std::move(steps)), session.Prompt(), context.io.interrupts);
     if (!view.RunWizard(kWizardVerify, 0))
         cli::ChainStopped(view, out);
     const auto report = CompareVerified(document.Data(), band);

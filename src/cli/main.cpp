@@ -6,6 +6,7 @@
 
 #include "app/AppText.h"
 #include "cli/Cli.h"
+#include "cli/ConsoleInterrupt.h"
 #include "environment/PlatformDevices.h"
 #include "threading/Errors.h"
 #include "threading/HeapPolicy.h"
@@ -37,7 +38,9 @@ int main(int argc, char** argv) {
     program.version = tsl::ToUtf8(ProgramVersionText());
     program.backends = PlatformBackends();
     Env::ReadVariables(program.defaults);
-    const cli::Io io{std::cin, std::cout, std::cerr, Env::IsTerminal(stdin),
-                     Env::IsTerminal(stderr)};
+    Threading::ConsoleInterrupts interrupts;
+    const cli::Io io{
+        std::cin,   std::cout, std::cerr, Env::IsTerminal(stdin), Env::IsTerminal(stderr),
+        &interrupts};
     return cli::RunCommandLine(argc, argv, io, program);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "correction/Fit.h"
+#include "measure/Biquad.h"
 #include "measure/Curve.h"
 
 namespace {
@@ -17,13 +18,8 @@ constexpr double kPi = std::numbers::pi;
 constexpr int kGridPoints = 256;
 constexpr int kMaxPasses = 100;
 
-struct Section {
-    double b0 = 1.0, b1 = 0.0, b2 = 0.0;
-    double a1 = 0.0, a2 = 0.0;
-};
-
 struct Arrangement {
-    std::vector<Section> sections;
+    std::vector<Biquad> sections;
     double gain = 1.0;
 };
 
@@ -39,15 +35,15 @@ std::vector<FitPoint> MakeGrid(int fsEq) {
     return grid;
 }
 
-double Magnitude(const Section& s, const FitPoint& p) {
+double Magnitude(const Biquad& s, const FitPoint& p) {
     const double nr = s.b0 + s.b1 * p.cos1 + s.b2 * p.cos2;
     const double ni = s.b1 * p.nsin1 + s.b2 * p.nsin2;
     const double den = PairPower(p, s.a1, s.a2);
     const double num = nr * nr + ni * ni;
-    return den == 0.0 ? std::sqrt(num * 1e80) : std::sqrt(num / den);
+    return den == 0.0 ? std::sqrt(num * kZeroDenominatorGain) : std::sqrt(num / den);
 }
 
-double LargestCoefficient(const Section& s) {
+double LargestCoefficient(const Biquad& s) {
     return std::max({std::fabs(s.b0), std::fabs(s.b1), std::fabs(s.b2)});
 }
 
@@ -68,9 +64,9 @@ void PoleGeometry(double a1, double a2, double& radius, double& angle) {
 }
 
 // Sorts the pole pairs by radius; the zeros stay where they are.
-void SortPoles(std::vector<Section>& sections, bool decreasing) {
+void SortPoles(std::vector<Biquad>& sections, bool decreasing) {
     std::vector<std::pair<double, double>> poles;
-    for (const Section& s : sections)
+    for (const Biquad& s : sections)
         poles.emplace_back(s.a1, s.a2);
     auto radius = [](const std::pair<double, double>& p) {
         double r = 0.0;
@@ -88,7 +84,7 @@ void SortPoles(std::vector<Section>& sections, bool decreasing) {
 }
 
 // How far a section's response falls below its peak over the grid (0 for a flat section).
-double Unflatness(const Section& s, const std::vector<FitPoint>& grid) {
+double Unflatness(const Biquad& s, const std::vector<FitPoint>& grid) {
     double radius = 0.0;
     double angle = 0.0;
     PoleGeometry(s.a1, s.a2, radius, angle);
@@ -107,9 +103,9 @@ double Unflatness(const Section& s, const std::vector<FitPoint>& grid) {
 }
 
 // Each pole pair in turn takes the unused zero pair that makes its section flattest.
-double PairSections(std::vector<Section>& sections, const std::vector<FitPoint>& grid) {
+double PairSections(std::vector<Biquad>& sections, const std::vector<FitPoint>& grid) {
     const size_t count = sections.size();
-    std::vector<Section> zeros = sections;
+    std::vector<Biquad> zeros = sections;
     std::vector<bool> used(count, false);
     double cost = 0.0;
     for (size_t i = 0; i < count; ++i) {
@@ -118,7 +114,7 @@ double PairSections(std::vector<Section>& sections, const std::vector<FitPoint>&
         for (size_t z = 0; z < count; ++z) {
             if (used[z])
                 continue;
-            Section trial = sections[i];
+            Biquad trial = sections[i];
             trial.b0 = zeros[z].b0;
             trial.b1 = zeros[z].b1;
             trial.b2 = zeros[z].b2;
@@ -138,7 +134,7 @@ double PairSections(std::vector<Section>& sections, const std::vector<FitPoint>&
 }
 
 void ScaleNumerators(Arrangement& arr) {
-    for (Section& s : arr.sections) {
+    for (Biquad& s : arr.sections) {
         const double half = LargestCoefficient(s) / 2.0;
         if (!(half > 0.0))
             continue;
@@ -154,8 +150,8 @@ double Peak(const std::vector<double>& response) {
 }
 
 // Each position in turn takes the section that keeps the running response's peak lowest.
-void OrderSections(std::vector<Section>& sections, const std::vector<FitPoint>& grid) {
-    std::vector<Section> remaining = sections;
+void OrderSections(std::vector<Biquad>& sections, const std::vector<FitPoint>& grid) {
+    std::vector<Biquad> remaining = sections;
     std::vector<double> running(grid.size(), 1.0);
     std::vector<double> trial(grid.size());
     for (size_t pos = 0; pos < sections.size(); ++pos) {
@@ -182,7 +178,7 @@ void OrderSections(std::vector<Section>& sections, const std::vector<FitPoint>& 
 void ScalePeaks(Arrangement& arr, const std::vector<FitPoint>& grid) {
     std::vector<double> running(grid.size(), 1.0);
     double factor = arr.gain;
-    for (Section& s : arr.sections) {
+    for (Biquad& s : arr.sections) {
         s.b0 *= factor;
         s.b1 *= factor;
         s.b2 *= factor;
@@ -225,7 +221,7 @@ void FinalizeCascade(EqFitState& state) {
     start.gain = state.gain;
     for (int i = 0; i < count; ++i) {
         const double* p = state.best.data() + kSectionParams * i;
-        Section s;
+        Biquad s;
         s.b1 = p[0];
         s.b2 = p[1];
         s.a1 = p[2];
@@ -263,7 +259,7 @@ void FinalizeCascade(EqFitState& state) {
 
     state.cascade = SectionArrays::Identity(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        const Section& s = best.sections[i];
+        const Biquad& s = best.sections[i];
         state.cascade.b0[i] = s.b0;
         state.cascade.b1[i] = s.b1;
         state.cascade.b2[i] = s.b2;
@@ -291,7 +287,7 @@ void ApplyEqualizer(const EqFitState& state, CCurve& out, const CCurve& averaged
         const FitPoint p = MakeFitPoint(2.0 * kPi * x[i] / state.fsEq, 0.0);
         double h = gain;
         for (size_t k = 0; k < c.size(); ++k) {
-            const Section s{c.b0[k], c.b1[k], c.b2[k], c.a1[k], c.a2[k]};
+            const Biquad s{c.b0[k], c.b1[k], c.b2[k], c.a1[k], c.a2[k]};
             h *= Magnitude(s, p);
         }
         m[i] *= h;

@@ -115,6 +115,8 @@ double FitSections(EqFitState& state, CCurve& averaged, double low, double high,
         throw tsl::wruntime_error(L"Critical error, expected 2 curves.");
     CurvePtr k = Clone(*state.target);
     Scale(*k, std::pow(10.0, levelDb / 20.0), 0.0);
+    // The average is kept in magnitude and phase, the form the document records after a fit.
+    ToMagPhase(averaged);
     Divide(*k, averaged);
     ToMagPhase(*k);
     if (k->Count() < 2)

@@ -48,12 +48,15 @@ inline double PairPower(const FitPoint& p, double c1, double c2) {
     return re * re + im * im;
 }
 
-// |H| of one monic section (b1, b2, a1, a2) at the point. A zero denominator stands for a very
-// large but finite gain so that errors stay comparable.
+// What a zero denominator power is taken to divide by: a very large but finite gain, so that
+// errors stay comparable.
+inline constexpr double kZeroDenominatorGain = 1e80;
+
+// |H| of one monic section (b1, b2, a1, a2) at the point.
 inline double SectionMagnitude(const FitPoint& p, const double* s) {
     const double num = PairPower(p, s[0], s[1]);
     const double den = PairPower(p, s[2], s[3]);
-    return den == 0.0 ? std::sqrt(num * 1e80) : std::sqrt(num / den);
+    return den == 0.0 ? std::sqrt(num * kZeroDenominatorGain) : std::sqrt(num / den);
 }
 
 struct EqFitState {

@@ -40,11 +40,11 @@ void CSubwooferTarget::Evaluate(CCurve& t) {
 
     double gain = 1.0;
     if (highPassOrder == SLOPE_AUTO) {
-        const BiquadCoeffs h =
+        const Biquad h =
             DesignSecondOrder(BiquadKind::HighPass, highPassCorner, highPassQ, sampleRate);
-        BiquadResponse(h, t);
+        BiquadResponse(h, sampleRate, t);
         Multiply(t, t);
-        const double pass = BiquadMagnitude(h, nyquist);
+        const double pass = BiquadMagnitude(h, nyquist, sampleRate);
         gain = pass * pass;
     } else if (highPassOrder >= SLOPE_1ST) {
         ButterworthHighPassDb(highPassFrequency, highPassOrder - 1, t);
@@ -53,12 +53,12 @@ void CSubwooferTarget::Evaluate(CCurve& t) {
         Divide(t, t);
     }
 
-    const BiquadCoeffs l =
+    const Biquad l =
         DesignSecondOrder(BiquadKind::LowPass, crossoverHz, 1.0 / std::numbers::sqrt2, sampleRate);
-    BiquadResponse(l, w);
+    BiquadResponse(l, sampleRate, w);
     Multiply(w, w);
     Multiply(t, w);
-    const double dc = BiquadMagnitude(l, 0.0);
+    const double dc = BiquadMagnitude(l, 0.0, sampleRate);
     gain *= dc * dc;
 
     ToMagPhase(t);

@@ -12,23 +12,6 @@ double LevelDb(double value) {
 
 }  // namespace
 
-CurvePtr PowerAverage(const TargetCurveList& measurements) {
-    if (measurements.empty() || !measurements.front())
-        return nullptr;
-    CurvePtr average = Clone(*measurements.front());
-    SquareMagnitude(*average);
-    int count = 1;
-    for (size_t i = 1; i < measurements.size(); ++i) {
-        if (!measurements[i])
-            continue;
-        AccumulatePower(*average, *measurements[i]);
-        ++count;
-    }
-    Scale(*average, 1.0 / count, 0.0);
-    SqrtMagnitude(*average);
-    return average;
-}
-
 bool HasUsableLevels(const TargetCurveList& measurements) {
     bool heard = false;
     for (const CurvePtr& curve : measurements) {
@@ -71,6 +54,10 @@ std::optional<BuiltTarget> BuildTargetCurves(const TargetCurveList& measurements
 
     const double lo = curve->minFit;
     const double hi = curve->maxFit * 2.0 / 3.0;
+    // The detections leave the average in dB; it returns to magnitude and phase here, where the
+    // measured level is read, and the target's level reads it in dB again. The fit's results
+    // depend bit for bit on these round trips.
+    ToMagPhase(*average);
     const double measured = LevelDb(BandRms(*average, lo, hi));
     const double targetLevel = LevelDb(CurveLevelGain(*curve, *average, lo, hi));
 

@@ -9,9 +9,6 @@
 #include "correction/HouseCurve.h"
 #include "correction/Target.h"
 
-// The power (RMS) average of the curves on the first curve's axis; null for an empty list.
-CurvePtr PowerAverage(const TargetCurveList& measurements);
-
 // Every measurement present, every axis value and level finite, and at least one point above
 // the zero level: anything else (a silent or corrupt document) would fit an equaliser to nothing.
 bool HasUsableLevels(const TargetCurveList& measurements);

@@ -45,8 +45,8 @@ struct LevelCurve {
     double Db(int i) const { return curve->First()[i]; }
 
     // |H|^2 at point i.
-    double Power(const BiquadCoeffs& h, int i) const {
-        const double nr = 1.0 + h.b1 * c1[i] + h.b2 * c2[i], ni = h.b1 * s1[i] + h.b2 * s2[i];
+    double Power(const Biquad& h, int i) const {
+        const double nr = h.b0 + h.b1 * c1[i] + h.b2 * c2[i], ni = h.b1 * s1[i] + h.b2 * s2[i];
         const double dr = 1.0 + h.a1 * c1[i] + h.a2 * c2[i], di = h.a1 * s1[i] + h.a2 * s2[i];
         return (nr * nr + ni * ni) / (dr * dr + di * di);
     }
@@ -198,9 +198,9 @@ int32_t CSubwooferTarget::DetectCrossover(TargetCurveList& curves, SubCrossoverF
         const int32_t fc = entry.frequency;
         if (fc > crossoverSearchHigh)
             break;
-        const BiquadCoeffs l =
+        const Biquad l =
             DesignSecondOrder(BiquadKind::LowPass, fc, 1.0 / std::numbers::sqrt2, sampleRate);
-        const double dc = BiquadMagnitude(l, 0.0);
+        const double dc = BiquadMagnitude(l, 0.0, sampleRate);
         const double bandLo = std::min(fc / 2.0, centre);
         const Score score =
             ScoreModel(levels, Band{bandLo, double(fc)}, Band{bandLo, std::max(2.0 * fc, centre)},
@@ -226,9 +226,9 @@ void CSubwooferTarget::DetectHighPass(TargetCurveList& curves) {
     if (crossover > 5) {
         const std::vector<LevelCurve> levels = LevelCurves(curves, sampleRate);
         const double nyquist = sampleRate / 2.0;
-        const BiquadCoeffs l = DesignSecondOrder(BiquadKind::LowPass, crossoverHz,
-                                                 1.0 / std::numbers::sqrt2, sampleRate);
-        const double dc = BiquadMagnitude(l, 0.0);
+        const Biquad l = DesignSecondOrder(BiquadKind::LowPass, crossoverHz,
+                                           1.0 / std::numbers::sqrt2, sampleRate);
+        const double dc = BiquadMagnitude(l, 0.0, sampleRate);
         // The low-pass part is the same for every model.
         std::vector<std::vector<double>> lowPass(levels.size());
         for (size_t c = 0; c < levels.size(); ++c) {
@@ -247,8 +247,8 @@ void CSubwooferTarget::DetectHighPass(TargetCurveList& curves) {
                 const double q = 0.8 / std::pow(1.0125, j);
                 if (!(q > 0.5))
                     break;
-                const BiquadCoeffs h = DesignSecondOrder(BiquadKind::HighPass, f0, q, sampleRate);
-                const double pass = BiquadMagnitude(h, nyquist);
+                const Biquad h = DesignSecondOrder(BiquadKind::HighPass, f0, q, sampleRate);
+                const double pass = BiquadMagnitude(h, nyquist, sampleRate);
                 const double gain = pass * pass * dc * dc;
                 const Score score = ScoreModel(
                     levels, offsetBand, diffBand, std::pow(10.0, 0.6), [&](size_t c, int i) {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <ostream>
 
+#include "measure/Secure.h"
 #include "sim/SimScene.h"
 #include "sim/SimState.h"
 #include "threading/Errors.h"
@@ -57,6 +58,8 @@ std::unique_ptr<Sim::SimScene> MakeScene(const Options& o) {
 void ReadVariables(Options& options) {
     if (const char* ids = std::getenv("TESSALINE_USB_IDS"))
         options.usbIdsVariable = ids;
+    if (const char* dir = std::getenv("TESSALINE_CAL_DIR"); dir && *dir)
+        options.calibrationDirVariable = dir;
 }
 
 std::vector<CUsbController::UsbId> UsbIds(const Options& options) {
@@ -73,7 +76,9 @@ std::vector<CUsbController::UsbId> UsbIds(const Options& options) {
 }
 
 Environment::Environment(const Options& options, Backends backends, std::ostream& trace)
-    : backends_(std::move(backends)) {
+    : backends_(std::move(backends)),
+      deviceCalibrationDir_(options.calibrationDir.empty() ? options.calibrationDirVariable
+                                                           : options.calibrationDir) {
     if (options.trace) {
         auto lock = std::make_shared<std::mutex>();
         std::ostream* to = &trace;
@@ -89,7 +94,7 @@ Environment::Environment(const Options& options, Backends backends, std::ostream
         scene_ = MakeScene(options);
         return;
     }
-    calibrationDir_ = options.calibrationDir;
+    calibrationDir_ = deviceCalibrationDir_;
     std::vector<CUsbController::UsbId> ids = UsbIds(options);
     if (!backends_.usbBus)
         throw tsl::wruntime_error(L"This build has no USB support; use --simulate");
@@ -140,6 +145,11 @@ void Environment::UseCalibrationDir(const std::filesystem::path& dir) {
 
 std::filesystem::path Environment::CalibrationDir() const {
     return scene_ ? scene_->CalibrationDir() : calibrationDir_;
+}
+
+std::filesystem::path Environment::DeviceCalibrationDir() const {
+    return deviceCalibrationDir_.empty() ? Security::DefaultCalibrationDir()
+                                         : deviceCalibrationDir_;
 }
 
 std::optional<int32_t> Environment::MicrophoneSerial() const {

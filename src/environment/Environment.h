@@ -55,12 +55,16 @@ struct Options {
     std::vector<std::string> simFaults;  // NAME[=ARG], see Sim::FaultHelp
     std::filesystem::path simState;      // loaded when it exists, saved by Finish
     std::filesystem::path simRoom;       // JSON room description; empty: the built-in room
-    // The microphone's calibration files; empty: TESSALINE_CAL_DIR or the program's folder (in a
-    // simulation, the simulated microphone's folder).
+    // The microphone's calibration files; empty: the folder of TESSALINE_CAL_DIR, which
+    // ReadVariables fills in, or the program's folder (in a simulation, the simulated
+    // microphone's folder).
     std::filesystem::path calibrationDir;
+    std::filesystem::path calibrationDirVariable;
 };
 
-// Fills in what the options read from the process environment (TESSALINE_USB_IDS).
+// Fills in what the options read from the process environment (TESSALINE_USB_IDS,
+// TESSALINE_CAL_DIR); the programs' composition roots call it, so that nothing below them reads
+// the process environment.
 void ReadVariables(Options& options);
 
 // The ids of --usb-id and TESSALINE_USB_IDS; raises OptionError for a malformed one.
@@ -113,6 +117,9 @@ public:
     void UseCalibrationDir(const std::filesystem::path& dir);
     // Empty: the default folder.
     std::filesystem::path CalibrationDir() const;
+    // The real microphone's folder, in a simulation too: the options' folder, else
+    // TESSALINE_CAL_DIR's, else the program's folder.
+    std::filesystem::path DeviceCalibrationDir() const;
     // The simulated microphone's serial number; none on real devices.
     std::optional<int32_t> MicrophoneSerial() const;
     // The Measure step's devices: USB, recorders (paced as Recorders), driver check, calibration
@@ -135,6 +142,7 @@ private:
     std::unique_ptr<Sim::SimScene> scene_;
     std::shared_ptr<CUsbController::IUsbBus> bus_;
     std::filesystem::path calibrationDir_;
+    std::filesystem::path deviceCalibrationDir_;  // empty: the program's folder
     CUsbController::UsbTraceSink trace_;
 };
 

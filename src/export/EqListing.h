@@ -6,15 +6,13 @@
 #include <vector>
 
 #include "correction/EqResult.h"
+#include "measure/Biquad.h"
 
 namespace Exporting {
 
 inline constexpr double kEqualiserRate = 3000.0;  // Hz, every supported model's rate
 
-// H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2).
-struct Biquad {
-    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
-};
+using ::Biquad;
 
 enum class SectionShape { Flat, Peaking, LowShelf, HighShelf, Other };
 const char* ShapeName(SectionShape shape);  // "flat", "peaking", "low_shelf", "high_shelf", "other"

@@ -86,10 +86,11 @@ void ExportService::WriteMeasurement(const DocData& data, const CurveSelection& 
 }
 
 void ExportService::WriteGraph(const DocData& data, PlotOptions options,
-                               const std::filesystem::path& path, PictureFormat format) const {
+                               const std::filesystem::path& path, PictureFormat format,
+                               const CurveOptions& shown) const {
     if (options.title.empty())
         options.title = data.name;
-    const std::vector<PlotCurve> curves = DocumentPlotCurves(data);
+    const std::vector<PlotCurve> curves = DocumentPlotCurves(data, shown);
     if (format == PictureFormat::Svg)
         Threading::SafeWriteFile(path, PlotSvg(curves, options));
     else if (png_)
@@ -104,9 +105,10 @@ void ExportService::WriteEqualiser(const DocData& data, const std::filesystem::p
 }
 
 std::filesystem::path ExportService::WriteGraphAs(const DocData& data, const PlotOptions& options,
-                                                  std::filesystem::path path) const {
+                                                  std::filesystem::path path,
+                                                  const CurveOptions& shown) const {
     path = WithDefaultExtension(std::move(path), L".png");
-    WriteGraph(data, options, path, PictureFormatOf(path));
+    WriteGraph(data, options, path, PictureFormatOf(path), shown);
     return path;
 }
 

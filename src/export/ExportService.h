@@ -54,15 +54,17 @@ public:
     void WriteMeasurement(const DocData& data, const CurveSelection& selection,
                           const std::filesystem::path& path) const;
     // An empty title is the document's name.
+    // shown: the spread and positions the window shows besides the result curves.
     void WriteGraph(const DocData& data, PlotOptions options, const std::filesystem::path& path,
-                    PictureFormat format) const;
+                    PictureFormat format, const CurveOptions& shown = {}) const;
     void WriteEqualiser(const DocData& data, const std::filesystem::path& path,
                         ListingFormat format) const;
 
     // The format by the file's extension; a name without one gets ".png" or ".txt". Return the
     // file written.
     std::filesystem::path WriteGraphAs(const DocData& data, const PlotOptions& options,
-                                       std::filesystem::path path) const;
+                                       std::filesystem::path path,
+                                       const CurveOptions& shown = {}) const;
     std::filesystem::path WriteEqualiserAs(const DocData& data, std::filesystem::path path) const;
 
 private:

@@ -12,8 +12,6 @@ namespace Exporting {
 
 namespace {
 
-constexpr wchar_t kLevelAxisTitle[] = L"Level (dB)";
-
 // The legend in the plot's top right corner: a pen sample and the label per curve.
 void DrawLegend(Graphing::IGraphPainter& painter, const Graphing::CGraph& graph,
                 const std::vector<PlotCurve>& curves, const TextMetrics& m) {
@@ -135,8 +133,8 @@ TextMetrics EstimatedMetrics(int width, int height) {
     return m;
 }
 
-std::vector<PlotCurve> DocumentPlotCurves(const DocData& data) {
-    return DocumentPlot(data, {}, {});
+std::vector<PlotCurve> DocumentPlotCurves(const DocData& data, const CurveOptions& options) {
+    return DocumentPlot(data, {}, options);
 }
 
 void CheckPlotSize(int width, int height) {
@@ -161,10 +159,6 @@ void DrawPlot(Graphing::IGraphPainter& painter, const std::vector<PlotCurve>& cu
     graph.Layout(options.width, options.height, metrics.charWidth, metrics.textHeight);
     graph.Rescale();
     graph.DrawFrame(painter);
-    // The level axis' title above its labels, in the title's row.
-    const Graphing::PixelRect plot = graph.Map().Rect();
-    painter.Text({plot.left, plot.top - metrics.textHeight}, Graphing::TextAnchor::Center,
-                 kLevelAxisTitle, Graphing::TextKind::AxisTitle);
     graph.DrawCurves(painter);
     DrawLegend(painter, graph, curves, metrics);
 }

@@ -31,8 +31,9 @@ struct TextMetrics {
 TextMetrics EstimatedMetrics(int width, int height);
 
 // The document's result curves and its re-measured curve in level (dB) with the window's colours
-// and pens, each labelled (DocumentPlot with the graph's default axes and options).
-std::vector<PlotCurve> DocumentPlotCurves(const DocData& data);
+// and pens, each labelled, with the spread and positions options asks for (DocumentPlot with the
+// graph's default axes).
+std::vector<PlotCurve> DocumentPlotCurves(const DocData& data, const CurveOptions& options = {});
 
 // Raises tsl::wruntime_error when a size lies outside kMinPlotSize .. kMaxPlotSize.
 void CheckPlotSize(int width, int height);

@@ -1,6 +1,7 @@
 #include "export/PlotModel.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "document/DocData.h"
 #include "measure/Curve.h"
@@ -18,6 +19,10 @@ namespace {
 
 const wchar_t* const kResultLabels[] = {L"Measured", L"Target", L"Calculated"};
 
+int Mix(int from, int to, double t) {
+    return static_cast<int>(std::lround(from + (to - from) * t));
+}
+
 Graphing::GraphCurve ToGraph(const CCurve& curve, const PlotAxes& axes, Graphing::Pen pen) {
     Graphing::GraphCurve g;
     const int n = curve.Count();
@@ -34,6 +39,21 @@ Graphing::GraphCurve ToGraph(const CCurve& curve, const PlotAxes& axes, Graphing
 }
 
 }  // namespace
+
+Graphing::Pen PositionPen(size_t p, size_t count, Graphing::Color measured, bool selected) {
+    // From halfway to black to halfway to white.
+    const double t = count > 1 ? static_cast<double>(p) / static_cast<double>(count - 1) : 0.5;
+    const int to = t < 0.5 ? 0 : 255;
+    const double amount = std::abs(t - 0.5);
+    const Graphing::Color colour = Graphing::Rgb(Mix(Graphing::Red(measured), to, amount),
+                                                 Mix(Graphing::Green(measured), to, amount),
+                                                 Mix(Graphing::Blue(measured), to, amount));
+    return {colour, selected ? 3 : 1, Graphing::PenStyle::Solid};
+}
+
+const wchar_t* ResultLabel(size_t i) {
+    return i < 3 ? kResultLabels[i] : L"";
+}
 
 PositionSpread SpreadOfPositions(const DocData& data) {
     std::vector<CCurve> levels;
@@ -90,13 +110,21 @@ std::vector<Exporting::PlotCurve> DocumentPlot(const DocData& data, const PlotAx
             curves.push_back(std::move(band));
         }
     }
+    Exporting::PlotCurve selected;
     if (options.positions) {
-        const Graphing::Pen thin{data.colours[0], 1, Graphing::PenStyle::Solid};
-        for (size_t p = 0; p < data.measurements.size(); ++p) {
+        const size_t count = data.measurements.size();
+        for (size_t p = 0; p < count; ++p) {
             const CurvePtr& curve = data.measurements[p];
-            if (curve && curve->Kind() == kind)
-                curves.push_back(
-                    {ToGraph(*curve, axes, thin), L"Position " + std::to_wstring(p + 1)});
+            if (!curve || curve->Kind() != kind)
+                continue;
+            const bool chosen = options.selected >= 0 && p == static_cast<size_t>(options.selected);
+            Exporting::PlotCurve c{
+                ToGraph(*curve, axes, PositionPen(p, count, data.colours[0], chosen)),
+                L"Position " + std::to_wstring(p + 1)};
+            if (chosen)
+                selected = std::move(c);
+            else
+                curves.push_back(std::move(c));
         }
     }
     size_t position = 0;
@@ -108,9 +136,9 @@ std::vector<Exporting::PlotCurve> DocumentPlot(const DocData& data, const PlotAx
                           i < 3 ? kResultLabels[i] : L"Curve " + std::to_wstring(i + 1)});
     }
     if (data.verified && data.verified->Kind() == kind)
-        curves.push_back(
-            {ToGraph(*data.verified, axes, {kVerifiedColour, 2, Graphing::PenStyle::Solid}),
-             L"Verified"});
+        curves.push_back({ToGraph(*data.verified, axes, kVerifiedPen), L"Verified"});
+    if (!selected.label.empty())
+        curves.push_back(std::move(selected));
     return curves;
 }
 

@@ -15,11 +15,13 @@ struct DocData;
 
 // The re-measured curve's colour (green); it is not one of the document's colours.
 inline constexpr uint32_t kVerifiedColour = 0x008000;
+inline constexpr Graphing::Pen kVerifiedPen{kVerifiedColour, 2, Graphing::PenStyle::Solid};
 
 // What the graph shows besides the result curves.
 struct CurveOptions {
     bool spread = false;     // the positions' lowest to highest level, shaded (level mode only)
     bool positions = false;  // each position's curve, thin
+    int selected = -1;       // the selected position, drawn on top and wider; -1 for none
 
     bool operator==(const CurveOptions&) const = default;
 };
@@ -44,11 +46,16 @@ struct PlotCurve {
 
 // Position i modulo 3: solid width 4, dotted width 1, solid width 4; colour i modulo 3.
 Graphing::Pen CurvePen(size_t position, const std::array<uint32_t, 3>& colours);
+// Measured position p of count: the measured colour from darker to lighter, so that the
+// positions tell apart and still read as one family; width 1, the selected one 3.
+Graphing::Pen PositionPen(size_t p, size_t count, Graphing::Color measured, bool selected);
+// "Measured", "Target" and "Calculated": the result curves' labels in the graph's legends.
+const wchar_t* ResultLabel(size_t i);
 
 // y values: the phase with the phase flag, otherwise the level in dB in y mode Level and the
 // magnitude in the other modes; the document's curves are read, not converted. In drawing
-// order: the spread, the positions, the result curves ("Measured", "Target", "Calculated") and
-// the re-measured curve ("Verified").
+// order: the spread, the positions, the result curves ("Measured", "Target", "Calculated"), the
+// re-measured curve ("Verified") and the selected position on top of them.
 std::vector<Exporting::PlotCurve> DocumentPlot(const DocData& data, const PlotAxes& axes,
                                                const CurveOptions& options = {});
 // The same without the labels.

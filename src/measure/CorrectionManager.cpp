@@ -131,7 +131,7 @@ CorrectionManagerPtr MakeTextCorrection(const CCurve& calibration) {
 }
 
 void ApplyCorrection(const CCurveCorrectionManager& manager, CCurve& response) {
-    const CurvePtr& correction = manager.Correction();
+    const CCurveCorrectionManager::ConstCurve& correction = manager.Correction();
     if (!correction)
         return;
     if (manager.Mode() == kTextCalibrationMode) {
@@ -149,7 +149,8 @@ void ApplyCorrection(const CCurveCorrectionManager& manager, CCurve& response) {
 namespace AudioSampler {
 
 std::shared_ptr<CorrectionParam> LoadCorrectionFile(const std::filesystem::path& path,
-                                                    int32_t unitSerial, CurvePtr reference) {
+                                                    int32_t unitSerial,
+                                                    std::shared_ptr<const CCurve> reference) {
     const Security::CalibrationFile file = Security::ReadCalibrationFile(path, unitSerial);
     CorrectionManagerPtr manager = MakeCorrection(*file.curve, file.version);
     if (!manager)

@@ -1,5 +1,6 @@
 #pragma once
 // The microphone correction built from a calibration curve, and its application to responses.
+// A correction is never changed once built, so one may be applied from several threads at once.
 
 #include <cstdint>
 #include <filesystem>
@@ -10,17 +11,19 @@
 
 class CCurveCorrectionManager {
 public:
-    CCurveCorrectionManager(int32_t mode, CurvePtr raw, CurvePtr correction)
+    using ConstCurve = std::shared_ptr<const CCurve>;
+
+    CCurveCorrectionManager(int32_t mode, ConstCurve raw, ConstCurve correction)
         : mode_(mode), raw_(std::move(raw)), correction_(std::move(correction)) {}
 
-    int32_t Mode() const noexcept { return mode_; }        // calibration file version
-    const CurvePtr& Raw() const noexcept { return raw_; }  // the calibration as read
-    const CurvePtr& Correction() const noexcept { return correction_; }
+    int32_t Mode() const noexcept { return mode_; }          // calibration file version
+    const ConstCurve& Raw() const noexcept { return raw_; }  // the calibration as read
+    const ConstCurve& Correction() const noexcept { return correction_; }
 
 private:
     int32_t mode_;
-    CurvePtr raw_;
-    CurvePtr correction_;
+    ConstCurve raw_;
+    ConstCurve correction_;
 };
 
 using CorrectionManagerPtr = std::shared_ptr<CCurveCorrectionManager>;
@@ -42,11 +45,11 @@ namespace AudioSampler {
 
 class CorManCorrection final : public CorrectionParam {
 public:
-    CorManCorrection(CurvePtr reference, CorrectionManagerPtr manager)
+    CorManCorrection(std::shared_ptr<const CCurve> reference, CorrectionManagerPtr manager)
         : CorrectionParam(std::move(reference)), manager_(std::move(manager)) {}
 
     const CorrectionManagerPtr& Manager() const noexcept { return manager_; }
-    void Apply(CCurve& response) override {
+    void Apply(CCurve& response) const override {
         if (manager_)
             ApplyCorrection(*manager_, response);
     }
@@ -59,6 +62,7 @@ private:
 // whose spectrum is `reference`. Raises tsl::wruntime_error with the calibration texts, and
 // "Invalid calibration file version" for a file the correction cannot be built from.
 std::shared_ptr<CorrectionParam> LoadCorrectionFile(const std::filesystem::path& path,
-                                                    int32_t unitSerial, CurvePtr reference);
+                                                    int32_t unitSerial,
+                                                    std::shared_ptr<const CCurve> reference);
 
 }  // namespace AudioSampler

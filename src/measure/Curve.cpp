@@ -323,12 +323,13 @@ ValuePair ValueAt(const CCurve& curve, double x, int start) {
 
 namespace curve_detail {
 
-std::shared_ptr<CCurve> Resample(CCurve& source, const CCurve& target) {
+std::shared_ptr<CCurve> Resample(const CCurve& original, const CCurve& target) {
     const int nt = target.Count();
-    if (source.Count() == nt &&
-        (nt == 0 || std::memcmp(source.X(), target.X(), sizeof(double) * nt) == 0)) {
+    if (original.Count() == nt &&
+        (nt == 0 || std::memcmp(original.X(), target.X(), sizeof(double) * nt) == 0)) {
         return nullptr;
     }
+    CCurve source(original);
     ToMagPhase(source);
     UnwrapPhase(source);
     auto out = std::make_shared<CCurve>(nt, AxisKind::Frequency, DataFormat::MagPhase);
@@ -357,6 +358,33 @@ std::shared_ptr<CCurve> Resample(CCurve& source, const CCurve& target) {
         }
     }
     return out;
+}
+
+const CCurve& InFormat(const CCurve& curve, DataFormat format, std::shared_ptr<CCurve>& hold) {
+    if (curve.Format() == format) {
+        return curve;
+    }
+    hold = std::make_shared<CCurve>(curve);
+    switch (format) {
+        case DataFormat::Cartesian:
+            ToCartesian(*hold);
+            break;
+        case DataFormat::MagPhase:
+            ToMagPhase(*hold);
+            break;
+        case DataFormat::DbPhase:
+            ToDbPhase(*hold);
+            break;
+    }
+    return *hold;
+}
+
+const CCurve& MagPhaseOn(const CCurve& b, const CCurve& target, std::shared_ptr<CCurve>& hold) {
+    hold = Resample(b, target);
+    if (hold) {
+        return *hold;
+    }
+    return InFormat(b, DataFormat::MagPhase, hold);
 }
 
 }  // namespace curve_detail

@@ -3,8 +3,10 @@
 // signatures only together with their callers.
 //
 // A curve is an axis (Hz or seconds) and per axis point a complex value in one of three
-// representations. Operations that need a representation convert their argument in place, so the
-// caller sees the converted representation afterwards. New curves are handed out as
+// representations. The representation changes, Scale, the magnitude operations, LimitBoost,
+// Smooth and the first argument of the arithmetic work in place; every other argument is read as
+// it is (an operation that needs another representation converts a copy), so curves shared
+// between threads can be read by several at once. New curves are handed out as
 // std::shared_ptr<CCurve>; ResampleTo and ToUniformGrid may hand back their own argument.
 // Every operation accepts curves of 0, 1 or 2 points and axes that are not ascending.
 
@@ -12,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "measure/Archive.h"
 #include "measure/Checksum.h"
@@ -80,24 +83,30 @@ int FloorIndex(const CIndexVector& axis, double x);
 ValuePair ValueAt(const CCurve& curve, double x, int start = 0);
 
 // The source's values at every axis point of target; the source itself when both axes are equal.
-// Otherwise the source is converted to magnitude/phase and unwrapped.
+// Otherwise a new curve in magnitude/phase, interpolated from the source's unwrapped phase.
 CurvePtr ResampleTo(const CurvePtr& source, const CCurve& target);
 
-// Curve arithmetic (a, acc and curve change; b and x are converted and resampled as needed).
-void Multiply(CCurve& a, CCurve& b);
-void Divide(CCurve& a, CCurve& b);
-void AccumulatePower(CCurve& acc, CCurve& x);
+// Curve arithmetic: a, acc and curve change (a and acc to magnitude/phase); b and x are read,
+// resampled onto a's axis where it differs.
+void Multiply(CCurve& a, const CCurve& b);
+void Divide(CCurve& a, const CCurve& b);
+void AccumulatePower(CCurve& acc, const CCurve& x);
 void Scale(CCurve& curve, double re, double im);
 void SqrtMagnitude(CCurve& curve);
 void SquareMagnitude(CCurve& curve);
 void LimitBoost(CCurve& curve, double limit);
 
 // Band measures.
-ValuePair BandMax(const CCurve& curve, double lo, double hi);  // (0, 0) for an empty curve
-double BandRms(CCurve& curve, double lo, double hi);           // 0 when no point is in the band
-int PeakIndex(const CCurve& curve, double lo, double hi);      // -1 when the band is invalid
-double UpperEdge(CCurve& curve, double from, double level);    // 0 for an empty curve
-double LowerEdge(CCurve& curve, double from, double level);    // 0 for an empty curve
+ValuePair BandMax(const CCurve& curve, double lo, double hi);      // (0, 0) for an empty curve
+double BandRms(const CCurve& curve, double lo, double hi);         // 0 when no point is in the band
+int PeakIndex(const CCurve& curve, double lo, double hi);          // -1 when the band is invalid
+double UpperEdge(const CCurve& curve, double from, double level);  // 0 for an empty curve
+double LowerEdge(const CCurve& curve, double from, double level);  // 0 for an empty curve
+
+// The root-mean-square magnitude of the curves, with power-weighted phase, on the first curve's
+// axis; null curves after the first are left out. Null when the list is empty or starts with
+// null.
+CurvePtr PowerAverage(const std::vector<CurvePtr>& curves);
 
 // Construction and copying.
 CurvePtr FromSamples(const double* samples, int n, double sampleRate);
@@ -107,8 +116,8 @@ void Resize(CCurve& curve, int n);
 
 // Time <-> frequency. nullptr when the work arrays cannot be allocated or the curve does not
 // define a usable spacing (fewer than 2 points, or equal first two axis values).
-CurvePtr Fft(CCurve& curve);
-CurvePtr InverseFft(CCurve& curve);
+CurvePtr Fft(const CCurve& curve);
+CurvePtr InverseFft(const CCurve& curve);
 // The curve on a uniform grid from 0 Hz; may return the argument itself. Curves of fewer than
 // two points are returned as they are; nullptr when the spacing is not positive or the grid would
 // be too large to allocate.
@@ -120,7 +129,7 @@ void Smooth(CCurve& curve, double fraction, double pointsPerOctave, double lowes
 
 // Acceptance of repeated measurements: levels within 3 dB over lo..hi, ignoring points more than
 // 20 dB below b's peak in both curves.
-bool IsSimilar(CCurve& a, CCurve& b, double lo, double hi);
+bool IsSimilar(const CCurve& a, const CCurve& b, double lo, double hi);
 
 // Subtracts the arithmetic mean of n values and returns it (0 when n < 1).
 double RemoveMean(double* values, int n);

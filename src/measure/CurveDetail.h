@@ -7,13 +7,16 @@
 
 namespace curve_detail {
 
-// source resampled onto target's axis, or nullptr when both axes are equal (use source itself).
-std::shared_ptr<CCurve> Resample(CCurve& source, const CCurve& target);
+// source resampled onto target's axis (magnitude/phase), or nullptr when both axes are equal
+// (use source itself).
+std::shared_ptr<CCurve> Resample(const CCurve& source, const CCurve& target);
 
-// The resampled curve if there is one, otherwise the source.
-inline CCurve& ResampledOrSelf(const std::shared_ptr<CCurve>& resampled, CCurve& source) {
-    return resampled ? *resampled : source;
-}
+// curve in format: the curve itself when it already is, otherwise a converted copy kept in hold.
+const CCurve& InFormat(const CCurve& curve, DataFormat format, std::shared_ptr<CCurve>& hold);
+
+// b in magnitude/phase on target's axis: b itself when it already is, otherwise a converted or
+// resampled copy kept in hold.
+const CCurve& MagPhaseOn(const CCurve& b, const CCurve& target, std::shared_ptr<CCurve>& hold);
 
 // A curve of n points whose values are left unset, for a caller that fills every point.
 std::shared_ptr<CCurve> UnfilledCurve(int n, AxisKind kind, DataFormat format);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
+#include <vector>
 
 #include "measure/Curve.h"
 #include "measure/CurveDetail.h"
@@ -21,11 +23,10 @@ inline double NearTo(double phase, double reference) {
 
 }  // namespace
 
-void Multiply(CCurve& a, CCurve& b) {
-    const auto resampled = curve_detail::Resample(b, a);
-    CCurve& r = curve_detail::ResampledOrSelf(resampled, b);
+void Multiply(CCurve& a, const CCurve& b) {
+    std::shared_ptr<CCurve> hold;
+    const CCurve& r = curve_detail::MagPhaseOn(b, a, hold);
     ToMagPhase(a);
-    ToMagPhase(r);
     const int n = a.Count();
     double* am = a.First();
     double* ap = a.Second();
@@ -38,16 +39,15 @@ void Multiply(CCurve& a, CCurve& b) {
     }
 }
 
-void Divide(CCurve& a, CCurve& b) {
+void Divide(CCurve& a, const CCurve& b) {
     if (&a == &b) {
-        CCurve copy(b);
+        const CCurve copy(b);
         Divide(a, copy);
         return;
     }
-    const auto resampled = curve_detail::Resample(b, a);
-    CCurve& r = curve_detail::ResampledOrSelf(resampled, b);
+    std::shared_ptr<CCurve> hold;
+    const CCurve& r = curve_detail::MagPhaseOn(b, a, hold);
     ToMagPhase(a);
-    ToMagPhase(r);
     const int n = a.Count();
     double* am = a.First();
     double* ap = a.Second();
@@ -72,17 +72,15 @@ void Divide(CCurve& a, CCurve& b) {
     }
 }
 
-void AccumulatePower(CCurve& acc, CCurve& x) {
-    if (&acc == &x) {
-        CCurve copy(x);
-        AccumulatePower(acc, copy);
-        return;
+void AccumulatePower(CCurve& acc, const CCurve& x) {
+    // x in magnitude and phase on acc's axis, as a copy of its own: its phase is wrapped below.
+    std::shared_ptr<CCurve> hold;
+    if (&curve_detail::MagPhaseOn(x, acc, hold) == &x) {
+        hold = Clone(x);
     }
-    const auto resampled = curve_detail::Resample(x, acc);
-    CCurve& r = curve_detail::ResampledOrSelf(resampled, x);
+    CCurve& r = *hold;
     ToMagPhase(acc);
     WrapPhasePositive(acc);
-    ToMagPhase(r);
     WrapPhasePositive(r);
     const int n = acc.Count();
     double* power = acc.First();
@@ -186,8 +184,9 @@ ValuePair BandMax(const CCurve& curve, double lo, double hi) {
     return best;
 }
 
-double BandRms(CCurve& curve, double lo, double hi) {
-    ToMagPhase(curve);
+double BandRms(const CCurve& original, double lo, double hi) {
+    std::shared_ptr<CCurve> hold;
+    const CCurve& curve = curve_detail::InFormat(original, DataFormat::MagPhase, hold);
     const int n = curve.Count();
     const double* x = curve.X();
     const double* m = curve.First();
@@ -229,8 +228,9 @@ int PeakIndex(const CCurve& curve, double lo, double hi) {
     return best;
 }
 
-double UpperEdge(CCurve& curve, double from, double level) {
-    ToDbPhase(curve);
+double UpperEdge(const CCurve& original, double from, double level) {
+    std::shared_ptr<CCurve> hold;
+    const CCurve& curve = curve_detail::InFormat(original, DataFormat::DbPhase, hold);
     const int n = curve.Count();
     if (n == 0) {
         return 0.0;
@@ -244,8 +244,9 @@ double UpperEdge(CCurve& curve, double from, double level) {
     return i < n ? x[i] : x[n - 1];
 }
 
-double LowerEdge(CCurve& curve, double from, double level) {
-    ToDbPhase(curve);
+double LowerEdge(const CCurve& original, double from, double level) {
+    std::shared_ptr<CCurve> hold;
+    const CCurve& curve = curve_detail::InFormat(original, DataFormat::DbPhase, hold);
     const int n = curve.Count();
     if (n == 0) {
         return 0.0;
@@ -262,9 +263,29 @@ double LowerEdge(CCurve& curve, double from, double level) {
     return i >= 0 ? x[i] : x[0];
 }
 
-bool IsSimilar(CCurve& a, CCurve& b, double lo, double hi) {
-    ToDbPhase(a);
-    ToDbPhase(b);
+CurvePtr PowerAverage(const std::vector<CurvePtr>& curves) {
+    if (curves.empty() || !curves.front()) {
+        return nullptr;
+    }
+    CurvePtr average = Clone(*curves.front());
+    SquareMagnitude(*average);
+    int count = 1;
+    for (std::size_t i = 1; i < curves.size(); ++i) {
+        if (!curves[i]) {
+            continue;
+        }
+        AccumulatePower(*average, *curves[i]);
+        ++count;
+    }
+    Scale(*average, 1.0 / count, 0.0);
+    SqrtMagnitude(*average);
+    return average;
+}
+
+bool IsSimilar(const CCurve& first, const CCurve& second, double lo, double hi) {
+    std::shared_ptr<CCurve> holdA, holdB;
+    const CCurve& a = curve_detail::InFormat(first, DataFormat::DbPhase, holdA);
+    const CCurve& b = curve_detail::InFormat(second, DataFormat::DbPhase, holdB);
     const int n = a.Count();
     if (b.Count() != n) {
         return false;

@@ -48,7 +48,7 @@ bool Allocate(WorkArrays& w, std::int64_t n) {
 }
 
 // Grid of count points spaced df from 0 Hz with unit magnitude, multiplied by curve.
-CurvePtr GridTimes(int count, double df, CCurve& curve) {
+CurvePtr GridTimes(int count, double df, const CCurve& curve) {
     auto grid = std::make_shared<CCurve>(count, AxisKind::Frequency, DataFormat::MagPhase);
     double* x = grid->X();
     double* m = grid->First();
@@ -64,7 +64,7 @@ CurvePtr GridTimes(int count, double df, CCurve& curve) {
 }
 
 // The uniform grid of curve: nullptr when curve itself is already one, or through failed set.
-CurvePtr UniformGridOf(CCurve& curve, bool& failed) {
+CurvePtr UniformGridOf(const CCurve& curve, bool& failed) {
     failed = false;
     const int n = curve.Count();
     if (n < 2) {
@@ -174,7 +174,7 @@ CurvePtr ToUniformGrid(const CurvePtr& curve) {
     return grid ? grid : curve;
 }
 
-CurvePtr Fft(CCurve& curve) {
+CurvePtr Fft(const CCurve& curve) {
     if (curve.Kind() == AxisKind::Frequency) {
         return Clone(curve);
     }
@@ -182,11 +182,12 @@ CurvePtr Fft(CCurve& curve) {
     if (n < 2) {
         return nullptr;
     }
-    ToCartesian(curve);
-    return curve_detail::SpectrumOf(curve.First(), curve.Second(), n, curve.X()[1] - curve.X()[0]);
+    std::shared_ptr<CCurve> hold;
+    const CCurve& c = curve_detail::InFormat(curve, DataFormat::Cartesian, hold);
+    return curve_detail::SpectrumOf(c.First(), c.Second(), n, c.X()[1] - c.X()[0]);
 }
 
-CurvePtr InverseFft(CCurve& curve) {
+CurvePtr InverseFft(const CCurve& curve) {
     if (curve.Kind() == AxisKind::Time) {
         return Clone(curve);
     }
@@ -195,7 +196,7 @@ CurvePtr InverseFft(CCurve& curve) {
     if (failed) {
         return nullptr;
     }
-    CCurve& g = owned ? *owned : curve;
+    const CCurve& g = owned ? *owned : curve;
     const int n = g.Count();
     if (n < 2) {
         return nullptr;
@@ -209,11 +210,16 @@ CurvePtr InverseFft(CCurve& curve) {
     if (!Allocate(w, N)) {
         return nullptr;
     }
-    ToCartesian(g);
+    // The grid made here converts in place; the caller's curve only through a copy.
+    if (owned) {
+        ToCartesian(*owned);
+    }
+    std::shared_ptr<CCurve> converted;
+    const CCurve& c = curve_detail::InFormat(g, DataFormat::Cartesian, converted);
     double* re = w.re.get();
     double* im = w.im.get();
-    const double* gr = g.First();
-    const double* gi = g.Second();
+    const double* gr = c.First();
+    const double* gi = c.Second();
 #pragma omp parallel for schedule(static) if (N >= parallel::kMinArithmetic)
     for (int k = 0; k < N; ++k) {
         if (k < n) {
@@ -225,6 +231,7 @@ CurvePtr InverseFft(CCurve& curve) {
         }
     }
     owned.reset();
+    converted.reset();
     if (TransformInPlace(fft::kInverse, N, re, im) != 0) {
         return nullptr;
     }

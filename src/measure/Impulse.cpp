@@ -66,7 +66,7 @@ void Diagnose(CCurveWriter* writer, CCurve& curve, const std::wstring& name) {
     writer->WriteNamedCurve(curve, name);
 }
 
-CurvePtr Transform(CCurve& curve) {
+CurvePtr Transform(const CCurve& curve) {
     CurvePtr result = Fft(curve);
     if (!result)
         throw std::bad_alloc();
@@ -244,9 +244,9 @@ void CheckCaptureBlock(const CaptureBlock& block) {
         Fail(L"Incorrect sampling frequency size");
 }
 
-// The quick measurement's reference spectrum, built on first use. It is kept in magnitude and
-// phase so that dividing by it never converts (writes) it again.
-CCurve& QuickReference() {
+// The quick measurement's reference spectrum, built on first use; kept in magnitude and phase,
+// the form every division reads it in.
+const CCurve& QuickReference() {
     static const CurvePtr reference = [] {
         const CurvePtr sweep = SweepReference(kSweepLength, kSweepRate);
         CurvePtr spectrum = Transform(*sweep);
@@ -350,12 +350,14 @@ std::pair<CurvePtr, CurvePtr> ExtractResponses(ImpulseContext& context) {
     Diagnose(writer, *head, L"PostRotateCurve");
     CheckOffset(offset, n);
 
-    const CurvePtr reference = context.correction ? context.correction->Reference() : nullptr;
+    const std::shared_ptr<const CCurve> reference =
+        context.correction ? context.correction->Reference() : nullptr;
     CurvePtr impulses[2];
     for (int j = 0; j < 2; ++j) {
         const CurvePtr spectrum = SampleSpectrum(x + offset + j * n, n, fs);
         if (reference)
             Divide(*spectrum, *reference);
+        ToCartesian(*spectrum);
         impulses[j] = InverseFft(*spectrum);
         if (!impulses[j] || impulses[j]->Count() != n)
             Fail(L"Error wrong impulse length. (code 0x02)");
@@ -431,6 +433,9 @@ CurvePtr MeasureResponse(ImpulseContext& context) {
     // The result is the first response corrected and smoothed: a copy made now equals one made
     // before and put through the same steps.
     CurvePtr result = Clone(*first);
+    // The periods are compared in dB.
+    ToDbPhase(*first);
+    ToDbPhase(*second);
     if (!IsSimilar(*second, *first, context.bandLow, context.bandHigh))
         FailDisagreement(context.capture->subwooferMode);
     if (context.checks)
@@ -452,7 +457,7 @@ CurvePtr QuickResponse(QuickBlock& block) {
     const double fs = block.sampleRate;
     double* x = block.samples.data();
     CCurveWriter* writer = block.writer;
-    CCurve& reference = QuickReference();
+    const CCurve& reference = QuickReference();
 
     if (writer != nullptr) {
         const CurvePtr whole = FromSamples(x, count, fs);
@@ -471,6 +476,7 @@ CurvePtr QuickResponse(QuickBlock& block) {
     Diagnose(writer, *period, L"CFFT resp at " + std::to_wstring(offset));
     const CurvePtr spectrum = Transform(*period);
     Divide(*spectrum, reference);
+    ToCartesian(*spectrum);
     const CurvePtr impulse = InverseFft(*spectrum);
     if (!impulse || impulse->Count() != kSweepLength)
         Fail(L"Error wrong impulse length. (code 0x02)");

@@ -1,7 +1,6 @@
 #include "measure/Secure.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -78,8 +77,6 @@ std::wstring CalibrationFileName(int32_t micSerial) {
 }
 
 std::filesystem::path DefaultCalibrationDir() {
-    if (const char* dir = std::getenv("TESSALINE_CAL_DIR"); dir && *dir)
-        return std::filesystem::path(dir);
     std::error_code ec;
     const auto folder = Threading::ProgramFolder(ec);
     if (!ec)

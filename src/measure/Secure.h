@@ -27,7 +27,8 @@ struct CalibrationEntry {
 std::optional<int32_t> ParseCalibrationFileName(const std::wstring& name);
 // "<serial>Corvana.cal".
 std::wstring CalibrationFileName(int32_t micSerial);
-// TESSALINE_CAL_DIR when set, otherwise the folder of the running executable.
+// The folder of the running executable (the current folder when it cannot be found): where the
+// calibration files are when the program is given no folder.
 std::filesystem::path DefaultCalibrationDir();
 
 // Receives status texts ("Using calibration file: ...", failure texts).

@@ -25,6 +25,17 @@ using smooth_detail::RatioIndex;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr int kTableSize = 1001;
+// The table's ratios step evenly in log from the window's lower end: one step is 1/999 of the
+// span, so the last entry lies one step beyond its upper end.
+constexpr double kTableSteps = 999.0;
+// The rounded-exponential window (1 + u) e^-u: its scale g is this factor times a quarter of
+// the band's relative width, and its table reaches u = kRoexSpan either side, where the weight
+// has fallen to 1 %.
+constexpr double kRoexWidthFactor = 1.07;
+constexpr double kRoexSpan = 6.6383;
+// The ear's equivalent rectangular bandwidth at f Hz: kErbAtZeroHz * (kErbPerKhz * f / 1000 + 1).
+constexpr double kErbAtZeroHz = 24.7;
+constexpr double kErbPerKhz = 4.37;
 // Log grids larger than this (absurd points-per-octave settings) would take minutes to fill and
 // are treated as failed allocations.
 constexpr double kMaxOutput = 1 << 16;
@@ -77,26 +88,26 @@ bool BuildWeighting(double fraction, Weighting& w) {
     if (x < 0) {
         x = -x;
         w.bandwidthScaled = true;
-        w.bandwidthScale = 1.07 * (std::exp2(x / 2) - std::exp2(-x / 2));
+        w.bandwidthScale = kRoexWidthFactor * (std::exp2(x / 2) - std::exp2(-x / 2));
     }
     if (!w.bandwidthScaled && fraction < 2) {
         const double t = std::exp2(x);
         const double r0 = 1.0 / (2.0 * std::sqrt(t));
         for (int k = 0; k < kTableSize; ++k) {
-            const double r = r0 * std::pow(4.0 * t, k / 999.0);
+            const double r = r0 * std::pow(4.0 * t, k / kTableSteps);
             const double h = BandFilter(r, x);
             w.ratio[k] = r;
             w.weight[k] = h * h;
         }
     } else {
-        const double g = 1.07 * (std::exp2(x / 2) - std::exp2(-x / 2)) / 4;
-        const double h = 6.6383 * g;
+        const double g = kRoexWidthFactor * (std::exp2(x / 2) - std::exp2(-x / 2)) / 4;
+        const double h = kRoexSpan * g;
         if (!(h < 1.0) || !(g > 0.0)) {
             return false;
         }
         const double r0 = 1.0 - h;
         for (int k = 0; k < kTableSize; ++k) {
-            const double r = r0 * std::pow((1.0 + h) / (1.0 - h), k / 999.0);
+            const double r = r0 * std::pow((1.0 + h) / (1.0 - h), k / kTableSteps);
             const double u = std::fabs(r - 1.0) / g;
             w.ratio[k] = r;
             w.weight[k] = (1.0 + u) * std::exp(-u);
@@ -505,7 +516,7 @@ bool SmoothInto(CCurve& curve, double fraction, double pointsPerOctave, double l
         double lo = f * R[0], hi = f * R[kTableSize - 1];
         double u = 1.0;
         if (w.bandwidthScaled) {
-            u = 24.7 * (4.37 * f / 1000.0 + 1.0) / w.bandwidthScale;
+            u = kErbAtZeroHz * (kErbPerKhz * f / 1000.0 + 1.0) / w.bandwidthScale;
             lo = f + (R[0] - 1.0) * u;
             hi = f + (R[kTableSize - 1] - 1.0) * u;
         }

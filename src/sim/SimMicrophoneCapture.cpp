@@ -203,7 +203,7 @@ std::complex<double> SimAcoustics::AcousticResponse(int position, double frequen
 
 std::vector<double> SimAcoustics::SteadyStatePeriod(int position) const {
     const Equaliser eq = ReadEqualiser(*subwoofer_);
-    const std::vector<EqSection> sections = DecodeEqualiser(eq.image);
+    const std::vector<Biquad> sections = DecodeEqualiser(eq.image);
     const CurvePtr sweep = SweepReference(kPeriod, kRate);
     std::vector<double> re(sweep->First(), sweep->First() + kPeriod);
     std::vector<double> im(kPeriod, 0.0);

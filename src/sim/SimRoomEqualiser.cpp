@@ -30,8 +30,8 @@ double FromSplitQ31(const std::uint8_t* at) {
 
 }  // namespace
 
-std::vector<EqSection> DecodeEqualiser(const std::vector<std::uint8_t>& block) {
-    std::vector<EqSection> sections;
+std::vector<Biquad> DecodeEqualiser(const std::vector<std::uint8_t>& block) {
+    std::vector<Biquad> sections;
     if (block.size() < 4 + kBandBytes)
         return sections;
     const std::size_t body = block.size() - 4;
@@ -58,12 +58,12 @@ std::vector<EqSection> DecodeEqualiser(const std::vector<std::uint8_t>& block) {
     return sections;
 }
 
-std::complex<double> EqualiserResponse(const std::vector<EqSection>& sections, double frequency,
+std::complex<double> EqualiserResponse(const std::vector<Biquad>& sections, double frequency,
                                        double rate) {
     const std::complex<double> z1 = std::polar(1.0, -2.0 * std::numbers::pi * frequency / rate);
     const std::complex<double> z2 = z1 * z1;
     std::complex<double> h(1.0, 0.0);
-    for (const EqSection& s : sections) {
+    for (const Biquad& s : sections) {
         const std::complex<double> den = 1.0 + s.a1 * z1 + s.a2 * z2;
         if (std::abs(den) > 1e-300)
             h *= (s.b0 + s.b1 * z1 + s.b2 * z2) / den;

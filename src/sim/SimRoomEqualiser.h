@@ -6,18 +6,16 @@
 #include <cstdint>
 #include <vector>
 
-namespace Sim {
+#include "measure/Biquad.h"
 
-struct EqSection {
-    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
-};
+namespace Sim {
 
 // The sections of a coefficient block; none (a flat equaliser) for an erased block, a block
 // whose checksum does not match, or one too short to hold a checksum.
-std::vector<EqSection> DecodeEqualiser(const std::vector<std::uint8_t>& block);
+std::vector<Biquad> DecodeEqualiser(const std::vector<std::uint8_t>& block);
 
 // The cascade's response at a frequency, with z = exp(j 2 pi f / rate).
-std::complex<double> EqualiserResponse(const std::vector<EqSection>& sections, double frequency,
+std::complex<double> EqualiserResponse(const std::vector<Biquad>& sections, double frequency,
                                        double rate);
 
 }  // namespace Sim

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "sublink/BaseConfig.h"
+#include "sublink/Models.h"
 
 namespace CUsbController {
 
@@ -74,13 +75,7 @@ constexpr ModelVersion V(int32_t major, int32_t minor) {
     return ModelVersion{0, major, minor};
 }
 
-constexpr uint16_t kHalvern3 = 0x108;
-constexpr uint16_t kKettrin2 = 0x114;
-constexpr uint16_t kJorvan1 = 0x110;
-constexpr uint16_t kJorvan2 = 0x112;
-constexpr uint16_t kHalvern2 = 0x106;
-constexpr uint16_t kIstrel1 = 0x102;
-constexpr uint16_t kHalvern1 = 0x104;
+using namespace ModelId;
 
 constexpr std::array<Translation, 16> kTranslations{{
     {kHalvern3, Rule::UpTo, V(0, 42), V(1, 1)},

@@ -1,6 +1,7 @@
 #include "sublink/PlayDevice.h"
 
 #include "measure/Impulse.h"
+#include "sublink/Models.h"
 
 namespace CUsbController {
 
@@ -17,7 +18,8 @@ const wchar_t* const kToneRefusedText =
 
 // The models whose tone needs longer to reach a steady level.
 bool IsSlowToneModel(const BaseConfig* model) {
-    return model != nullptr && (model->modelId == 0x108 || model->modelId == 0x106);
+    return model != nullptr &&
+           (model->modelId == ModelId::kHalvern3 || model->modelId == ModelId::kHalvern2);
 }
 
 CurvePtr SweepSpectrum() {

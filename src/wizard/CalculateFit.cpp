@@ -88,7 +88,7 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
 
 std::pair<double, double> FitLimits(const DocData& doc) {
     const double low = doc.hpOrder != 0 ? static_cast<double>(doc.minEqFreq) : doc.fitLower;
-    return {low, LimitedFitUpper(doc.house, std::min(doc.fitUpper, 250.0))};
+    return {low, LimitedFitUpper(doc.house, std::min(doc.fitUpper, kFitBandTopHz))};
 }
 
 CurvePtr DeliveredResponse(const DocData& doc) {

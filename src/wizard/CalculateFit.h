@@ -25,9 +25,12 @@ bool BuildTarget(DocData& doc, int mode, double& levelDb);
 // correction limit that leaves no fit band. The fit's own error goes to error when given.
 bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error = nullptr);
 
+// The highest frequency the equaliser is fitted up to (and its result compared to), Hz.
+inline constexpr double kFitBandTopHz = 250.0;
+
 // The band the equaliser is fitted over, Hz: from the minimum EQ frequency with a fixed
 // high-pass order, otherwise from the lower fit limit, up to the upper fit limit but at most
-// 250 Hz and at most the document's upper correction limit.
+// kFitBandTopHz and at most the document's upper correction limit.
 std::pair<double, double> FitLimits(const DocData& doc);
 
 // The averaged measurement through the equaliser as an upload writes it: the sections with

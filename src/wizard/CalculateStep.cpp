@@ -100,6 +100,8 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
         progress->OffsetPos(1);
     double levelDb = 0.0;
     if (ok) {
+        if (progress)
+            progress->SetDisplayString(kBuildingTargetText);
         ok = BuildTarget(data, static_cast<int>(options), levelDb);
         if (levelOut)
             *levelOut = levelDb;
@@ -107,6 +109,8 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
             progress->OffsetPos(1);
     }
     if (ok) {
+        if (progress)
+            progress->SetDisplayString(kFittingText);
         ok = FitEqualizer(data, levelDb, fit);
         if (progress)
             progress->OffsetPos(1);
@@ -115,14 +119,9 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
 }
 
 StepFunction MakeCalculateStep(TargetDialogFactory makeDialog) {
-    return [makeDialog = std::move(makeDialog)](IProcDialog* progress, void* arg1,
-                                                void* arg2) -> bool {
-        auto* data = static_cast<DocData*>(arg1);
-        const auto* options = static_cast<const uint32_t*>(arg2);
-        if (data == nullptr)
-            throw tsl::wruntime_error(L"The Calculate step has no document.");
+    return DocumentStep(L"Calculate", [makeDialog = std::move(makeDialog)](
+                                          IProcDialog* progress, DocData& data, uint32_t options) {
         // The save bit belongs to the wizard; the rest is the calculation mode, a whole value.
-        const uint32_t mode = options ? (*options & ~kOptionNoSave) : 0;
-        return CalculateStep(progress, *data, mode, makeDialog);
-    };
+        return CalculateStep(progress, data, options & ~kOptionNoSave, makeDialog);
+    });
 }

@@ -74,22 +74,6 @@ Calibration LoadMicrophone(SubConnection& connection, IProcDialog& progress,
     return result;
 }
 
-// The root-mean-square magnitude over all positions, with power-weighted phase.
-CurvePtr PowerAverage(const std::map<int32_t, CurvePtr>& results) {
-    CurvePtr accumulator;
-    for (const auto& [position, curve] : results) {
-        if (!accumulator) {
-            accumulator = Clone(*curve);
-            SquareMagnitude(*accumulator);
-        } else {
-            AccumulatePower(*accumulator, *curve);
-        }
-    }
-    Scale(*accumulator, 1.0 / static_cast<double>(results.size()), 0.0);
-    SqrtMagnitude(*accumulator);
-    return accumulator;
-}
-
 }  // namespace
 
 PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCount) {
@@ -245,11 +229,13 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
         ShowStepMessage(progress, kMeasurementFailedText, MsgButtons::Ok, MsgIcon::Error);
         return false;
     }
+    std::vector<CurvePtr> positions;
     for (const auto& [position, curve] : results) {
         data.measurements.push_back(curve);
         data.positionQuality.push_back(quality[position]);
+        positions.push_back(curve);
     }
-    data.results.push_back(PowerAverage(results));
+    data.results.push_back(PowerAverage(positions));
     data.modelId = model->modelId;
     if (data.hpOrder != 0)
         data.fitLower = static_cast<double>(data.minEqFreq);
@@ -257,12 +243,8 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
 }
 
 StepFunction MakeMeasureStep(MeasureEnvironment environment) {
-    return [environment = std::move(environment)](IProcDialog* progress, void* arg1,
-                                                  void* arg2) -> bool {
-        auto* data = static_cast<DocData*>(arg1);
-        const auto* options = static_cast<const uint32_t*>(arg2);
-        if (data == nullptr)
-            throw tsl::wruntime_error(L"The Measure step has no document.");
-        return MeasureStep(progress, *data, options ? *options : 0, environment);
-    };
+    return DocumentStep(L"Measure", [environment = std::move(environment)](
+                                        IProcDialog* progress, DocData& data, uint32_t options) {
+        return MeasureStep(progress, data, options, environment);
+    });
 }

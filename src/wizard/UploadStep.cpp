@@ -27,6 +27,21 @@ private:
     IProcDialog& dialog_;
 };
 
+// The failure text, and the cause and what the subwoofer now holds as one more line.
+std::wstring WithCause(const wchar_t* failure, CUsbController::ChannelCause cause,
+                       const wchar_t* holds) {
+    // In the order of ChannelCause, from Disconnected on.
+    static const wchar_t* const kCauses[] = {kDisconnectedCauseText, kNotVerifiedCauseText,
+                                             kNoAnswerCauseText, kInUseCauseText,
+                                             kUnknownModelCauseText};
+    if (cause == CUsbController::ChannelCause::None)
+        return failure;
+    std::wstring text = std::wstring(failure) + L"\n" + kCauses[static_cast<size_t>(cause) - 1];
+    if (holds != nullptr)
+        text += std::wstring(L" ") + holds;
+    return text;
+}
+
 }  // namespace
 
 ChannelFactory ChannelsOn(CUsbController::UsbEnvironment environment) {
@@ -41,8 +56,13 @@ void WriteCoefficients(CUsbController::CUsbProgrammer& channel, const DocData& d
     if (!channel.IsUsable() || model == nullptr)
         throw tsl::wruntime_error(failure);
     const std::optional<std::vector<uint8_t>> image = BuildUploadImage(data.eq, model, erase);
-    if (!image || !CUsbController::WriteEqualiser(channel, *image))
+    if (!image)
         throw tsl::wruntime_error(failure);
+    if (!CUsbController::WriteEqualiser(channel, *image)) {
+        const bool unknown = channel.holds == CUsbController::FlashHolds::Unknown;
+        throw tsl::wruntime_error(
+            WithCause(failure, channel.cause, unknown ? kHoldsUnknownText : kHoldsPreviousText));
+    }
     if (channel.SwitchToApplication())
         channel.Transact("t0");
 }
@@ -54,9 +74,14 @@ bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
         throw tsl::wruntime_error(kNothingToUploadText);
     // Declared first so that it outlives the channel that points to it.
     std::unique_ptr<StepProgress> shown;
+    if (progress)
+        progress->SetDisplayString(kFindingSubwooferText);
     std::unique_ptr<CUsbController::CUsbProgrammer> channel = makeChannel ? makeChannel() : nullptr;
-    if (!channel || !channel->OpenAnyDevice() || channel->CurrentModel() == nullptr)
+    if (!channel)
         throw tsl::wruntime_error(kNoSubwooferText);
+    if (!channel->OpenAnyDevice() || channel->CurrentModel() == nullptr)
+        throw tsl::wruntime_error(
+            WithCause(kNoSubwooferText, CUsbController::OpenFailureCause(*channel), nullptr));
     if (!erase && channel->CurrentModel()->modelId != data.modelId)
         throw tsl::wruntime_error(kOtherModelText);
     if (progress) {
@@ -68,12 +93,8 @@ bool UploadStep(IProcDialog* progress, DocData& data, uint32_t options,
 }
 
 StepFunction MakeUploadStep(ChannelFactory makeChannel) {
-    return [makeChannel = std::move(makeChannel)](IProcDialog* progress, void* arg1,
-                                                  void* arg2) -> bool {
-        auto* data = static_cast<DocData*>(arg1);
-        const auto* options = static_cast<const uint32_t*>(arg2);
-        if (data == nullptr)
-            throw tsl::wruntime_error(L"The Upload step has no document.");
-        return UploadStep(progress, *data, options ? *options : 0, makeChannel);
-    };
+    return DocumentStep(L"Upload", [makeChannel = std::move(makeChannel)](
+                                       IProcDialog* progress, DocData& data, uint32_t options) {
+        return UploadStep(progress, data, options, makeChannel);
+    });
 }

@@ -44,3 +44,17 @@ inline constexpr wchar_t kNothingToUploadText[] =
     L"The document holds no equaliser to upload: measure and calculate first.";
 inline constexpr wchar_t kUploadFailedText[] = L"Failed to upload results";
 inline constexpr wchar_t kEraseFailedText[] = L"Failed to erase EQ coefficients";
+inline constexpr wchar_t kFindingSubwooferText[] = L"Looking for the subwoofer";
+
+// The line added to a failure: why, and what the subwoofer now holds.
+inline constexpr wchar_t kDisconnectedCauseText[] =
+    L"The subwoofer was disconnected during the write.";
+inline constexpr wchar_t kNotVerifiedCauseText[] = L"The written data did not verify.";
+inline constexpr wchar_t kNoAnswerCauseText[] = L"The subwoofer did not answer a command.";
+inline constexpr wchar_t kInUseCauseText[] = L"The subwoofer is in use by another program.";
+inline constexpr wchar_t kUnknownModelCauseText[] =
+    L"The subwoofer is a model this program does not know.";
+inline constexpr wchar_t kHoldsPreviousText[] =
+    L"The subwoofer still holds its previous equaliser.";
+inline constexpr wchar_t kHoldsUnknownText[] =
+    L"What the subwoofer now holds is unknown: run Upload again.";

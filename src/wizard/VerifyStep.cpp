@@ -6,7 +6,15 @@
 
 #include "measure/Curve.h"
 #include "sublink/BaseConfig.h"
+#include "wizard/CalculateFit.h"
 #include "wizard/RunWizard.h"
+
+namespace {
+
+// Where the comparison starts for a document without a fit band.
+constexpr double kDefaultComparisonLowHz = 25.0;
+
+}  // namespace
 
 bool VerifyStep(IProcDialog* progress, DocData& data, uint32_t options,
                 const MeasureEnvironment& environment) {
@@ -23,14 +31,10 @@ bool VerifyStep(IProcDialog* progress, DocData& data, uint32_t options,
 
 StepFunction MakeVerifyStep(MeasureEnvironment environment) {
     environment.minPositions = kMinVerifyPositions;
-    return [environment = std::move(environment)](IProcDialog* progress, void* arg1,
-                                                  void* arg2) -> bool {
-        auto* data = static_cast<DocData*>(arg1);
-        const auto* options = static_cast<const uint32_t*>(arg2);
-        if (data == nullptr)
-            throw tsl::wruntime_error(L"The Verify step has no document.");
-        return VerifyStep(progress, *data, options ? *options : 0, environment);
-    };
+    return DocumentStep(L"Verify", [environment = std::move(environment)](
+                                       IProcDialog* progress, DocData& data, uint32_t options) {
+        return VerifyStep(progress, data, options, environment);
+    });
 }
 
 LevelDifference CompareLevels(const CCurve& curve, const CCurve& reference, double low, double high,
@@ -57,11 +61,10 @@ LevelDifference CompareLevels(const CCurve& curve, const CCurve& reference, doub
 }
 
 std::pair<double, double> ComparisonBand(const DocData& data) {
-    const double low = data.hpOrder != 0 ? static_cast<double>(data.minEqFreq) : data.fitLower;
-    const double high = LimitedFitUpper(data.house, std::min(data.fitUpper, 250.0));
+    const auto [low, high] = FitLimits(data);
     if (low > 0.0 && high > low)
         return {low, high};
-    return {25.0, 250.0};
+    return {kDefaultComparisonLowHz, kFitBandTopHz};
 }
 
 std::optional<VerifyReport> CompareVerified(const DocData& data,

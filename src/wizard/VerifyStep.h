@@ -42,7 +42,7 @@ struct VerifyReport {
     std::optional<LevelDifference> target;      // none without a target
 };
 
-// The fit band the equaliser was fitted over (as Calculate limits it), or 25 to 250 Hz when the
+// The fit band the equaliser was fitted over (FitLimits), or 25 Hz to kFitBandTopHz when the
 // document has none.
 std::pair<double, double> ComparisonBand(const DocData& data);
 

@@ -1,13 +1,22 @@
-// The keyboard: Tab reaches every control of the main windows in reading order, and the arrow
-// keys zoom the main window's graph within its limits.
+// The keyboard: Tab reaches every control of the main windows in reading order and leaves the
+// Positions table, mnemonics are unique within each window and each menu, Enter and Escape
+// close the dialogs from their fields, and the arrow keys zoom the main window's graph within
+// its limits.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "app/AppTestSupport.h"
@@ -15,6 +24,7 @@
 #include "app/CCheckForUsbSubWnd.h"
 #include "app/CCurveColorDialog.h"
 #include "app/CMainFrame.h"
+#include "app/CMicrophoneDlg.h"
 #include "app/CPreMeasurementDlg.h"
 #include "app/CTSLView.h"
 #include "app/CTargetCustomizationDialog.h"
@@ -22,6 +32,7 @@
 #include "app/CWelcomeDlg.h"
 #include "app/CWizardDialog.h"
 #include "app/SimulatedApp.h"
+#include "ui/qt/CSpinEditBox.h"
 
 namespace {
 
@@ -87,21 +98,26 @@ void ExpectTabReachesEveryControlInReadingOrder(QWidget& window) {
     EXPECT_EQ(std::set<QWidget*>(cycle.begin(), cycle.end()).size(), cycle.size());
 }
 
-TEST(Keyboard, TabReachesEveryControlOfTheDialogsInReadingOrder) {
+// The main window's dialogs and the steps' simple ones, each in turn.
+void ForEachDialog(const std::function<void(QWidget&)>& check) {
     CWelcomeDlg welcome(QStringLiteral("Tessaline"), {});
-    ExpectTabReachesEveryControlInReadingOrder(welcome);
+    check(welcome);
     CPreMeasurementDlg preMeasurement(nullptr);
-    ExpectTabReachesEveryControlInReadingOrder(preMeasurement);
+    check(preMeasurement);
     DocData data;
     CTargetCustomizationDialog target(nullptr, data);
     target.SetSettings({200, SLOPE_2ND, 40, 30});
-    ExpectTabReachesEveryControlInReadingOrder(target);
-    CCheckForUsbSubWnd check(nullptr);
-    ExpectTabReachesEveryControlInReadingOrder(check);
+    check(target);
+    CCheckForUsbSubWnd usb(nullptr);
+    check(usb);
     CCurveColorDialog colours({0, 0, 0});
-    ExpectTabReachesEveryControlInReadingOrder(colours);
+    check(colours);
     CAboutDlg about(QStringLiteral("Tessaline"));
-    ExpectTabReachesEveryControlInReadingOrder(about);
+    check(about);
+}
+
+TEST(Keyboard, TabReachesEveryControlOfTheDialogsInReadingOrder) {
+    ForEachDialog(ExpectTabReachesEveryControlInReadingOrder);
 
     // The wizard dialog in its several-steps layout, once it is ready to start.
     Threading::MessageBridge bridge;
@@ -159,7 +175,123 @@ TEST(Keyboard, TabReachesTheGraphWhoseArrowKeysZoomWithinTheLimits) {
     // Out: up to the limits and no further.
     for (int i = 0; i < 200; ++i)
         QTest::keyClick(graph, Qt::Key_Down);
-    EXPECT_EQ(graph->Graph().GetRanges(), (Graphing::Ranges{20.0, 1000.0, -150.0, 150.0}));
+    EXPECT_EQ(graph->Graph().GetRanges(),
+              (Graphing::Ranges{
+                  20.0, 1000.0, -150.0,
+                  150.0}));  // + zooms in, Right pans to higher frequencies, - zooms out again.
+    QTest::keyClick(graph, Qt::Key_Plus);
+    const double x0 = graph->Graph().GetRanges().x0;
+    EXPECT_GT(x0, 20.0);
+    QTest::keyClick(graph, Qt::Key_Right);
+    EXPECT_GT(graph->Graph().GetRanges().x0, x0);
+    QTest::keyClick(graph, Qt::Key_Minus);
+    EXPECT_LT(graph->Graph().GetRanges().x1 - graph->Graph().GetRanges().x0, 980.0 + 1e-9);
+}
+
+// The letter after a single '&'; 0 for none.
+QChar Mnemonic(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&'))
+            continue;
+        if (text[i + 1] != QLatin1Char('&'))
+            return text[i + 1].toLower();
+        ++i;
+    }
+    return QChar();
+}
+
+// Every mnemonic of the window's buttons, labels, group boxes and menu bar once; each menu's
+// items among themselves.
+void ExpectUniqueMnemonics(QWidget& window) {
+    std::vector<std::pair<QString, std::vector<QString>>> scopes(1);
+    scopes[0].first = window.objectName();
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&window) && !w->isWindow())
+            continue;
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            scopes[0].second.push_back(b->text());
+        else if (auto* l = qobject_cast<QLabel*>(w))
+            scopes[0].second.push_back(l->text());
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            scopes[0].second.push_back(g->title());
+        else if (auto* bar = qobject_cast<QMenuBar*>(w))
+            for (QAction* menu : bar->actions()) {
+                scopes[0].second.push_back(menu->text());
+                if (menu->menu()) {
+                    scopes.push_back({menu->text(), {}});
+                    for (QAction* a : menu->menu()->actions())
+                        scopes.back().second.push_back(a->text().section(QLatin1Char('\t'), 0, 0));
+                }
+            }
+    }
+    for (const auto& [scope, texts] : scopes) {
+        std::map<QChar, QString> seen;
+        for (const QString& text : texts) {
+            const QChar m = Mnemonic(text);
+            if (m.isNull())
+                continue;
+            const auto [it, fresh] = seen.emplace(m, text);
+            EXPECT_TRUE(fresh) << scope.toStdString() << ": " << text.toStdString() << " and "
+                               << it->second.toStdString();
+        }
+    }
+}
+
+TEST(Keyboard, MnemonicsAreUniqueInEveryWindow) {
+    ClearedSettings cleared;
+    TempDir dir;
+    SimulatedApp simulated(EmptyDocument(dir.path));
+    ASSERT_TRUE(simulated.app.Start());
+    ExpectUniqueMnemonics(simulated.Frame());
+    ForEachDialog(ExpectUniqueMnemonics);
+    CMicrophoneDlg microphone({L"Card"}, MicrophoneChoice{});
+    ExpectUniqueMnemonics(microphone);
+}
+
+TEST(Keyboard, EnterAndEscapeCloseTheDialogsFromTheirFieldsAboutOpensOnOk) {
+    {
+        DocData data;
+        CTargetCustomizationDialog target(nullptr, data);
+        target.show();
+        QApplication::setActiveWindow(&target);
+        QWidget* field = target.findChild<CustomControls::CSpinEditBox*>();
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Escape);
+        EXPECT_EQ(target.result(), QDialog::Rejected);
+        EXPECT_FALSE(target.isVisible());
+    }
+    {
+        CPreMeasurementDlg preMeasurement(nullptr);
+        preMeasurement.show();
+        QApplication::setActiveWindow(&preMeasurement);
+        QWidget* field = preMeasurement.findChild<CustomControls::CSpinEditBox*>();
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(preMeasurement.result(), QDialog::Accepted);
+    }
+    CAboutDlg about(QStringLiteral("Tessaline"));
+    about.show();
+    QApplication::setActiveWindow(&about);
+    auto* ok = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ok->isDefault());
+    QTest::keyClick(ok, Qt::Key_Return);
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(Keyboard, TabLeavesThePositionsTable) {
+    ClearedSettings cleared;
+    TempDir dir;
+    SimulatedApp simulated(EmptyDocument(dir.path));
+    ASSERT_TRUE(simulated.app.Start());
+    auto* table = simulated.Frame().findChild<QTableWidget*>(QStringLiteral("PositionsTable"));
+    ASSERT_NE(table, nullptr);
+    table->setRowCount(2);
+    table->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(table, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), table);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "app/SimulatedApp.h"
 #include "measure/Secure.h"
 #include "wizard/MainCommands.h"
+#include "wizard/UploadStep.h"
 
 namespace {
 
@@ -71,6 +72,28 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
     ASSERT_TRUE(calibration);
     EXPECT_EQ(calibration->kind, CalibrationKind::BrandFile);
     EXPECT_EQ(calibration->file, Security::CalibrationFileName(saved.micSerial));
+
+    // Uploading the saved document to a subwoofer whose store does not verify: the box keeps
+    // the step's text and adds the cause, and the graph keeps drawing the document meanwhile.
+    AppOptions faulty = SimulatedOn(out);
+    faulty.environment.simFaults = {"bad-store"};
+    AppSession faultySession(faulty);
+    CTessalineApp again(faulty, faultySession);
+    ModalAnswerer answers;
+    size_t drawnDuringStep = 0;
+    answers.Boxes([&](const QString&) {
+        CTSLView& view = *again.Frame()->View();
+        drawnDuringStep = view.CurvesToDraw(view.Graph()->Graph()).size();
+        return QMessageBox::Ok;
+    });
+    ASSERT_TRUE(again.Start());
+    again.Frame()->StripButton(IDC_UPLOAD)->click();
+    const QString cause = QString::fromWCharArray(kNotVerifiedCauseText);
+    ASSERT_TRUE(RunUntil([&] {
+        return Count(answers.boxes, cause) > 0 && QApplication::activeModalWidget() == nullptr;
+    }));
+    EXPECT_EQ(Count(answers.boxes, DisplayText(kUploadFailedText) + QLatin1Char('\n') + cause), 1);
+    EXPECT_EQ(drawnDuringStep, 3u);
 }
 
 // Escape at a position prompt: the open document keeps its measurements, the graph its curves,

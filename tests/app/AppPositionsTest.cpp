@@ -16,6 +16,7 @@
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
 #include "app/SimulatedApp.h"
+#include "ui/qt/CStaticColorCtrl.h"
 #include "wizard/Positions.h"
 
 namespace {
@@ -58,6 +59,14 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     EXPECT_FALSE(view.VerifiedLegend()->isVisible());
 
     EXPECT_EQ(view.CurvesToDraw(graph).size(), 3u);
+    // While a step has the data, the graph draws the document as it was.
+    view.HoldDocument(true);
+    DocData away;
+    away.MoveFrom(app.Document().Data());
+    view.Repaint();
+    EXPECT_EQ(view.CurvesToDraw(graph).size(), 3u);
+    app.Document().Data().MoveFrom(away);
+    view.HoldDocument(false);
     panel.SpreadSwitch()->click();
     auto entries = view.CurvesToDraw(graph);
     ASSERT_EQ(entries.size(), 4u);
@@ -66,6 +75,19 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     EXPECT_DOUBLE_EQ(entries[0].yLow[5], -30.0);
     panel.PositionsSwitch()->click();
     EXPECT_EQ(view.CurvesToDraw(graph).size(), 10u);
+    // Each position has its legend entry drawn as its line; the selected row's curve is drawn
+    // last and wider.
+    ASSERT_EQ(view.PositionSwatches().size(), 6u);
+    EXPECT_EQ(view.PositionSwatches()[0]->accessibleName(), QStringLiteral("Position 1"));
+    EXPECT_NE(view.PositionSwatches()[0]->LinePen().color,
+              view.PositionSwatches()[5]->LinePen().color);
+    EXPECT_TRUE(view.Swatch(1)->DrawsLine());
+    EXPECT_EQ(view.Swatch(1)->LinePen().style, Graphing::PenStyle::Dot);
+    panel.Table()->selectRow(2);
+    EXPECT_EQ(view.CurvesToDraw(graph).back().pen.width, 3);
+    EXPECT_EQ(view.PositionSwatches()[2]->LinePen().width, 3);
+    panel.Table()->setCurrentCell(-1, -1);
+    EXPECT_EQ(view.CurvesToDraw(graph).back().pen.width, 4);  // the last result curve again
 
     // Asked first; afterwards nothing is selected, so a second click cannot drop another.
     EXPECT_FALSE(panel.DropButton()->isEnabled());

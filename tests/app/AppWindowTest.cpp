@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <fstream>
 
@@ -15,6 +18,7 @@
 #include "app/AppTestSupport.h"
 #include "app/CCurveColorDialog.h"
 #include "app/CMainFrame.h"
+#include "app/CPositionsPanel.h"
 #include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
 #include "app/CWelcomeDlg.h"
@@ -252,6 +256,26 @@ TEST_F(MainWindow, AutoScaleOnAnEmptyDocumentTitlesTheGraphSubwoofer) {
     EXPECT_FALSE(frame->StripButton(IDC_TARGET)->isEnabled());
     EXPECT_FALSE(frame->StripButton(IDC_UPLOAD)->isEnabled());
     EXPECT_TRUE(frame->StripButton(IDC_ERASE)->isEnabled());
+}
+
+// The first window fits the screen's available area (also at QT_SCALE_FACTOR=2), the graph gets
+// most of it, and whether the Positions panel is shown is remembered.
+TEST_F(MainWindow, FitsTheScreenGivesTheGraphMostRoomAndRemembersThePanel) {
+    QApplication::processEvents();
+    const QRect area = frame->screen()->availableGeometry();
+    EXPECT_LE(frame->frameGeometry().width(), area.width());
+    EXPECT_LE(frame->frameGeometry().height(), area.height());
+    if (area.height() >= 600) {  // room for more than the panel's least height
+        EXPECT_GT(frame->View()->height(), 2 * frame->Positions()->height());
+    }
+    frame->Positions()->hide();
+    QCloseEvent close;
+    QApplication::sendEvent(frame, &close);
+    ASSERT_TRUE(close.isAccepted());
+    QSettings settings(QStringLiteral("CorvanaElectronics"), QStringLiteral("Tessaline"));
+    CMainFrame again(Resources(Brand::Main), settings);
+    again.show();
+    EXPECT_FALSE(again.Positions()->isVisible());
 }
 
 // Run with QT_SCALE_FACTOR=2 (the ctest app_tests_hidpi): the graph lays out and draws in device

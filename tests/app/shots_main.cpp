@@ -1,7 +1,8 @@
 // tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
 // simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
-// window after the whole Measure chain and with its positions panel, the quick measurement's
-// live view, and the dialogs of the steps and of the main window.
+// window after the whole Measure chain and with its positions panel (positions shown, one
+// selected), the quick measurement's live view, and the dialogs of the steps and of the main
+// window.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -96,6 +98,13 @@ int main(int argc, char** argv) {
     app.Frame()->resize(1100, 820);
     QApplication::processEvents();
     Save(*app.Frame(), "positions");
+    // Each position's curve in its own shade, the selected one on top and wider.
+    positions->PositionsSwitch()->setChecked(true);
+    positions->Table()->selectRow(1);
+    QApplication::processEvents();
+    Save(*app.Frame(), "positions-selected");
+    positions->Table()->setCurrentCell(-1, -1);
+    positions->PositionsSwitch()->setChecked(false);
     positions->SpreadSwitch()->setChecked(false);
     positions->hide();
     app.Frame()->resize(1100, 650);

@@ -29,11 +29,12 @@ TEST_F(WizardTest, ConsoleFrontEndShowsStepStatusAndProgress) {
 }
 
 TEST_F(WizardTest, ConsoleFrontEndTurnsInterruptIntoAbortQuestion) {
+    Threading::ConsoleInterrupts interrupts;
     std::ostringstream out;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     auto step = [&](IProcDialog*, void*, void*) {
-        ConsoleWizardDialog::RequestAbort();
+        interrupts.Press();
         released.wait();
         return false;
     };
@@ -44,7 +45,7 @@ TEST_F(WizardTest, ConsoleFrontEndTurnsInterruptIntoAbortQuestion) {
     prompt.QueueAnswer(Threading::MsgResult::Yes);
     WizardEnvironment env;
     env.steps = AllSteps(step);
-    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock);
+    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock, nullptr, true, &interrupts);
     env.bridge = &bridge;
     EXPECT_FALSE(RunWizard(kWizardMeasure, nullptr, document, 1, env));
     EXPECT_EQ(prompt.CountOf(kAbortQuestion), 1u);
@@ -68,16 +69,17 @@ constexpr int kQueuedOks = 200;
 // Without a terminal (or with --yes) Ctrl-C aborts at once; a step that then succeeds still
 // leaves the wizard cancelled and unsaved, and its questions get the declining answer.
 TEST_F(WizardTest, ConsoleFrontEndAbortsAtOnceWhenItMustNotAsk) {
+    Threading::ConsoleInterrupts interrupts;
     std::ostringstream out;
     auto step = [&](IProcDialog* p, void*, void*) {
-        ConsoleWizardDialog::RequestAbort();
+        interrupts.Press();
         return AskUntilDeclined(p);
     };
     for (int i = 0; i < kQueuedOks; ++i)
         prompt.QueueAnswer(Threading::MsgResult::Ok);
     WizardEnvironment env;
     env.steps = AllSteps(step);
-    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock, nullptr, false);
+    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock, nullptr, false, &interrupts);
     env.bridge = &bridge;
     EXPECT_FALSE(RunWizard(kWizardMeasure, nullptr, document, 1, env));
     EXPECT_LT(prompt.Calls().size(), static_cast<size_t>(kQueuedOks));
@@ -87,13 +89,14 @@ TEST_F(WizardTest, ConsoleFrontEndAbortsAtOnceWhenItMustNotAsk) {
 
 // Asked once; a second Ctrl-C aborts without asking again.
 TEST_F(WizardTest, ConsoleFrontEndAbortsAtTheSecondInterrupt) {
+    Threading::ConsoleInterrupts interrupts;
     std::ostringstream out;
     std::promise<void> asked;
     std::shared_future<void> once = asked.get_future().share();
     auto step = [&](IProcDialog* p, void*, void*) {
-        ConsoleWizardDialog::RequestAbort();
+        interrupts.Press();
         once.wait();
-        ConsoleWizardDialog::RequestAbort();
+        interrupts.Press();
         return AskUntilDeclined(p);
     };
     prompt.OnAsk([&](const testing_support::PromptCall& call) {
@@ -105,7 +108,7 @@ TEST_F(WizardTest, ConsoleFrontEndAbortsAtTheSecondInterrupt) {
         prompt.QueueAnswer(Threading::MsgResult::Ok);
     WizardEnvironment env;
     env.steps = AllSteps(step);
-    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock);
+    env.makeDialog = ConsoleDialogFactory(prompt, out, false, clock, nullptr, true, &interrupts);
     env.bridge = &bridge;
     EXPECT_FALSE(RunWizard(kWizardMeasure, nullptr, document, 1, env));
     EXPECT_LT(prompt.Calls().size(), static_cast<size_t>(kQueuedOks));

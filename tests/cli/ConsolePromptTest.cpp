@@ -107,3 +107,40 @@ TEST(ConsolePrompt, NumberIsTypedItselfAndRefusalsSayWhy) {
     EXPECT_EQ(chooser.Choose(L"Which?", {L"a", L"b"}), std::optional<size_t>(0));
     EXPECT_NE(said.str().find("Please type a number from 1 to 2.\n"), std::string::npos);
 }
+
+namespace {
+
+// Input that Ctrl-C cuts: each read presses the interrupts and then fails, as a read does that
+// the signal interrupts.
+class InterruptedInput final : public std::streambuf {
+public:
+    explicit InterruptedInput(Threading::ConsoleInterrupts& interrupts) : interrupts_(interrupts) {}
+
+protected:
+    int_type underflow() override {
+        interrupts_.Press();
+        return traits_type::eof();
+    }
+
+private:
+    Threading::ConsoleInterrupts& interrupts_;
+};
+
+}  // namespace
+
+TEST(ConsolePrompt, AReadCutByTheWatchedInterruptsDeclines) {
+    Threading::ConsoleInterrupts interrupts;
+    InterruptedInput cut(interrupts);
+    std::istream in(&cut);
+    std::ostringstream out;
+    ConsolePrompt prompt(in, out, true, PresetAnswer::None, &interrupts);
+    EXPECT_EQ(prompt.MessageBox(L"Go on?", L"", MsgButtons::YesNo, MsgIcon::Question),
+              MsgResult::No);
+    EXPECT_EQ(prompt.AskNumber(L"Number Of Positions", 5, 10), std::nullopt);
+    EXPECT_EQ(prompt.Choose(L"Which?", {L"a", L"b"}), std::nullopt);
+    EXPECT_EQ(interrupts.Presses(), 3);
+    // A prompt that watches no interrupts takes the same failed read for the end of the input.
+    ConsolePrompt unwatched(in, out, true);
+    EXPECT_THROW(unwatched.MessageBox(L"Go on?", L"", MsgButtons::YesNo, MsgIcon::Question),
+                 tsl::wruntime_error);
+}

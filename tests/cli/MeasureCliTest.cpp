@@ -207,8 +207,9 @@ TEST_F(MeasureCli, AStoppedChainSaysWhatHappenedAndWhatTheDocumentHolds) {
     const std::string doc = (dir / "refused.ktsl").string();
     CliRun r = Cli("--simulate --sim-fault refuse=m run --yes --out " + doc);
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_NE(r.err.find("Failed to upload results\nUpload failed.\n\"" + doc +
-                         "\" holds the results of the Measure and Calculate steps.\n"),
+    EXPECT_NE(r.err.find("Failed to upload results\nThe written data did not verify. What the "
+                         "subwoofer now holds is unknown: run Upload again.\nUpload failed.\n\"" +
+                         doc + "\" holds the results of the Measure and Calculate steps.\n"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.out.find("Document written"), std::string::npos);

@@ -93,7 +93,9 @@ TEST_F(CliUsb, UploadToAnotherModelFails) {
 TEST_F(CliUsb, RefusedStoreFailsTheUpload) {
     CliRun r = Cli("--sim-fault refuse=m upload " + Document(275));
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "Failed to upload results\nUpload failed.\n");
+    EXPECT_EQ(r.err,
+              "Failed to upload results\nThe written data did not verify. What the subwoofer now "
+              "holds is unknown: run Upload again.\nUpload failed.\n");
 }
 
 TEST_F(CliUsb, NoSubwooferFailsTheEraseAndAnEmptyDocumentTheUpload) {
@@ -101,7 +103,8 @@ TEST_F(CliUsb, NoSubwooferFailsTheEraseAndAnEmptyDocumentTheUpload) {
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err,
               "Could not find a subwoofer.\nPlease check that you have connected the target "
-              "subwoofer via USB.\nErase failed.\n");
+              "subwoofer via USB.\nThe subwoofer is in use by another program.\nErase "
+              "failed.\n");
     const fs::path empty = dir / "empty.CVD";
     WriteDocFile(empty, DocData{});
     CliRun up = Cli("--simulate upload " + empty.string());

@@ -15,10 +15,10 @@ using namespace target_test;
 constexpr double kFs = 48000.0;
 const double kButterworthQ = 1.0 / std::numbers::sqrt2;
 
-double Normalised(BiquadKind kind, const BiquadCoeffs& h, double f) {
-    const double ref =
-        kind == BiquadKind::HighPass ? BiquadMagnitude(h, kFs / 2.0) : BiquadMagnitude(h, 0.0);
-    return Db(BiquadMagnitude(h, f) / ref);
+double Normalised(BiquadKind kind, const Biquad& h, double f) {
+    const double ref = kind == BiquadKind::HighPass ? BiquadMagnitude(h, kFs / 2.0, kFs)
+                                                    : BiquadMagnitude(h, 0.0, kFs);
+    return Db(BiquadMagnitude(h, f, kFs) / ref);
 }
 
 TEST(BiquadDesign, ButterworthSectionsHaveTheirTextbookShape) {
@@ -44,9 +44,9 @@ TEST(BiquadDesign, ZerosSitAtZeroAndNyquist) {
     const auto lp = DesignSecondOrder(BiquadKind::LowPass, 30.0, 0.6, kFs);
     EXPECT_EQ(hp.b1, -2.0);
     EXPECT_EQ(lp.b1, 2.0);
-    EXPECT_NEAR(BiquadMagnitude(hp, 0.0), 0.0, 1e-12);
-    EXPECT_NEAR(BiquadMagnitude(lp, kFs / 2.0), 0.0, 1e-9);
-    EXPECT_EQ(hp.sampleRate, kFs);
+    EXPECT_NEAR(BiquadMagnitude(hp, 0.0, kFs), 0.0, 1e-12);
+    EXPECT_NEAR(BiquadMagnitude(lp, kFs / 2.0, kFs), 0.0, 1e-9);
+    EXPECT_EQ(hp.b0, 1.0);  // monic
 }
 
 TEST(BiquadDesign, HigherQPeaksAtTheCorner) {
@@ -64,10 +64,11 @@ TEST(BiquadResponseTest, WritesTheComplexResponseOfEveryPoint) {
     const auto h = DesignSecondOrder(BiquadKind::LowPass, 100.0, kButterworthQ, kFs);
     CCurve c(3, AxisKind::Frequency, DataFormat::DbPhase);
     c.X()[0] = 10.0, c.X()[1] = 100.0, c.X()[2] = 1000.0;
-    BiquadResponse(h, c);
+    BiquadResponse(h, kFs, c);
     ASSERT_EQ(c.Format(), DataFormat::Cartesian);
     for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(std::hypot(c.First()[i], c.Second()[i]), BiquadMagnitude(h, c.X()[i]), 1e-12);
+        EXPECT_NEAR(std::hypot(c.First()[i], c.Second()[i]), BiquadMagnitude(h, c.X()[i], kFs),
+                    1e-12);
     // A second-order low-pass lags by a quarter turn at its corner.
     EXPECT_NEAR(std::atan2(c.Second()[1], c.First()[1]), -std::numbers::pi / 2.0, 0.02);
 }

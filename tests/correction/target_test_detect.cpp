@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Corners, FourthOrderRollOff,
 double DetectedHighPassDb(const CSubwooferTarget& target, double f) {
     const auto h =
         DesignSecondOrder(BiquadKind::HighPass, target.highPassCorner, target.highPassQ, 48000);
-    return 2.0 * Db(BiquadMagnitude(h, f) / BiquadMagnitude(h, 24000.0));
+    return 2.0 * Db(BiquadMagnitude(h, f, 48000) / BiquadMagnitude(h, 24000.0, 48000));
 }
 
 // A second-order roll-off is not of the target's form; the detection must still follow the

@@ -58,6 +58,12 @@ TEST(ExportService, TheExtensionChoosesTheFormatAndANameWithoutOneGetsTheDefault
     EXPECT_NE(text.find("<svg"), std::string::npos);
     EXPECT_NE(text.find("Den"), std::string::npos);
     EXPECT_EQ(painted.size(), 1u);
+    // The positions the window shows are in the picture too.
+    data.measurements = {Flat(-9), Flat(-13)};
+    service.WriteGraphAs(data, {400, 300, {}}, dir / "shown.svg", {false, true, -1});
+    std::ifstream shown(dir / "shown.svg");
+    const std::string drawn((std::istreambuf_iterator<char>(shown)), {});
+    EXPECT_NE(drawn.find(">Position 2<"), std::string::npos);
     EXPECT_EQ(service.WriteEqualiserAs(data, dir / "eq"), dir / "eq.txt");
     EXPECT_TRUE(fs::exists(dir / "eq.txt"));
     // Without a painter a PNG is refused, SVG still written.

@@ -59,7 +59,7 @@ TEST(PlotModel, BuildsOncePerChange) {
     EXPECT_EQ(model.Entries(level).size(), 1u);
     EXPECT_EQ(model.Entries(level).size(), 1u);
     EXPECT_EQ(model.Builds(), 1);
-    model.SetOptions({true, true});
+    model.SetOptions({true, true, -1});
     ASSERT_EQ(model.Curves(level).size(), 4u);  // the spread, two positions, the result
     EXPECT_EQ(model.Curves(level)[0].label, L"Spread");
     EXPECT_EQ(model.Curves(level)[2].label, L"Position 2");
@@ -72,6 +72,25 @@ TEST(PlotModel, BuildsOncePerChange) {
     EXPECT_EQ(model.Curves({Graphing::Domain::Frequency, Graphing::YMode::Level, true}).size(),
               4u);  // no spread of phases
     EXPECT_EQ(model.Builds(), 4);
+}
+
+// Positions in shades of the measured colour, each its own; the selected one last and wider.
+TEST(PlotModel, PositionsTellApartAndTheSelectedOneIsOnTop) {
+    DocData data;
+    data.results = {Response(AxisKind::Frequency, 1.0)};
+    for (int p = 0; p < 3; ++p)
+        data.measurements.push_back(Response(AxisKind::Frequency, 1.0 + p));
+    const auto plain = DocumentPlot(data, {}, {false, true, -1});
+    ASSERT_EQ(plain.size(), 4u);
+    EXPECT_NE(plain[0].curve.pen.color, plain[1].curve.pen.color);
+    EXPECT_NE(plain[1].curve.pen.color, plain[2].curve.pen.color);
+    EXPECT_EQ(plain[1].curve.pen.color, data.colours[0]);  // the middle one is the colour itself
+    const auto chosen = DocumentPlot(data, {}, {false, true, 0});
+    ASSERT_EQ(chosen.size(), 4u);
+    EXPECT_EQ(chosen.back().label, L"Position 1");
+    EXPECT_EQ(chosen.back().curve.pen.width, 3);
+    EXPECT_EQ(chosen.back().curve.pen.color, plain[0].curve.pen.color);
+    EXPECT_EQ(chosen[0].label, L"Position 2");
 }
 
 }  // namespace

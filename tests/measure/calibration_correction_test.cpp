@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <thread>
 
 #include "measure/CalibrationTables.h"
 #include "measure/CorrectionManager.h"
+#include "measure/Impulse.h"
+#include "measure/impulse_synth.h"
 
 namespace {
 
@@ -20,7 +24,8 @@ CurvePtr FlatCalibration() {
     return c;
 }
 
-double LevelNear(CCurve& curve, double f) {
+double LevelNear(const CCurve& c, double f) {
+    CCurve curve = c;
     ToDbPhase(curve);
     int best = 0;
     for (int i = 0; i < curve.Count(); ++i)
@@ -79,7 +84,7 @@ TEST(CalibrationCorrection, OnlyVersionsOneToThreeMakeACorrection) {
 TEST(CalibrationCorrection, VersionThreeKeepsTheFileRangeAndOffset) {
     const auto cal = FlatCalibration();
     const auto m = MakeCorrection(*cal, 3);
-    CCurve& k = *m->Correction();
+    const CCurve& k = *m->Correction();
     ASSERT_GT(k.Count(), 100);
     EXPECT_GE(k.X()[0], 5.0 - 1e-9);
     EXPECT_LE(k.X()[k.Count() - 1], 24000.0 + 1e-6);
@@ -92,7 +97,7 @@ TEST(CalibrationCorrection, VersionsOneAndTwoLieOnTheTableAxis) {
     const auto cal = FlatCalibration();
     for (int v : {1, 2}) {
         const auto m = MakeCorrection(*cal, v);
-        CCurve& k = *m->Correction();
+        const CCurve& k = *m->Correction();
         // The smoothing's log grid starts at the table's second row; whether the last row
         // survives depends on rounding at the top end.
         EXPECT_GE(k.Count(), 279);
@@ -126,4 +131,78 @@ TEST(CalibrationCorrection, AppliedCorrectionMovesTheResponseOntoItsAxis) {
     EXPECT_EQ(response.name, L"position 1");
     // 2 divided by -22.3 dB.
     EXPECT_NEAR(LevelNear(response, 1000.0), 20.0 * std::log10(2.0) + 22.3, 0.01);
+}
+
+namespace {
+
+bool SameBits(const CCurve& a, const CCurve& b) {
+    const auto same = [n = a.Count()](const double* x, const double* y) {
+        return n == 0 || std::memcmp(x, y, sizeof(double) * static_cast<size_t>(n)) == 0;
+    };
+    return a.Count() == b.Count() && a.Format() == b.Format() && same(a.X(), b.X()) &&
+           same(a.First(), b.First()) && same(a.Second(), b.Second());
+}
+
+// Runs work on two threads at once and hands back both results.
+template <class Work>
+std::pair<CurvePtr, CurvePtr> OnTwoThreads(Work work) {
+    CurvePtr first, second;
+    std::thread other([&] { second = work(); });
+    first = work();
+    other.join();
+    return {first, second};
+}
+
+}  // namespace
+
+// Two measurements share one correction and one reference spectrum: applied from two threads at
+// once, each gets what it gets alone, and what they share stays as it was built. That holds too
+// for a reference left Cartesian and for a correction whose smoothing failed (left Cartesian).
+TEST(CalibrationCorrection, OneCorrectionServesTwoThreadsAlike) {
+    synth::CaptureOptions options;
+    options.noiseRms = 1e-4;
+    options.seed = 3;
+    const std::vector<double> samples = synth::Capture(synth::TypicalRoom(), options);
+    const CurvePtr reference = Fft(*SweepReference(kSweepLength, kSweepRate));
+    ASSERT_EQ(reference->Format(), DataFormat::Cartesian);
+    const CCurve referenceBefore = *reference;
+    const auto manager = MakeCorrection(*FlatCalibration(), 3);
+    const CCurve correctionBefore = *manager->Correction();
+    const auto shared = std::make_shared<AudioSampler::CorManCorrection>(reference, manager);
+    const auto measure = [&] {
+        ImpulseContext context;
+        context.capture = std::make_shared<CaptureBlock>();
+        context.capture->samples = samples;
+        context.capture->capturedCount = 3 * kSweepLength;
+        context.correction = shared;
+        context.smoothing = kMeasurementSmoothing;
+        return MeasureResponse(context);
+    };
+    // The threads go first, while what they share is as it was built.
+    const auto [one, two] = OnTwoThreads(measure);
+    const CurvePtr alone = measure();
+    EXPECT_TRUE(SameBits(*one, *alone));
+    EXPECT_TRUE(SameBits(*two, *alone));
+    EXPECT_TRUE(SameBits(*reference, referenceBefore));
+    EXPECT_TRUE(SameBits(*manager->Correction(), correctionBefore));
+
+    // Two calibration points are too few to smooth.
+    auto sparse = std::make_shared<CCurve>(2, AxisKind::Frequency, DataFormat::MagPhase);
+    sparse->X()[0] = 20.0, sparse->X()[1] = 2000.0;
+    sparse->First()[0] = 1.0, sparse->First()[1] = 2.0;
+    sparse->Second()[0] = sparse->Second()[1] = 0.0;
+    const auto unsmoothed = MakeCorrection(*sparse, 3);
+    ASSERT_EQ(unsmoothed->Correction()->Format(), DataFormat::Cartesian);
+    const CCurve unsmoothedBefore = *unsmoothed->Correction();
+    const AudioSampler::CorManCorrection plain(nullptr, unsmoothed);
+    const auto apply = [&] {
+        CurvePtr response = Clone(*alone);
+        plain.Apply(*response);
+        return response;
+    };
+    const auto [applied1, applied2] = OnTwoThreads(apply);
+    const CurvePtr appliedAlone = apply();
+    EXPECT_TRUE(SameBits(*applied1, *appliedAlone));
+    EXPECT_TRUE(SameBits(*applied2, *appliedAlone));
+    EXPECT_TRUE(SameBits(*unsmoothed->Correction(), unsmoothedBefore));
 }

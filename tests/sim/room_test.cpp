@@ -89,7 +89,7 @@ TEST(SimEqualiserTest, ReadsBackTheBlockTheUploadWrites) {
     result.bands = {GetBand(s, 0), GetBand(s, 1)};
     const auto block = BuildEqBlock(result, false, 224);
     ASSERT_TRUE(block);
-    const std::vector<EqSection> sections = DecodeEqualiser(*block);
+    const std::vector<Biquad> sections = DecodeEqualiser(*block);
     ASSERT_EQ(sections.size(), 2u);
     EXPECT_NEAR(sections[0].b0, 1.02, 1e-4);
     EXPECT_NEAR(sections[0].b1, -1.9, 1e-4);

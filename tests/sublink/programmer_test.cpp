@@ -190,7 +190,7 @@ TEST_P(Programmer, ProgressIsPostedThroughTheBridge) {
     EXPECT_EQ(progress.GetStatus(), L"User Aborted!");
     EXPECT_THROW(progress.CheckAbort(), tsl::wruntime_error);
     bridge.Drain();
-    ASSERT_EQ(status.seen.size(), 1u);  // "Aborting..."
+    ASSERT_EQ(status.seen.size(), 4u);  // the boot loader, writing, verifying; "Aborting..."
 }
 
 // ---- the write under faults ----

@@ -115,5 +115,11 @@ TEST(Graph, FrameCarriesTitleAxisLabelAndMarksAtBothEnds) {
     g.DrawFrame(r);
     EXPECT_NE(std::find(r.texts.begin(), r.texts.end(), L"Subwoofer"), r.texts.end());
     EXPECT_NE(std::find(r.texts.begin(), r.texts.end(), L"Frequency (Hz)"), r.texts.end());
+    EXPECT_NE(std::find(r.texts.begin(), r.texts.end(), L"Level (dB)"), r.texts.end());
+    // The lowest level, on the grid, is labelled at the frame's bottom edge.
+    g.SetRanges(20.0, 1000.0, -50.0, 0.0);
+    Recorder low;
+    g.DrawFrame(low);
+    EXPECT_NE(std::find(low.texts.begin(), low.texts.end(), L"-50"), low.texts.end());
     EXPECT_EQ(r.marks, 2 * static_cast<int>(g.XTicks().size() + g.YTicks().size()));
 }

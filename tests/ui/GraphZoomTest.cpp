@@ -124,3 +124,30 @@ TEST(GraphRescale, FitsTheCurvesWithinTheLimits) {
     EXPECT_GE(r.y1, 3.0);
     EXPECT_LE(r.y1, 20.0);
 }
+
+// The wheel's zoom keeps the frequency and level under the pointer in place, in and out; the
+// keys' pan moves x by tenths of its length and stops at the limits.
+TEST(GraphZoom, AnchoredZoomKeepsThePointUnderThePointerAndPanStopsAtTheLimits) {
+    CGraph g = LaidOut();
+    g.SetRanges(30.0, 600.0, -40.0, 0.0);
+    const PixelRect plot = g.Map().Rect();
+    const PixelPoint pointer{plot.left + (plot.right - plot.left) / 3,
+                             plot.top + (plot.bottom - plot.top) / 4};
+    const double f = g.Map().PixelToX(pointer.x);
+    const double level = g.Map().PixelToY(pointer.y);
+    for (bool in : {true, true, true, false}) {
+        ASSERT_TRUE(g.ZoomAnchored(pointer, in));
+        EXPECT_NEAR(g.Map().PixelToX(pointer.x), f, f * 0.01);
+        EXPECT_NEAR(g.Map().PixelToY(pointer.y), level, 0.25);
+    }
+    EXPECT_LT(g.GetRanges().x1 - g.GetRanges().x0, 570.0);
+
+    g.SetRanges(100.0, 400.0, -40.0, 0.0);
+    ASSERT_TRUE(g.Pan(1));
+    EXPECT_NEAR(std::log(g.GetRanges().x0), std::log(100.0) + 0.1 * std::log(4.0), 1e-9);
+    EXPECT_DOUBLE_EQ(g.GetRanges().y0, -40.0);
+    for (int i = 0; i < 50; ++i)
+        g.Pan(-1);
+    EXPECT_DOUBLE_EQ(g.GetRanges().x0, 20.0);
+    EXPECT_NEAR(std::log(g.GetRanges().x1), std::log(20.0) + std::log(4.0), 1e-9);
+}

@@ -108,17 +108,26 @@ TEST(Spin, OkRightAfterABadValueIsRefusedAndReportedOnce) {
     EXPECT_EQ(positions, 10);
 }
 
-TEST(Spin, EnterMovesTheFocusToTheDialogInsteadOfClosingIt) {
+TEST(Spin, EnterCommitsAndPressesTheDefaultButtonEscapeCancels) {
+    {
+        SpinDialog d;
+        int positions = 5;
+        d.spin->Attach(1001, &positions, {5, 10, 1});
+        d.spin->Edit()->selectAll();
+        QTest::keyClicks(d.spin->Edit(), QStringLiteral("8"));
+        QTest::keyClick(d.spin->Edit(), Qt::Key_Return);
+        EXPECT_EQ(d.dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(positions, 8);  // committed before the dialog closed
+    }
     SpinDialog d;
     int positions = 5;
     d.spin->Attach(1001, &positions, {5, 10, 1});
-    d.spin->Edit()->selectAll();
-    QTest::keyClicks(d.spin->Edit(), QStringLiteral("8"));
-    QTest::keyClick(d.spin->Edit(), Qt::Key_Return);
-    EXPECT_TRUE(d.dialog.isVisible());
-    EXPECT_EQ(d.dialog.result(), 0);
-    EXPECT_EQ(QApplication::focusWidget(), &d.dialog);
-    EXPECT_EQ(positions, 8);  // committed on leaving the field
+    // The range "Bad value" clamps to is told beforehand.
+    EXPECT_EQ(d.spin->toolTip(), QStringLiteral("From 5 to 10"));
+    EXPECT_EQ(d.spin->Edit()->accessibleDescription(), QStringLiteral("From 5 to 10"));
+    QTest::keyClick(d.spin->Edit(), Qt::Key_Escape);
+    EXPECT_FALSE(d.dialog.isVisible());
+    EXPECT_EQ(d.dialog.result(), QDialog::Rejected);
 }
 
 TEST(Spin, UpDownStepsByTheIncrementAndNotifiesOnce) {

@@ -169,7 +169,7 @@ TEST(CustomizeTarget, OnlyModeTwoAsks) {
     EXPECT_EQ(made, 0);
 }
 
-TEST(CalculateStep, ProgressRunsOverThreeParts) {
+TEST(CalculateStep, ProgressRunsOverThreePartsAndNamesThem) {
     DocData d;
     AddMeasurements(d);
     RecordingProcDialog progress;
@@ -177,6 +177,7 @@ TEST(CalculateStep, ProgressRunsOverThreeParts) {
     ASSERT_TRUE(CalculateStep(&progress, d, 1, Answering(true, {}), &level));
     EXPECT_EQ(progress.GetRange(), 3);
     EXPECT_EQ(progress.GetPos(), 3);
+    EXPECT_EQ(progress.Statuses(), (std::vector<std::wstring>{kBuildingTargetText, kFittingText}));
     EXPECT_TRUE(std::isfinite(level));
     EXPECT_NE(level, 99.0);
 }

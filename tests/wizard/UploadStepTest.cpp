@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "WizardFixture.h"
+#include "sublink/UsbProgrammer.h"
 #include "sublink/sim_fixture.h"
 #include "support/RecordingProcDialog.h"
 #include "wizard/CalculateStepConsole.h"
@@ -78,7 +79,11 @@ TEST_F(UploadStepTest, UploadWritesTheDocumentsBlockThenReturnsToApplicationAndS
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "t0");
     EXPECT_EQ(device->With([](Sim::SimFirmware& f) { return f.Mode(); }),
-              Sim::SimMode::Application);
+              Sim::SimMode::Application);  // The status line names each stage.
+    const std::vector<std::wstring> stages = {
+        kFindingSubwooferText, CUsbController::kBootLoaderStatusText,
+        CUsbController::kWritingStatusText, CUsbController::kVerifyingStatusText};
+    EXPECT_EQ(progress.Statuses(), stages);
 }
 
 TEST_F(UploadStepTest, AnotherModelIsRefusedBeforeAnythingIsWritten) {
@@ -118,11 +123,41 @@ TEST_F(UploadStepTest, FailuresCarryTheStepsTexts) {
         f.AddFault(simtest::F("refuse=m"));
         return 0;
     });
-    EXPECT_EQ(Failure(data, kOptionErase), kEraseFailedText);
+    const std::wstring refused =
+        std::wstring(L"\n") + kNotVerifiedCauseText + L" " + kHoldsUnknownText;
+    EXPECT_EQ(Failure(data, kOptionErase), kEraseFailedText + refused);
     data.eq.bands[0].c0 = 0.125;  // a different block, so the upload has to store too
-    EXPECT_EQ(Failure(data, 0), kUploadFailedText);
+    EXPECT_EQ(Failure(data, 0), kUploadFailedText + refused);
     data.eq.bands[3].c1 = 1.5;  // does not convert
     EXPECT_EQ(Failure(data, 0), kUploadFailedText);
+}
+
+// Under each fault the seed's text and one line: why, and what the subwoofer now holds.
+TEST_F(UploadStepTest, FailuresAddTheCauseAndWhatTheSubwooferHolds) {
+    data.modelId = kKettrin1;
+    data.eq = Fitted(0.0);
+    auto line = [](const wchar_t* cause, const wchar_t* holds) {
+        return std::wstring(kUploadFailedText) + L"\n" + cause + L" " + holds;
+    };
+    struct Case {
+        const char* fault;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"busy", std::wstring(kNoSubwooferText) + L"\n" + kInUseCauseText},
+        {"unplug-at=b", line(kDisconnectedCauseText, kHoldsPreviousText)},
+        {"unplug-at=m", line(kDisconnectedCauseText, kHoldsUnknownText)},
+        {"silent=m", line(kNoAnswerCauseText, kHoldsUnknownText)},
+        {"bad-store", line(kNotVerifiedCauseText, kHoldsUnknownText)},
+    };
+    for (const Case& c : cases) {
+        bus = std::make_shared<Sim::SimBus>();
+        Plug(kKettrin1, {c.fault});
+        EXPECT_EQ(Failure(data, 0), c.expected) << c.fault;
+    }
+    bus = std::make_shared<Sim::SimBus>();
+    Plug(0x1FF);  // a model no table knows
+    EXPECT_EQ(Failure(data, 0), std::wstring(kNoSubwooferText) + L"\n" + kUnknownModelCauseText);
 }
 
 TEST_F(UploadStepTest, WritingThroughAChannelThatIsNotOpenFails) {

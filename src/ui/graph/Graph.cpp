@@ -35,6 +35,8 @@ CGraph::CGraph(Domain domain, XScale xScale, YMode yMode)
     const bool time = domain == Domain::Time;
     title_ = time ? L"Time Domain" : L"Frequency Domain";
     axisLabel_ = time ? L"Time (ms)" : L"Frequency (Hz)";
+    if (!time && yMode == YMode::Level)
+        levelLabel_ = L"Level (dB)";
     initial_.x0 = time ? 0.0 : 20.0;
     initial_.x1 = time ? 0.25 : 1000.0;
     if (yMode == YMode::LogMagnitude) {
@@ -112,6 +114,14 @@ void CGraph::DrawFrame(IGraphPainter& painter) const {
                          t.label, TextKind::Label);
         }
     }
+    // The ticks start past the minimum; a minimum on the grid is the frame's bottom edge, and it
+    // is labelled like the grid lines above it.
+    const CGraphMap& m = *map_;
+    if (!m.LogY() && !yTicks_.empty() && yStep_ > 0.0 &&
+        std::fabs(yTicks_.front().value - yStep_ - m.Y0()) < yStep_ * 1e-6) {
+        painter.Text({r.left - h / 2 - charWidth_ / 2, r.bottom}, TextAnchor::RightCenter,
+                     FormatLabel(m.Y0(), LabelKind::Plain), TextKind::Label);
+    }
     painter.Line({r.left, r.top}, {r.right, r.top}, LineKind::Frame);
     painter.Line({r.right, r.top}, {r.right, r.bottom}, LineKind::Frame);
     painter.Line({r.right, r.bottom}, {r.left, r.bottom}, LineKind::Frame);
@@ -120,6 +130,8 @@ void CGraph::DrawFrame(IGraphPainter& painter) const {
     painter.Text({cx, r.bottom + h * 7 / 4}, TextAnchor::TopCenter, axisLabel_,
                  TextKind::AxisTitle);
     painter.Text({cx, r.top - h}, TextAnchor::Center, title_, TextKind::Title);
+    if (!levelLabel_.empty())
+        painter.Text({r.left, r.top - h}, TextAnchor::Center, levelLabel_, TextKind::AxisTitle);
 }
 
 void CGraph::DrawCurves(IGraphPainter& painter) const {
@@ -189,6 +201,22 @@ bool CGraph::Zoom(PixelPoint cursor, bool zoomIn) {
         return false;
     }
     SetRanges(ZoomStep(*map_, cursor, zoomIn, limits_));
+    return true;
+}
+
+bool CGraph::ZoomAnchored(PixelPoint cursor, bool zoomIn) {
+    if (dragging_) {
+        return false;
+    }
+    SetRanges(Graphing::ZoomAnchored(*map_, cursor, zoomIn, limits_));
+    return true;
+}
+
+bool CGraph::Pan(int steps) {
+    if (dragging_) {
+        return false;
+    }
+    SetRanges(PanStep(*map_, steps, limits_));
     return true;
 }
 

@@ -36,6 +36,8 @@ public:
     const std::wstring& Title() const { return title_; }
     void SetTitle(std::wstring title) { title_ = std::move(title); }
     const std::wstring& AxisLabel() const { return axisLabel_; }
+    // The level axis' title, drawn above its labels; empty for an axis without a unit.
+    const std::wstring& LevelLabel() const { return levelLabel_; }
 
     // Margins from the font: left 10, right 5 average character widths; top 2, bottom 3 text
     // heights. Sizes in device pixels.
@@ -76,6 +78,10 @@ public:
     // One wheel step about cursor; nothing while a rubber band is drawn. True when it zoomed.
     bool Zoom(PixelPoint cursor, bool zoomIn);
     bool ZoomAtCentre(bool zoomIn) { return Zoom(PlotCentre(), zoomIn); }
+    // The wheel's zoom: the point under the cursor stays where it is.
+    bool ZoomAnchored(PixelPoint cursor, bool zoomIn);
+    // x moves by tenths of its length (steps > 0: to higher values).
+    bool Pan(int steps);
     // Ranges to the extent of the source's curves (the initial ranges when there are none).
     void Rescale();
 
@@ -100,6 +106,7 @@ private:
     ZoomLimits limits_;
     std::wstring title_;
     std::wstring axisLabel_;
+    std::wstring levelLabel_;
     int width_ = 0;
     int height_ = 0;
     int charWidth_ = 1;

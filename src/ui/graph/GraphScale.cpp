@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 namespace Graphing {
 
@@ -82,6 +84,32 @@ Ranges KeepWithin(Ranges r, const ZoomLimits& limits, bool logX, bool logY) {
     KeepAxisWithin(r.x0, r.x1, limits.x0, limits.x1, logX);
     KeepAxisWithin(r.y0, r.y1, limits.y0, limits.y1, logY);
     return r;
+}
+
+Ranges ZoomAnchored(const CGraphMap& map, PixelPoint cursor, bool zoomIn,
+                    const ZoomLimits& limits) {
+    const PixelPoint at = map.Contains(cursor) ? cursor
+                                               : PixelPoint{map.Left() + map.Width() / 2,
+                                                            map.Bottom() - map.Height() / 2};
+    const double factor = zoomIn ? 1.0 - 2.0 * kEdge : 1.0 + 2.0 * kEdge;
+    auto scale = [factor](double u0, double u1, double anchor) {
+        return std::pair{anchor - (anchor - u0) * factor, anchor + (u1 - anchor) * factor};
+    };
+    double ux0 = map.XToAxis(map.X0()), ux1 = map.XToAxis(map.X1());
+    double uy0 = map.YToAxis(map.Y0()), uy1 = map.YToAxis(map.Y1());
+    if (!zoomIn || map.X1() - map.X0() > limits.minXSpan)
+        std::tie(ux0, ux1) = scale(ux0, ux1, map.XToAxis(map.FractionalPixelToX(at.x)));
+    if (!zoomIn || map.Y1() - map.Y0() > limits.minYSpan)
+        std::tie(uy0, uy1) = scale(uy0, uy1, map.YToAxis(map.PixelToY(at.y)));
+    const Ranges r{map.AxisToX(ux0), map.AxisToX(ux1), map.AxisToY(uy0), map.AxisToY(uy1)};
+    return KeepWithin(r, limits, map.LogX(), map.LogY());
+}
+
+Ranges PanStep(const CGraphMap& map, int steps, const ZoomLimits& limits) {
+    const double u0 = map.XToAxis(map.X0()), u1 = map.XToAxis(map.X1());
+    const double shift = (u1 - u0) * 0.1 * steps;
+    const Ranges r{map.AxisToX(u0 + shift), map.AxisToX(u1 + shift), map.Y0(), map.Y1()};
+    return KeepWithin(r, limits, map.LogX(), map.LogY());
 }
 
 Ranges ZoomStep(const CGraphMap& map, PixelPoint cursor, bool zoomIn, const ZoomLimits& limits) {

@@ -32,6 +32,12 @@ Ranges KeepWithin(Ranges r, const ZoomLimits& limits, bool logX, bool logY);
 // pan by a quarter of the cursor's offset from the centre, then shrink (zoomIn) or grow by 5 % of
 // their length at each end.
 Ranges ZoomStep(const CGraphMap& map, PixelPoint cursor, bool zoomIn, const ZoomLimits& limits);
+// One zoom step that keeps the point under the cursor where it is (the plot's centre when the
+// cursor is outside the plot): each axis shrinks or grows by the same 10 % about it, an axis at
+// its minimum span stays; the limits may then shift the range.
+Ranges ZoomAnchored(const CGraphMap& map, PixelPoint cursor, bool zoomIn, const ZoomLimits& limits);
+// x moves by a tenth of its length to the right (steps > 0) or left, within the limits.
+Ranges PanStep(const CGraphMap& map, int steps, const ZoomLimits& limits);
 
 // x: the curves' extent within the limits; y: the extent of the points inside that x range,
 // widened to grid steps (decades on a logarithmic axis). fallback when there is nothing to show.

@@ -26,7 +26,8 @@ CGraphCtrl::CGraphCtrl(QWidget* parent, Domain domain, XScale xScale, YMode yMod
     setMouseTracking(true);
     setAccessibleName(QString::fromStdWString(graph_.Title()));
     setAccessibleDescription(
-        tr("Mouse wheel or Up and Down arrow keys zoom; drag a rectangle to zoom into it."));
+        tr("Mouse wheel, Up and Down or + and - zoom; Left and Right pan; drag a rectangle to "
+           "zoom into it."));
     Relayout();
 }
 
@@ -164,7 +165,7 @@ void CGraphCtrl::wheelEvent(QWheelEvent* event) {
     while (std::abs(wheelDelta_) >= kWheelStep) {
         const bool in = wheelDelta_ > 0;
         wheelDelta_ += in ? -kWheelStep : kWheelStep;
-        zoomed = graph_.Zoom(ToDevice(event->position()), in) || zoomed;
+        zoomed = graph_.ZoomAnchored(ToDevice(event->position()), in) || zoomed;
     }
     if (zoomed) {
         RangesMoved();
@@ -174,14 +175,29 @@ void CGraphCtrl::wheelEvent(QWheelEvent* event) {
 
 void CGraphCtrl::keyPressEvent(QKeyEvent* event) {
     EnsureLayout();
-    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
-        if (graph_.ZoomAtCentre(event->key() == Qt::Key_Up)) {
-            RangesMoved();
-        }
-        event->accept();
-        return;
+    bool moved = false;
+    switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            moved = graph_.ZoomAtCentre(true);
+            break;
+        case Qt::Key_Down:
+        case Qt::Key_Minus:
+            moved = graph_.ZoomAtCentre(false);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            moved = graph_.Pan(event->key() == Qt::Key_Right ? 1 : -1);
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
     }
-    QWidget::keyPressEvent(event);
+    if (moved) {
+        RangesMoved();
+    }
+    event->accept();
 }
 
 void CGraphCtrl::mousePressEvent(QMouseEvent* event) {

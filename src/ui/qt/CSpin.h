@@ -68,6 +68,9 @@ protected:
             ShowText(QString::fromStdWString(state_.Text()));
         }
         ShowPosition(state_.Position(), state_.MaxPosition());
+        const Applicator<V>& rule = state_.Rule();
+        ShowRange(QString::fromStdWString(rule.Format(rule.minimum, state_.Flags())),
+                  QString::fromStdWString(rule.Format(rule.Top(), state_.Flags())));
     }
 
     void Commit() {

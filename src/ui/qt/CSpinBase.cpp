@@ -39,6 +39,17 @@ void CSpinBase::ShowPosition(int position, int maxPosition) {
     upDown_->ShowPosition(position, maxPosition);
 }
 
+void CSpinBase::ShowRange(const QString& minimum, const QString& maximum) {
+    if (edit_->isReadOnly()) {
+        return;
+    }
+    const QString range = QStringLiteral("From %1 to %2").arg(minimum, maximum);
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(edit_)}) {
+        w->setToolTip(range);
+        w->setAccessibleDescription(range);
+    }
+}
+
 void CSpinBase::ReportBadValue() {
     badPending_ = true;
     QPointer<CSpinBase> self(this);

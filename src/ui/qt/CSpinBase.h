@@ -45,6 +45,9 @@ protected:
 
     void ShowText(const QString& text);
     void ShowPosition(int position, int maxPosition);
+    // The values a typed text may take, as the tooltip and accessible description of an
+    // editable spin (the range "Bad value" clamps to).
+    void ShowRange(const QString& minimum, const QString& maximum);
     // "Bad value" after the event that caused it (a focus change is not interrupted by a modal
     // box), unless the window has closed meanwhile or Validate showed it first.
     void ReportBadValue();

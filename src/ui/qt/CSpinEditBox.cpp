@@ -1,5 +1,6 @@
 #include "ui/qt/CSpinEditBox.h"
 
+#include <QDialog>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <algorithm>
@@ -58,6 +59,15 @@ void CSpinEditBox::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Escape:
+            if (qobject_cast<QDialog*>(window()) != nullptr) {
+                // Enter commits the typed value first; the dialog then presses its default
+                // button or cancels.
+                if (event->key() != Qt::Key_Escape) {
+                    emit LostFocus();
+                }
+                event->ignore();
+                return;
+            }
             MoveFocusOut();
             event->accept();
             return;

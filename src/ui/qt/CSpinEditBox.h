@@ -1,7 +1,7 @@
 #pragma once
 // The edit field of a spin. It accepts digits and a sign and keeps its last accepted text;
-// Enter and Escape move the focus to the spin's parent instead of reaching the dialog; the
-// arrow and page keys step the spin.
+// in a dialog Enter commits the text and presses the default button and Escape cancels,
+// elsewhere both move the focus to the spin's parent; the arrow and page keys step the spin.
 
 #include <QLineEdit>
 
