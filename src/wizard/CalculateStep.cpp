@@ -1,12 +1,26 @@
 #include "wizard/CalculateStep.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "document/DocData.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateFit.h"
 #include "wizard/ProcDialog.h"
 #include "wizard/RunWizard.h"
+
+namespace {
+
+double Within(double value, double low, double high, double fallback) {
+    return std::isnan(value) ? fallback : std::clamp(value, low, high);
+}
+
+}  // namespace
+
+int32_t UpperLimitMinimum(int32_t minEqFreq) {
+    return std::clamp(minEqFreq + 1, static_cast<int32_t>(kUpperHzMin),
+                      static_cast<int32_t>(kUpperHzMax));
+}
 
 TargetSettings LimitTargetSettings(TargetSettings s) {
     s.crossover = std::clamp(s.crossover, kCrossoverMin, kCrossoverMax);
@@ -15,6 +29,14 @@ TargetSettings LimitTargetSettings(TargetSettings s) {
     s.minEqFreq = std::clamp(s.minEqFreq, kFrequencyMin, s.crossover);
     if (s.fit != FitMethod::Classic)
         s.fit = FitMethod::Refined;
+    HouseSettings& h = s.house;
+    const HouseSettings none;
+    h.shelfDb = Within(h.shelfDb, kShelfDbMin, kShelfDbMax, none.shelfDb);
+    h.shelfHz = Within(h.shelfHz, kShelfHzMin, kShelfHzMax, none.shelfHz);
+    h.tiltDbPerOctave = Within(h.tiltDbPerOctave, kTiltMin, kTiltMax, none.tiltDbPerOctave);
+    h.maxBoostDb = Within(h.maxBoostDb, kMaxBoostDbMin, kMaxBoostDbMax, none.maxBoostDb);
+    if (h.upperHz != 0.0)
+        h.upperHz = Within(h.upperHz, UpperLimitMinimum(s.minEqFreq), kUpperHzMax, none.upperHz);
     return s;
 }
 
@@ -39,8 +61,12 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
     double fitLower = data.fitLower;
     if (data.hpOrder != SLOPE_AUTO)
         fitLower = data.minEqFreq;
-    TargetSettings settings{data.crossover, data.hpOrder, data.hpFreq, data.minEqFreq,
-                            data.fitMethod.value_or(kDefaultFitMethod)};
+    TargetSettings settings{data.crossover,
+                            data.hpOrder,
+                            data.hpFreq,
+                            data.minEqFreq,
+                            data.fitMethod.value_or(kDefaultFitMethod),
+                            data.house};
     if (!makeDialog || progress == nullptr)
         throw tsl::wruntime_error(kUserAbortText);
     // Made and shown from this worker: a windowed dialog goes to the UI thread itself, the
@@ -57,6 +83,7 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
     data.hpFreq = settings.hpFreq;
     data.minEqFreq = settings.minEqFreq;
     data.fitMethod = settings.fit;
+    data.house = settings.house;
     return true;
 }
 

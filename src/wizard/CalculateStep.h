@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "correction/FitMethod.h"
+#include "correction/HouseCurve.h"
 #include "wizard/WizardStep.h"
 
 struct FitOutcome;
@@ -14,13 +15,15 @@ struct FitOutcome;
 struct DocData;
 class IProcDialog;
 
-// The four target settings the target dialog edits, and its choice of fit.
+// The four target settings the target dialog edits, its choice of fit, and the house curve and
+// correction limits.
 struct TargetSettings {
     int32_t crossover = 0;   // Hz
     int32_t hpOrder = 0;     // SLOPE_ORDER, 0 = "Auto"
     int32_t hpFreq = 20;     // Hz
     int32_t minEqFreq = 20;  // Hz
     FitMethod fit = kDefaultFitMethod;
+    HouseSettings house{};
 
     friend bool operator==(const TargetSettings&, const TargetSettings&) = default;
 };
@@ -34,7 +37,8 @@ inline constexpr int32_t kHpOrderMin = 0;
 inline constexpr int32_t kHpOrderMax = 9;
 
 // Each value pulled to the nearest bound of its control, the two frequencies limited by the
-// (already limited) crossover, as the dialog's controls commit them.
+// (already limited) crossover, the upper limit (when set) above the minimum EQ frequency, as the
+// dialog's controls commit them. A value that is not a number takes its default.
 TargetSettings LimitTargetSettings(TargetSettings settings);
 
 // The target customization dialog, modal over its owner. It is shown from the wizard's worker
@@ -58,8 +62,12 @@ using TargetDialogFactory =
 // measurements.
 bool AutoDetectTargetSettings(const DocData& data, TargetSettings& settings);
 
+// The lowest upper limit the dialog takes with that minimum EQ frequency.
+int32_t UpperLimitMinimum(int32_t minEqFreq);
+
 // Mode 2 runs the dialog and takes its values back, the fit choice into the document's fit
-// method; any other mode leaves the data alone.
+// method and the house curve and limits into its house settings; any other mode leaves the data
+// alone.
 // Raises "User Abort." when the dialog is cancelled.
 bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
                      const TargetDialogFactory& makeDialog);

@@ -14,17 +14,32 @@ namespace {
 constexpr int32_t kMenuStep = 5;
 
 struct Entry {
-    enum Kind { Ok, Field, AutoDetect, ClassicFit } kind;
+    enum Kind { Ok, Field, AutoDetect, ClassicFit, CutsOnly, FitUpper, ClearFile } kind;
     TargetField field = TargetField::Crossover;
 };
 
-std::wstring Hz(int32_t value) {
-    return std::to_wstring(value) + L" Hz";
+std::wstring ValueText(const TargetFieldInfo& info, int32_t value) {
+    switch (info.kind) {
+        case TargetFieldKind::SlopeOrder:
+            return std::wstring(SlopeOrderText(value));
+        case TargetFieldKind::Tenths: {
+            std::wstring text = value < 0 ? L"-" : L"";
+            const int32_t magnitude = value < 0 ? -value : value;
+            text += std::to_wstring(magnitude / 10) + L"." + std::to_wstring(magnitude % 10);
+            return text + L" " + info.unit;
+        }
+        case TargetFieldKind::Hertz:
+            break;
+    }
+    return std::to_wstring(value) + L" " + info.unit;
 }
 
-std::wstring ValueText(const TargetFieldInfo& info, int32_t value) {
-    return info.kind == TargetFieldKind::SlopeOrder ? std::wstring(SlopeOrderText(value))
-                                                    : Hz(value);
+bool IsHouseField(TargetField field) {
+    return static_cast<std::size_t>(field) > static_cast<std::size_t>(TargetField::MinEq);
+}
+
+std::wstring YesNo(bool yes) {
+    return yes ? L"yes" : L"no";
 }
 
 // The rule's values from low to high in menu steps, its maximum always offered.
@@ -50,7 +65,7 @@ std::optional<int32_t> Pick(Threading::IPrompt& prompt, const TargetFieldInfo& i
     const std::vector<int32_t> values = Values(rule);
     std::vector<std::wstring> texts;
     for (int32_t f : values)
-        texts.push_back(Hz(f));
+        texts.push_back(ValueText(info, f));
     auto chosen = prompt.Choose(info.caption, texts);
     if (!chosen || *chosen >= values.size())
         return std::nullopt;
@@ -79,18 +94,32 @@ bool ConsoleTargetDialog::DoModal(TargetSettings& settings) {
         // OK first, so a preset "yes" accepts the settings shown.
         std::vector<Entry> entries{{Entry::Ok}};
         std::vector<std::wstring> texts{L"OK"};
-        for (const TargetFieldInfo& info : TargetFields()) {
-            if (!presenter.Rule(info.field).enabled)
-                continue;
-            entries.push_back({Entry::Field, info.field});
-            texts.push_back(std::wstring(info.caption) + L": " +
-                            ValueText(info, presenter.Value(info.field)));
-        }
+        // The seed's fields, then its commands, then the house curve and the limits.
+        const auto fields = [&](bool house) {
+            for (const TargetFieldInfo& info : TargetFields()) {
+                if (IsHouseField(info.field) != house || !presenter.Rule(info.field).enabled)
+                    continue;
+                entries.push_back({Entry::Field, info.field});
+                texts.push_back(std::wstring(info.caption) + L": " +
+                                ValueText(info, presenter.Value(info.field)));
+            }
+        };
+        fields(false);
         entries.push_back({Entry::AutoDetect});
         texts.push_back(L"Auto Detect");
         entries.push_back({Entry::ClassicFit});
         const bool classic = presenter.Settings().fit == FitMethod::Classic;
-        texts.push_back(std::wstring(kClassicFitEntry) + (classic ? L"yes" : L"no"));
+        texts.push_back(kClassicFitEntry + YesNo(classic));
+        fields(true);
+        entries.push_back({Entry::CutsOnly});
+        texts.push_back(kCutsOnlyEntry + YesNo(presenter.CutsOnly()));
+        entries.push_back({Entry::FitUpper});
+        texts.push_back(kFitUpperEntry + YesNo(presenter.FitUpper()));
+        // Files are named on the command line; a document's own can be cleared here.
+        if (const auto& file = presenter.Settings().house.file) {
+            entries.push_back({Entry::ClearFile});
+            texts.push_back(kHouseFileEntry + file->name + L" (choose for None)");
+        }
 
         auto chosen = prompt_.Choose(kTargetDialogCaption, texts);
         if (!chosen || *chosen >= entries.size())
@@ -112,6 +141,15 @@ bool ConsoleTargetDialog::DoModal(TargetSettings& settings) {
                 break;
             case Entry::ClassicFit:
                 presenter.SetClassicFit(!classic);
+                break;
+            case Entry::CutsOnly:
+                presenter.SetCutsOnly(!presenter.CutsOnly());
+                break;
+            case Entry::FitUpper:
+                presenter.SetFitUpper(!presenter.FitUpper());
+                break;
+            case Entry::ClearFile:
+                presenter.ClearHouseFile();
                 break;
         }
     }

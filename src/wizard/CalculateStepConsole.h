@@ -1,6 +1,7 @@
 #pragma once
 // The target customization dialog on the console: a menu of TargetPresenter's fields (those
-// the chosen high-pass order uses), "Auto Detect", the classic fit's switch, OK and cancel,
+// the chosen high-pass order uses), "Auto Detect", the classic fit's, cuts only's and the upper
+// limit's switches, clearing the house curve file, OK and cancel,
 // through the wizard's prompt. It runs on the step's worker, Auto Detect with it.
 
 #include "threading/Prompt.h"
@@ -24,6 +25,10 @@ private:
 inline constexpr wchar_t kTargetDialogCaption[] = L"Target Customization";
 // The menu entry that switches the classic fit on and off, followed by "yes" or "no".
 inline constexpr wchar_t kClassicFitEntry[] = L"Classic fit: ";
+// The limits' switches, followed by "yes" or "no", and the house curve file's entry.
+inline constexpr wchar_t kCutsOnlyEntry[] = L"Cuts only: ";
+inline constexpr wchar_t kFitUpperEntry[] = L"Fit's own upper limit: ";
+inline constexpr wchar_t kHouseFileEntry[] = L"House curve file: ";
 
 // Makes console dialogs over the owner's prompt.
 TargetDialogFactory ConsoleTargetDialogFactory();

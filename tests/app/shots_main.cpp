@@ -132,7 +132,9 @@ int main(int argc, char** argv) {
 
     CTargetCustomizationDialog target(nullptr, app.Document().Data());
     const DocData& d = app.Document().Data();
-    target.SetSettings({d.crossover, d.hpOrder, d.hpFreq, d.minEqFreq});
+    TargetSettings shown{d.crossover, d.hpOrder, d.hpFreq, d.minEqFreq};
+    shown.house.shelfDb = 4.0;  // the house curve group in use
+    target.SetSettings(shown);
     target.show();
     Save(target, "target");
     CCheckForUsbSubWnd check(nullptr);

@@ -201,9 +201,10 @@ TEST(ConsoleTargetDialog, MenuEditsTheSettingsTheOrderUses) {
     auto calls = prompt.Calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front().text, kTargetDialogCaption);
-    EXPECT_EQ(calls.front().choices.size(), 5u);
-    EXPECT_EQ(calls.back().choices.size(), 6u);
-    EXPECT_EQ(calls.back().choices.back(), std::wstring(kClassicFitEntry) + L"yes");
+    // Then the house curve's four fields and the limits' two switches.
+    EXPECT_EQ(calls.front().choices.size(), 11u);
+    EXPECT_EQ(calls.back().choices.size(), 12u);
+    EXPECT_EQ(calls.back().choices[5], std::wstring(kClassicFitEntry) + L"yes");
 }
 
 TEST(ConsoleTargetDialog, CancelAndEndlessMenusDecline) {

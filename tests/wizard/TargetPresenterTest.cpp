@@ -10,43 +10,13 @@
 #include "correction/TargetSlope.h"
 #include "correction/fit_support.h"
 #include "document/DocData.h"
+#include "wizard/FakeTargetView.h"
 #include "wizard/TargetDetection.h"
 #include "wizard/TargetPresenter.h"
 
 namespace {
 
 const fittest::Room kRoom{24.0, false, 110.0, {{42, 9, 6}, {68, 6, 8}, {110, 5, 4}}, -3.0};
-
-// Records what is drawn; CommitField answers from a script (the value typed, good or bad).
-struct FakeTargetView : ITargetView {
-    struct Typed {
-        int32_t value;
-        bool good;
-    };
-    std::map<TargetField, TargetFieldRule> rules;
-    std::map<TargetField, int32_t> values;
-    std::map<TargetField, Typed> typed;
-    std::vector<TargetField> committed;
-    bool classic = false;
-    bool commands = true;
-
-    void DrawField(TargetField field, const TargetFieldRule& rule, int32_t value) override {
-        rules[field] = rule;
-        values[field] = value;
-    }
-    void DrawClassicFit(bool c, bool) override { classic = c; }
-    void DrawCommands(bool enabled) override { commands = enabled; }
-    bool CommitField(TargetField field, int32_t& value) override {
-        committed.push_back(field);
-        auto it = typed.find(field);
-        if (it == typed.end())
-            return true;
-        // A typed value out of range comes back at the nearest bound, as a spin commits it.
-        const TargetFieldRule& rule = rules[field];
-        value = std::clamp(it->second.value, rule.minimum, rule.maximum);
-        return it->second.good && value == it->second.value;
-    }
-};
 
 TEST(TargetPresenter, TheOrderEnablesTheFrequenciesAndTheCrossoverBoundsThem) {
     FakeTargetView view;
@@ -91,7 +61,9 @@ TEST(TargetPresenter, OkCommitsTheCrossoverFirstAndStopsAtABadValue) {
     view.typed.clear();
     view.committed.clear();
     EXPECT_TRUE(presenter.Accept());
-    EXPECT_EQ(view.committed, (std::vector{TargetField::Crossover, TargetField::MinEq}));
+    EXPECT_EQ(view.committed,
+              (std::vector{TargetField::Crossover, TargetField::MinEq, TargetField::ShelfGain,
+                           TargetField::ShelfCorner, TargetField::Tilt, TargetField::MaxBoost}));
     EXPECT_EQ(presenter.Settings(), (TargetSettings{160, SLOPE_FLAT, 40, 160}));
 }
 
