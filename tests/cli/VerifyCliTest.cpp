@@ -7,8 +7,8 @@
 
 #include "cli/InProcessCli.h"
 #include "document/DocFile.h"
-#include "measure/Curve.h"
 #include "export/PlotModel.h"
+#include "measure/Curve.h"
 
 namespace {
 
