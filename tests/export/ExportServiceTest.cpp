@@ -70,6 +70,8 @@ TEST(ExportService, TheExtensionChoosesTheFormatAndANameWithoutOneGetsTheDefault
     EXPECT_THROW(ExportService().WriteGraph(data, {}, dir / "x.png", PictureFormat::Png),
                  tsl::wruntime_error);
     EXPECT_FALSE(fs::exists(dir / "x.png"));
+    svg.close();  // Windows removes no file that is still open
+    shown.close();
     fs::remove_all(dir);
 }
 
