@@ -10,6 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "document/DocData.h"
+#include "document/DocFile.h"
+
 namespace testsupport {
 
 struct CliRun {
@@ -35,6 +38,21 @@ protected:
         std::filesystem::create_directories(dir);
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // A document with a fitted equaliser for model, in dir.
+    std::string Document(uint16_t model) {
+        DocData data;
+        data.modelId = model;
+        data.eq.valid = 1;
+        data.eq.bands.clear();
+        for (int i = 0; i < 10; ++i)
+            data.eq.bands.push_back({1, 0.25, -0.5 + 0.02 * i, 0.5, 0.45, -0.95, 1});
+        std::filesystem::path p = dir / "room.CVD";
+        WriteDocFile(p, data);
+        return p.string();
+    }
+
+    std::string State() const { return (dir / "sub.json").string(); }
 
     std::filesystem::path dir;
 };

@@ -34,21 +34,6 @@ class CliProcess : public testsupport::CliTest {
 protected:
     CliProcess() : CliTest("cli_process_") {}
 
-    // A document with a fitted equaliser for model.
-    std::string Document(uint16_t model) {
-        DocData data;
-        data.modelId = model;
-        data.eq.valid = 1;
-        data.eq.bands.clear();
-        for (int i = 0; i < 10; ++i)
-            data.eq.bands.push_back({1, 0.25, -0.5 + 0.02 * i, 0.5, 0.45, -0.95, 1});
-        fs::path p = dir / "room.CVD";
-        WriteDocFile(p, data);
-        return p.string();
-    }
-
-    std::string State() const { return (dir / "sub.json").string(); }
-
     // Three curves of 50 points, as measured, averaged and calculated.
     std::string WriteDocument() {
         DocData data;

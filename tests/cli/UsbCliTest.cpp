@@ -28,20 +28,6 @@ using testsupport::Slurp;
 class CliUsb : public testsupport::InProcessCliTest {
 protected:
     CliUsb() : InProcessCliTest("cli_usb_") {}
-
-    std::string Document(uint16_t model) {
-        DocData data;
-        data.modelId = model;
-        data.eq.valid = 1;
-        data.eq.bands.clear();
-        for (int i = 0; i < 10; ++i)
-            data.eq.bands.push_back({1, 0.25, -0.5 + 0.02 * i, 0.5, 0.45, -0.95, 1});
-        fs::path p = dir / "room.CVD";
-        WriteDocFile(p, data);
-        return p.string();
-    }
-
-    std::string State() const { return (dir / "sub.json").string(); }
 };
 
 const char* const kUploaded =
