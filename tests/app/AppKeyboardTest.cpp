@@ -341,7 +341,9 @@ TEST(Keyboard, HistoryListsTheRecordsAndRestoresTheSelectedOne) {
     EXPECT_FALSE(dialog.RestoreButton()->isEnabled());
     QTest::keyClick(records, Qt::Key_Down);
     ASSERT_TRUE(dialog.RestoreButton()->isEnabled());
-    QTest::keyClick(&dialog, Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(dialog.RestoreButton()->text(), QStringLiteral("R&estore"));
+    dialog.RestoreButton()->setFocus();
+    QTest::keyClick(dialog.RestoreButton(), Qt::Key_Space);
     EXPECT_EQ(restored, std::vector<int>{2});
     EXPECT_TRUE(dialog.Notice()->text().startsWith(QStringLiteral("Record 2 has been written")));
     QTest::keyClick(&dialog, Qt::Key_Escape);
