@@ -188,9 +188,8 @@ Record ParseRecord(const Json& j) {
         r.fit = f;
     }
     if (r.kind == kRestore)
-        r.restoredFrom =
-            static_cast<int>(Integer(Field(j, "restored_from"), "restored_from", 1,
-                                         static_cast<int64_t>(kMaxRecords)));
+        r.restoredFrom = static_cast<int>(Integer(Field(j, "restored_from"), "restored_from", 1,
+                                                  static_cast<int64_t>(kMaxRecords)));
     return r;
 }
 
