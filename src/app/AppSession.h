@@ -34,6 +34,8 @@ public:
         return environment_.WrapPrompt(inner);
     }
     bool Simulated() const { return environment_.Simulated(); }
+    // The subwoofers' histories; empty: none is kept.
+    std::filesystem::path HistoryDir() const { return environment_.HistoryDir(); }
     // The quick measurement's devices: those of Measure(), with the simulated microphone's
     // blocks timed by pace (null: real time, as a real microphone delivers them).
     MeasureEnvironment QuickMeasure(Threading::IClock* pace = nullptr) const;

@@ -9,9 +9,11 @@
 #include <QSettings>
 #include <QToolBar>
 
+#include "app/AppSession.h"
 #include "app/AppText.h"
 #include "app/CAboutDlg.h"
 #include "app/CCurveColorDialog.h"
+#include "app/CHistoryDlg.h"
 #include "app/CPositionsPanel.h"
 #include "app/CTSLView.h"
 #include "wizard/Positions.h"
@@ -75,6 +77,8 @@ void CMainFrame::BuildMenus() {
     connect(AddAction(fileMenu_, kMenuSaveAs), &QAction::triggered, this,
             [this] { presenter_->SaveAs(); });
     BuildExportMenu(fileMenu_);
+    connect(fileMenu_->addAction(QStringLiteral("&History...")), &QAction::triggered, this,
+            [this] { OnHistory(); });
     fileMenu_->addSeparator();
     recentSeparator_ = fileMenu_->addSeparator();
     exitAction_ = AddAction(fileMenu_, kMenuExit);
@@ -101,6 +105,22 @@ void CMainFrame::BuildMenus() {
             [this] { OnMicrophone(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     connect(AddAction(help, kMenuAbout), &QAction::triggered, this, [this] { OnAbout(); });
+}
+
+void CMainFrame::OnHistory() {
+    const std::filesystem::path folder =
+        session_ ? session_->HistoryDir() : std::filesystem::path();
+    const uint16_t model = presenter_ ? presenter_->Document().Data().modelId : 0;
+    MainPresenter* presenter = presenter_;
+    CHistoryDlg dialog(
+        [&](IHistoryView& view) {
+            return std::make_unique<HistoryPresenter>(
+                view, folder, model, [presenter](const History::Record& record, int number) {
+                    return presenter != nullptr && presenter->RestoreRecord(record, number);
+                });
+        },
+        this);
+    dialog.exec();
 }
 
 void CMainFrame::BuildStrip() {

@@ -62,6 +62,8 @@ public:
     bool OnExportEqualiser();
     // Tools > Microphone: the recording device and text calibration of later measurements.
     void OnMicrophone();
+    // File > History: what was written into the subwoofers, and writing a record back.
+    void OnHistory();
 
     // Replace the file dialogs and the colour chooser (tests).
     using FileDialog = std::function<std::optional<std::filesystem::path>(

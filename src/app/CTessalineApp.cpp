@@ -44,6 +44,8 @@ WizardEnvironment CTessalineApp::Wizards() {
     measure.deviceCheck.applicationName = brand_.title;
     measure.deviceCheck.texts.programName = brand_.title;
     measure.deviceCheck.texts.programVersion = ProductVersionMessage(ProgramVersionText());
+    // Asked on the UI thread when an upload is recorded.
+    measure.history.documentPath = [this] { return document_.PathName(); };
     WizardEnvironment environment;
     environment.steps = StandardSteps(measure, QtTargetDialogFactory(bridge_));
     environment.bridge = &bridge_;
@@ -52,6 +54,14 @@ WizardEnvironment CTessalineApp::Wizards() {
         [] { return QApplication::activeWindow(); },
         [session](Threading::IPrompt& inner) { return session->WrapPrompt(inner); });
     return environment;
+}
+
+std::function<StepFunction(const History::Record&, int)> CTessalineApp::RestoreSteps() {
+    const MeasureEnvironment measure = session_.Measure();
+    return
+        [usb = measure.usb, history = measure.history](const History::Record& record, int number) {
+            return MakeRestoreStep(record, number, ChannelsOn(usb), history);
+        };
 }
 
 bool CTessalineApp::Start() {
@@ -69,6 +79,7 @@ bool CTessalineApp::Start() {
     bridge_.Windows().SetMainWindow(frameHandle_);
     frame_->SetSession(&session_);
     presenter_->SetAfterWizard([this] { SaveSimulation(); });
+    presenter_->SetRestoreStep(RestoreSteps());
     frame_->SetPresenter(presenter_.get());
     frame_->SetQuickMeasure([this] { OpenQuickMeasure(); });
     // A document that cannot be opened has said why; the window opens on a new one.

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSettings>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,6 +33,8 @@ public:
 
     // The steps' environment: the session's devices with this program's dialogs.
     WizardEnvironment Wizards();
+    // File > History's Restore step for a record, on the session's devices.
+    std::function<StepFunction(const History::Record&, int)> RestoreSteps();
 
     Threading::MessageBridge& Bridge() { return bridge_; }
     CTessalineDoc& Document() { return document_; }

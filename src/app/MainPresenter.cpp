@@ -1,5 +1,7 @@
 #include "app/MainPresenter.h"
 
+#include <utility>
+
 #include "threading/Errors.h"
 #include "threading/SafeFile.h"
 #include "wizard/Positions.h"
@@ -38,6 +40,16 @@ bool MainPresenter::RunWizard(int kind, uint32_t options) {
     window_.ShowDocument();
     Prompt().MessageBox(lastFailure_, brand_.title, MsgButtons::Ok, MsgIcon::Error);
     return false;
+}
+
+bool MainPresenter::RestoreRecord(const History::Record& record, int number) {
+    if (!makeRestore_)
+        return false;
+    // The Restore wizard is the upload wizard with the restore step in the upload's place.
+    StepFunction upload = std::exchange(environment_.steps.upload, makeRestore_(record, number));
+    const bool ok = RunWizard(kWizardUpload, kOptionRestore | kOptionNoSave);
+    environment_.steps.upload = std::move(upload);
+    return ok;
 }
 
 bool MainPresenter::DoFileSave() {

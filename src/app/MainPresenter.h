@@ -13,6 +13,7 @@
 #include "app/AppBrand.h"
 #include "app/RecentFiles.h"
 #include "document/TessalineDoc.h"
+#include "wizard/History.h"
 #include "wizard/MainCommands.h"
 #include "wizard/RunWizard.h"
 
@@ -80,6 +81,13 @@ public:
     std::wstring DocumentName() const;
     std::wstring GraphTitle() const { return document_.Data().name; }
 
+    // File > History's Restore: record number (from 1) written back by the Restore wizard, its
+    // step made by the function SetRestoreStep gives (none: Restore does nothing).
+    void SetRestoreStep(std::function<StepFunction(const History::Record&, int)> make) {
+        makeRestore_ = std::move(make);
+    }
+    bool RestoreRecord(const History::Record& record, int number);
+
     // Runs after every wizard, on the UI thread once its worker has ended (the simulation's
     // state is saved there).
     void SetAfterWizard(std::function<void()> hook) { afterWizard_ = std::move(hook); }
@@ -104,6 +112,7 @@ private:
     RecentFileList recent_{kRecentFileCount};
     std::wstring lastFailure_;
     std::function<void()> afterWizard_;
+    std::function<StepFunction(const History::Record&, int)> makeRestore_;
     bool saveMissed_ = false;        // the running wizard's save did not happen
     std::unique_ptr<DocData> undo_;  // the document before the last drop
     int undoPosition_ = 0;           // 1-based

@@ -72,10 +72,26 @@ void RunCommandWizard(const Context& context, int kind, uint32_t options, Comman
     document.CheckSaved();
 }
 
-MeasureEnvironment UsbSteps(const Context& context) {
+History::Setup HistorySetup(const Context& context, const std::filesystem::path& document) {
+    History::Setup setup;
+    setup.folder = context.environment.HistoryDir();
+    if (!document.empty()) {
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::absolute(document, ec);
+        setup.documentPath = [path = ec ? document : absolute] { return path; };
+    }
+    std::ostream* err = &context.io.err;
+    setup.notice = [err](const std::wstring& text) {
+        *err << tsl::ToUtf8(text) + "\n" << std::flush;
+    };
+    return setup;
+}
+
+MeasureEnvironment UsbSteps(const Context& context, const std::filesystem::path& document) {
     MeasureEnvironment environment;
     environment.usb = context.environment.Usb();
     environment.deviceCheck.driver = context.environment.Driver();
+    environment.history = HistorySetup(context, document);
     return environment;
 }
 

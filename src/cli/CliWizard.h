@@ -39,7 +39,11 @@ private:
 void RunCommandWizard(const Context& context, int kind, uint32_t options, CommandDocument& document,
                       const WizardStepTable& table);
 
-// The steps' environment for commands that only talk to the subwoofer (upload, erase).
-MeasureEnvironment UsbSteps(const Context& context);
+// Where the steps record what they wrote: the environment's history folder, its notices on
+// stderr; document is the file being uploaded (empty: none).
+History::Setup HistorySetup(const Context& context, const std::filesystem::path& document = {});
+
+// The steps' environment for commands that only talk to the subwoofer (upload, erase, history).
+MeasureEnvironment UsbSteps(const Context& context, const std::filesystem::path& document = {});
 
 }  // namespace cli

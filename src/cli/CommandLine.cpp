@@ -22,8 +22,8 @@ std::string FaultList() {
     return text;
 }
 
-// --trace, --usb-id, --simulate and the --sim-* options (each but --sim-model implies
-// --simulate).
+// --trace, --usb-id, --simulate, the --sim-* options (each but --sim-model implies
+// --simulate) and --history-dir.
 void AddGlobalOptions(CLI::App& app, Env::Options& o) {
     app.add_flag("--trace", o.trace, "Print every USB command, reply and control request");
     app.add_option("--usb-id", o.usbIds,
@@ -38,6 +38,9 @@ void AddGlobalOptions(CLI::App& app, Env::Options& o) {
                    "the command ends");
     app.add_option("--sim-room", o.simRoom,
                    "JSON description of the simulated room the measuring commands hear");
+    app.add_option("--history-dir", o.historyDir,
+                   "Folder of the subwoofers' histories (default: tessaline/history in the "
+                   "user's data folder, $XDG_DATA_HOME or ~/.local/share)");
 }
 
 // Global options may follow the command name of every command, nested ones included.

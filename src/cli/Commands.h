@@ -34,6 +34,9 @@ std::unique_ptr<Command> MakeEq();
 namespace firmware_command {
 std::unique_ptr<Command> Make();
 }
+namespace history_command {
+std::unique_ptr<Command> Make();
+}
 namespace measure_command {
 std::unique_ptr<Command> Make();
 }

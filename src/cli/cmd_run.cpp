@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "cli/CliWizard.h"
 #include "cli/Command.h"
 #include "cli/ConsoleMainView.h"
 #include "cli/MeasureSession.h"
@@ -17,8 +18,10 @@ namespace cli::run_command {
 void RunChain(const cli::MeasureArgs& args, const Context& context) {
     cli::MeasureSession session(args, context);
     CTessalineDoc document(&session.Prompt());
-    WizardStepTable steps = StandardSteps(session.Environment(), ConsoleTargetDialogFactory());
     const std::filesystem::path out = session.Out();
+    MeasureEnvironment environment = session.Environment();
+    environment.history = cli::HistorySetup(context, out);
+    WizardStepTable steps = StandardSteps(environment, ConsoleTargetDialogFactory());
     ConsoleMainView view(
         document, [out]() -> std::optional<std::filesystem::path> { return out; },
         session.Wizard(std::move(steps)), session.Prompt(), context.io.interrupts);

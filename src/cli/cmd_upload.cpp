@@ -27,8 +27,9 @@ public:
         // The upload changes nothing in the document, so the file is left as it is.
         cli::CommandDocument document;
         cli::ReadDocument(path_, document.Data());
-        cli::RunCommandWizard(context, kWizardUpload, kOptionNoSave, document,
-                              StandardSteps(cli::UsbSteps(context), ConsoleTargetDialogFactory()));
+        cli::RunCommandWizard(
+            context, kWizardUpload, kOptionNoSave, document,
+            StandardSteps(cli::UsbSteps(context, path_), ConsoleTargetDialogFactory()));
         cli::PrintLine(context.io.out, tsl::ToUtf8(kUploadSuccessText));
     }
 

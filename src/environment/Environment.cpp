@@ -8,6 +8,7 @@
 #include "sim/SimScene.h"
 #include "sim/SimState.h"
 #include "threading/Errors.h"
+#include "threading/ProgramPaths.h"
 
 namespace Env {
 
@@ -60,6 +61,10 @@ void ReadVariables(Options& options) {
         options.usbIdsVariable = ids;
     if (const char* dir = std::getenv("TESSALINE_CAL_DIR"); dir && *dir)
         options.calibrationDirVariable = dir;
+    const std::filesystem::path data = Threading::UserDataFolder(
+        std::getenv("XDG_DATA_HOME"), std::getenv("HOME"), std::getenv("LOCALAPPDATA"));
+    if (!data.empty())
+        options.historyDirVariable = data / "tessaline" / "history";
 }
 
 std::vector<CUsbController::UsbId> UsbIds(const Options& options) {
@@ -78,7 +83,8 @@ std::vector<CUsbController::UsbId> UsbIds(const Options& options) {
 Environment::Environment(const Options& options, Backends backends, std::ostream& trace)
     : backends_(std::move(backends)),
       deviceCalibrationDir_(options.calibrationDir.empty() ? options.calibrationDirVariable
-                                                           : options.calibrationDir) {
+                                                           : options.calibrationDir),
+      historyDir_(options.historyDir.empty() ? options.historyDirVariable : options.historyDir) {
     if (options.trace) {
         auto lock = std::make_shared<std::mutex>();
         std::ostream* to = &trace;
@@ -165,6 +171,7 @@ MeasureEnvironment Environment::Measure(Threading::IClock* pace) const {
     env.deviceCheck.driver = Driver();
     env.calibrationDir = CalibrationDir();
     env.micSerial = MicrophoneSerial();
+    env.history.folder = historyDir_;
     return env;
 }
 

@@ -60,11 +60,16 @@ struct Options {
     // microphone's folder).
     std::filesystem::path calibrationDir;
     std::filesystem::path calibrationDirVariable;
+    // The history of what was written into each subwoofer; empty: the "tessaline/history"
+    // folder of the per-user data folder, which ReadVariables fills in (without one nothing is
+    // recorded).
+    std::filesystem::path historyDir;
+    std::filesystem::path historyDirVariable;
 };
 
 // Fills in what the options read from the process environment (TESSALINE_USB_IDS,
-// TESSALINE_CAL_DIR); the programs' composition roots call it, so that nothing below them reads
-// the process environment.
+// TESSALINE_CAL_DIR, the per-user data folder's variables); the programs' composition roots
+// call it, so that nothing below them reads the process environment.
 void ReadVariables(Options& options);
 
 // The ids of --usb-id and TESSALINE_USB_IDS; raises OptionError for a malformed one.
@@ -123,7 +128,8 @@ public:
     // The simulated microphone's serial number; none on real devices.
     std::optional<int32_t> MicrophoneSerial() const;
     // The Measure step's devices: USB, recorders (paced as Recorders), driver check, calibration
-    // folder and, in a simulation, the microphone's serial number. Dialogs are the front-end's.
+    // folder, the history folder and, in a simulation, the microphone's serial number. Dialogs
+    // are the front-end's.
     MeasureEnvironment Measure(Threading::IClock* pace = nullptr) const;
 
     // The prompt the wizard's boxes go through: in a simulation an OK to a position prompt
@@ -132,6 +138,9 @@ public:
     // The simulated microphone's position (0-based); nothing happens on real devices.
     void MoveMicrophone(int position) const;
     int MicrophonePosition() const;
+
+    // The folder of the subwoofers' histories; empty: none is kept.
+    std::filesystem::path HistoryDir() const { return historyDir_; }
 
     // Saves the simulated subwoofer to its state file (nothing without one); raises the failure.
     void Finish();
@@ -143,6 +152,7 @@ private:
     std::shared_ptr<CUsbController::IUsbBus> bus_;
     std::filesystem::path calibrationDir_;
     std::filesystem::path deviceCalibrationDir_;  // empty: the program's folder
+    std::filesystem::path historyDir_;
     CUsbController::UsbTraceSink trace_;
 };
 

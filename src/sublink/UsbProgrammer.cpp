@@ -28,6 +28,7 @@ ChannelCause OpenFailureCause(CUsbProgrammer& programmer) {
 bool WriteEqualiser(CUsbProgrammer& programmer, const std::vector<uint8_t>& image) {
     programmer.cause = ChannelCause::None;
     programmer.holds = FlashHolds::Previous;
+    programmer.heldBefore.reset();
     TakeLayout(programmer);
     if (!programmer.CurrentModel() || !programmer.flashConfig)
         return Fail(programmer, ChannelCause::UnknownModel);
@@ -62,7 +63,10 @@ bool WriteBlock(CUsbProgrammer& programmer, const MemoryBlock& block,
         return Fail(programmer, ChannelCause::NoAnswer);
     uint32_t sum = BlockChecksum(bytes.data(), bytes.size());
     uint32_t device = 0;
-    if (programmer.LoadBlock(block, device) && device == sum)
+    const bool loaded = programmer.LoadBlock(block, device);
+    if (loaded)
+        programmer.heldBefore = device;
+    if (loaded && device == sum)
         return true;  // the flash already holds these bytes
     const MemorySelection& c = programmer.Selection();
     bool wholeRegion =

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sublink/Progress.h"
@@ -32,6 +33,8 @@ public:
     // Kept for the step that reports the failure; reset when a write begins.
     ChannelCause cause = ChannelCause::None;
     FlashHolds holds = FlashHolds::Previous;
+    // The device's checksum of the block before the last write, when it could be read.
+    std::optional<uint32_t> heldBefore;
 };
 
 // After a failed open: the subwoofer is in use by another program or of a model this program

@@ -51,4 +51,22 @@ std::filesystem::path UserTemporaryFolder(const std::string& name) {
 
 #endif
 
+std::filesystem::path UserDataFolder(const char* xdgDataHome, const char* home,
+                                     const char* localAppData) {
+#ifdef _WIN32
+    (void)xdgDataHome;
+    (void)home;
+    if (localAppData && *localAppData)
+        return std::filesystem::path(localAppData);
+    return {};
+#else
+    (void)localAppData;
+    if (xdgDataHome && *xdgDataHome == '/')
+        return xdgDataHome;
+    if (home && *home)
+        return std::filesystem::path(home) / ".local" / "share";
+    return {};
+#endif
+}
+
 }  // namespace Threading

@@ -20,6 +20,7 @@
 #include "sublink/Discovery.h"
 #include "sublink/PlayDevice.h"
 #include "sublink/UsbEnvironment.h"
+#include "wizard/History.h"
 #include "wizard/Settle.h"
 #include "wizard/WizardStep.h"
 
@@ -177,6 +178,8 @@ struct MeasureEnvironment {
     double settleDb = kDefaultSettleDb;
     // Called on the step's thread after each measured position; a window posts it to its own.
     std::function<void(const SettleProgress&)> positionMeasured;
+    // Where the upload, erase and restore steps record what they wrote.
+    History::Setup history;
 };
 
 inline constexpr std::chrono::milliseconds kSettlePause{1500};

@@ -36,6 +36,8 @@ std::vector<WizardStep> StepsForKind(int kind, uint32_t options, const WizardSte
         case kWizardUpload:
             if (options & kOptionErase)
                 return {WizardStep{table.upload, L"Erase"}};
+            if (options & kOptionRestore)
+                return {WizardStep{table.upload, L"Restore"}};
             return {WizardStep{table.upload, L"Upload"}};
         case kWizardVerify:
             return {WizardStep{table.verify, L"Verify"}};

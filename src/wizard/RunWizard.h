@@ -19,6 +19,7 @@ inline constexpr uint32_t kOptionDetectCrossover = 1;  // Calculate: detect the 
 inline constexpr uint32_t kOptionTargetDialog = 2;     // Calculate: ask with the target dialog
 inline constexpr uint32_t kOptionErase = 0x10;
 inline constexpr uint32_t kOptionNoSave = 0x20;
+inline constexpr uint32_t kOptionRestore = 0x40;  // Upload: the step writes back a history record
 
 // The document as the wizard sees it.
 class IWizardDocument {
@@ -36,7 +37,7 @@ public:
 struct WizardStepTable {
     StepFunction measure;
     StepFunction calculate;
-    StepFunction upload;  // also erases, selected by kOptionErase
+    StepFunction upload;  // also erases (kOptionErase) and restores (kOptionRestore)
     StepFunction verify;
 
     static WizardStepTable Defaults();

@@ -19,7 +19,7 @@ WizardStepTable StandardSteps(const MeasureEnvironment& environment,
     table.measure = MakeMeasureStep(environment);
     table.verify = MakeVerifyStep(environment);
     table.calculate = MakeCalculateStep(std::move(makeTargetDialog));
-    table.upload =
-        MakeUploadStep(makeChannel ? std::move(makeChannel) : ChannelsOn(environment.usb));
+    table.upload = MakeUploadStep(
+        makeChannel ? std::move(makeChannel) : ChannelsOn(environment.usb), environment.history);
     return table;
 }

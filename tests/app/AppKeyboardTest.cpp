@@ -1,11 +1,12 @@
 // The keyboard: Tab reaches every control of the main windows in reading order and leaves the
 // Positions table, mnemonics are unique within each window and each menu, Enter and Escape
 // close the dialogs from their fields, and the arrow keys zoom the main window's graph within
-// its limits.
+// its limits. File > History's dialog from the keyboard.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -23,6 +25,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CCheckForUsbSubWnd.h"
 #include "app/CCurveColorDialog.h"
+#include "app/CHistoryDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CMicrophoneDlg.h"
 #include "app/CPreMeasurementDlg.h"
@@ -246,6 +249,10 @@ TEST(Keyboard, MnemonicsAreUniqueInEveryWindow) {
     ForEachDialog(ExpectUniqueMnemonics);
     CMicrophoneDlg microphone({L"Card"}, MicrophoneChoice{});
     ExpectUniqueMnemonics(microphone);
+    CHistoryDlg history([](IHistoryView& view) {
+        return std::make_unique<HistoryPresenter>(view, std::filesystem::path(), 0, nullptr);
+    });
+    ExpectUniqueMnemonics(history);
 }
 
 TEST(Keyboard, EnterAndEscapeCloseTheDialogsFromTheirFieldsAboutOpensOnOk) {
@@ -292,6 +299,55 @@ TEST(Keyboard, TabLeavesThePositionsTable) {
     table->setFocus(Qt::TabFocusReason);
     QTest::keyClick(table, Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), table);
+}
+
+// The records of the document's model are listed; the arrow keys select one, and Restore (on
+// for a record that holds a block, off for one found in the subwoofer) writes it back.
+TEST(Keyboard, HistoryListsTheRecordsAndRestoresTheSelectedOne) {
+    TempDir dir;
+    History::Record found, upload;
+    found.kind = History::kFound;
+    found.modelId = upload.modelId = 275;
+    found.checksum = 0x0BADF00D;
+    upload.kind = History::kUpload;
+    upload.documentPath = dir.path / "room.CVD";
+    upload.block = {1, 2, 3};
+    upload.checksum = 0x12345678;
+    History::Append(History::FilePath(dir.path, 276), {upload});
+    History::Append(History::FilePath(dir.path, 275), {found, upload});
+    std::vector<int> restored;
+    CHistoryDlg dialog([&](IHistoryView& view) {
+        return std::make_unique<HistoryPresenter>(view, dir.path, 275,
+                                                  [&](const History::Record& r, int n) {
+                                                      EXPECT_EQ(r.checksum, 0x12345678u);
+                                                      restored.push_back(n);
+                                                      return true;
+                                                  });
+    });
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(dialog.Subwoofers()->count(), 2);
+    EXPECT_TRUE(dialog.Subwoofers()->currentText().endsWith(QStringLiteral("(275)")));
+    QTreeWidget* records = dialog.Records();
+    ASSERT_EQ(records->topLevelItemCount(), 2);
+    EXPECT_EQ(records->topLevelItem(0)->text(2), QStringLiteral("Found in the subwoofer"));
+    EXPECT_EQ(records->topLevelItem(1)->text(3), QStringLiteral("room.CVD"));
+    EXPECT_EQ(records->topLevelItem(1)->text(4), QStringLiteral("12345678"));
+    EXPECT_EQ(records->accessibleName(), QStringLiteral("Records"));
+    EXPECT_FALSE(dialog.RestoreButton()->isEnabled());
+    records->setFocus();
+    QTest::keyClick(records, Qt::Key_Home);
+    EXPECT_EQ(records->currentItem(), records->topLevelItem(0));
+    EXPECT_FALSE(dialog.RestoreButton()->isEnabled());
+    QTest::keyClick(records, Qt::Key_Down);
+    ASSERT_TRUE(dialog.RestoreButton()->isEnabled());
+    EXPECT_EQ(dialog.RestoreButton()->text(), QStringLiteral("R&estore"));
+    dialog.RestoreButton()->setFocus();
+    QTest::keyClick(dialog.RestoreButton(), Qt::Key_Space);
+    EXPECT_EQ(restored, std::vector<int>{2});
+    EXPECT_TRUE(dialog.Notice()->text().startsWith(QStringLiteral("Record 2 has been written")));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 #include "app/ModalAnswerer.h"
 #include "app/SimulatedApp.h"
 #include "measure/Secure.h"
+#include "sim/SimFirmware.h"
+#include "sim/SimState.h"
+#include "wizard/History.h"
 #include "wizard/MainCommands.h"
 #include "wizard/UploadStep.h"
 
@@ -94,6 +97,44 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
     }));
     EXPECT_EQ(Count(answers.boxes, DisplayText(kUploadFailedText) + QLatin1Char('\n') + cause), 1);
     EXPECT_EQ(drawnDuringStep, 3u);
+}
+
+// Upload and Erase in the window are recorded, the upload with the document's path; writing the
+// upload back from the history (File > History's Restore) puts its block into the flash again.
+TEST(AppMeasure, UploadAndEraseAreRecordedAndTheUploadIsRestored) {
+    TempDir dir;
+    DocData data;
+    data.modelId = 275;
+    data.eq.valid = 1;
+    data.eq.bands.clear();
+    for (int i = 0; i < 10; ++i)
+        data.eq.bands.push_back({1, 0.25, -0.5 + 0.02 * i, 0.5, 0.45, -0.95, 1});
+    const auto doc = dir.path / "room.CVD";
+    WriteDocFile(doc, data);
+    AppOptions options = SimulatedOn(doc);
+    options.environment.simState = dir.path / "sub.json";
+    options.environment.historyDir = dir.path / "history";
+    AppSession session(options);
+    CTessalineApp app(options, session);
+    ModalAnswerer answerer;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(UploadCommand(*app.Presenter()));
+    ASSERT_TRUE(EraseCommand(*app.Presenter()));
+    const auto file = History::FilePath(dir.path / "history", 275);
+    const History::Book book = History::Load(file);
+    ASSERT_EQ(book.records.size(), 2u);
+    EXPECT_EQ(book.records[0].kind, History::kUpload);
+    EXPECT_EQ(book.records[0].documentPath, doc);
+    EXPECT_EQ(book.records[1].kind, History::kErase);
+
+    ASSERT_TRUE(app.Presenter()->RestoreRecord(book.records[0], 1));
+    const auto state = Sim::LoadState((dir.path / "sub.json").string());
+    ASSERT_TRUE(state);
+    Sim::SimFirmware firmware(Sim::SimOptions{});
+    Sim::ApplyState(*state, firmware);
+    EXPECT_EQ(firmware.EqualiserImage(), book.records[0].block);
+    EXPECT_EQ(History::Load(file).records.back().kind, History::kRestore);
+    EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Restore failed")), 0);
 }
 
 // Escape at a position prompt: the open document keeps its measurements, the graph its curves,
