@@ -166,15 +166,15 @@ Signal StepResponse(const Signal& impulse) {
     return step;
 }
 
-Signal Mean(const std::vector<Signal>& signals) {
-    if (signals.empty())
+Signal Mean(const std::vector<Signal>& each) {
+    if (each.empty())
         return {};
-    Signal mean(signals.front().size(), 0.0);
-    for (const Signal& s : signals)
+    Signal mean(each.front().size(), 0.0);
+    for (const Signal& s : each)
         for (size_t i = 0; i < mean.size() && i < s.size(); ++i)
             mean[i] += s[i];
     for (double& v : mean)
-        v /= static_cast<double>(signals.size());
+        v /= static_cast<double>(each.size());
     return mean;
 }
 

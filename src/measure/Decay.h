@@ -37,7 +37,7 @@ Signal EnergyTimeDb(const Signal& energy, double reference = 0.0);
 Signal StepResponse(const Signal& impulse);
 
 // Element-wise mean of equally long signals (empty for none).
-Signal Mean(const std::vector<Signal>& signals);
+Signal Mean(const std::vector<Signal>& each);
 
 // Values on a logarithmic frequency grid, with the power (mean squared magnitude) of the
 // impulse's spectrum over each point's smoothing window.
