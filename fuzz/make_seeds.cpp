@@ -13,6 +13,7 @@
 #include "document/DocFile.h"
 #include "measure/CalibrationFileBuilder.h"
 #include "measure/Curve.h"
+#include "measure/Decay.h"
 
 namespace fs = std::filesystem;
 
@@ -57,6 +58,10 @@ void Documents(const fs::path& dir) {
     full.calImage = std::make_shared<std::vector<uint8_t>>(16, 0x5A);
     full.calImageLength = 16;
     Write(dir / "v8.doc", Archived(full));
+    // With its position's impulse.
+    full.impulses = {std::vector<float>(Decay::kImpulseLength, 0.25f)};
+    Write(dir / "v8_impulses.doc", Archived(full));
+    full.impulses.clear();
     Write(dir / "v8_new.doc", Archived(DocData{}));
 
     // Two positions of a synthetic room, ready for Calculate.

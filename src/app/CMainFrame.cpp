@@ -13,6 +13,7 @@
 #include "app/AppText.h"
 #include "app/CAboutDlg.h"
 #include "app/CCurveColorDialog.h"
+#include "app/CDecayDlg.h"
 #include "app/CHistoryDlg.h"
 #include "app/CPositionsPanel.h"
 #include "app/CTSLView.h"
@@ -99,6 +100,12 @@ void CMainFrame::BuildMenus() {
     connect(tools->addAction(QStringLiteral("&Verify")), &QAction::triggered, this, [this] {
         if (presenter_ != nullptr)
             VerifyCommand(*presenter_, presenter_->Document().Data());
+    });
+    connect(tools->addAction(QStringLiteral("&Decay...")), &QAction::triggered, this, [this] {
+        if (presenter_ == nullptr)
+            return;
+        CDecayDlg decay(presenter_->Document().Data(), this);
+        decay.exec();
     });
     tools->addAction(positions_->toggleViewAction());
     connect(tools->addAction(QStringLiteral("&Microphone...")), &QAction::triggered, this,

@@ -18,6 +18,9 @@ std::unique_ptr<Command> Make();
 namespace calculate_command {
 std::unique_ptr<Command> Make();
 }
+namespace decay_command {
+std::unique_ptr<Command> Make();
+}
 namespace devices_command {
 std::unique_ptr<Command> Make();
 }

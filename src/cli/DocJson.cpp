@@ -95,7 +95,10 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
             {"house", HouseJson(d.house)},
             {"limits",
              LimitsJson(d.house, d.house.upperHz > 0.0 ? nlohmann::ordered_json(d.house.upperHz)
-                                                       : nlohmann::ordered_json())}};
+                                                       : nlohmann::ordered_json())},
+            // The stored impulses are counted, not listed.
+            {"impulses", d.impulses.size()},
+            {"verified_impulses", d.verifiedImpulses.size()}};
 }
 
 void NamingFile(const std::string& path, const std::function<void()>& read) {

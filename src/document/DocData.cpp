@@ -29,6 +29,8 @@ void DocData::Reset() {
     calibration.reset();
     fitMethod.reset();
     house = HouseSettings{};
+    impulses.clear();
+    verifiedImpulses.clear();
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -61,6 +63,8 @@ void DocData::MoveFrom(DocData& source) {
     calibration = std::move(source.calibration);
     fitMethod = source.fitMethod;
     house = std::move(source.house);
+    impulses = std::move(source.impulses);
+    verifiedImpulses = std::move(source.verifiedImpulses);
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -75,6 +79,8 @@ void DocData::MoveFrom(DocData& source) {
     source.calibration.reset();
     source.fitMethod.reset();
     source.house = HouseSettings{};
+    source.impulses.clear();
+    source.verifiedImpulses.clear();
 }
 
 namespace {
@@ -116,4 +122,6 @@ void DocData::CopyFrom(const DocData& source) {
     calibration = source.calibration;
     fitMethod = source.fitMethod;
     house = source.house;
+    impulses = source.impulses;
+    verifiedImpulses = source.verifiedImpulses;
 }

@@ -82,4 +82,9 @@ struct DocData {
     std::optional<FitMethod> fitMethod;
     // The house curve and the correction limits the next calculation uses (defaults: none).
     HouseSettings house;
+    // Each position's impulse of one sweep period at the equaliser's rate (Decay::kImpulseRate,
+    // Decay::kImpulseLength samples): empty (measured before they were kept), or one per
+    // measurement; and the re-measurement's, one per its positions.
+    std::vector<std::vector<float>> impulses;
+    std::vector<std::vector<float>> verifiedImpulses;
 };

@@ -1,7 +1,10 @@
 #include "document/DocExtensions.h"
 
+#include <cmath>
+
 #include "document/DocFile.h"
 #include "measure/Curve.h"
+#include "measure/Decay.h"
 
 namespace DocExtensions {
 
@@ -91,6 +94,40 @@ void ReadTargetShape(CArchive& in, DocData& data) {
         data.house = std::move(house);
 }
 
+void ReadImpulses(CArchive& in, DocData& data) {
+    const int32_t set = in.ReadI32();
+    const uint32_t rate = in.ReadU32();
+    const uint32_t samples = in.ReadU32();
+    const uint32_t count = in.ReadU32();
+    in.RequireAvailable(uint64_t{count} * samples, sizeof(float));
+    if (rate != static_cast<uint32_t>(Decay::kImpulseRate) ||
+        samples != static_cast<uint32_t>(Decay::kImpulseLength) || count > kMaxDocCurves)
+        return;  // a form this reader does not analyse
+    std::vector<std::vector<float>> impulses(count, std::vector<float>(samples));
+    for (std::vector<float>& impulse : impulses)
+        for (float& v : impulse) {
+            v = in.ReadFloat();
+            if (!std::isfinite(v))
+                return;
+        }
+    if (set == static_cast<int32_t>(ImpulseSet::Measurements))
+        data.impulses = std::move(impulses);
+    else if (set == static_cast<int32_t>(ImpulseSet::Verified))
+        data.verifiedImpulses = std::move(impulses);
+}
+
+void WriteImpulses(CArchive& ar, ImpulseSet set, const std::vector<std::vector<float>>& impulses) {
+    CArchive block;
+    block.WriteI32(static_cast<int32_t>(set));
+    block.WriteU32(static_cast<uint32_t>(Decay::kImpulseRate));
+    block.WriteU32(static_cast<uint32_t>(Decay::kImpulseLength));
+    block.WriteU32(static_cast<uint32_t>(impulses.size()));
+    for (const std::vector<float>& impulse : impulses)
+        for (int i = 0; i < Decay::kImpulseLength; ++i)
+            block.WriteFloat(static_cast<size_t>(i) < impulse.size() ? impulse[i] : 0.0f);
+    WriteBlock(ar, kImpulsesTag, block);
+}
+
 void WriteTargetShape(CArchive& block, const HouseSettings& house) {
     block.WriteDouble(house.shelfDb);
     block.WriteDouble(house.shelfHz);
@@ -112,7 +149,8 @@ void WriteTargetShape(CArchive& block, const HouseSettings& house) {
 void Write(CArchive& ar, const DocData& data) {
     const bool fitBand = PlausibleFitBand(data.fitLower, data.fitUpper);
     const bool any = !data.positionQuality.empty() || data.verified || data.calibration ||
-                     fitBand || data.fitMethod || !data.house.IsDefault();
+                     fitBand || data.fitMethod || !data.house.IsDefault() ||
+                     !data.impulses.empty() || (data.verified && !data.verifiedImpulses.empty());
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -153,6 +191,10 @@ void Write(CArchive& ar, const DocData& data) {
         WriteTargetShape(block, data.house);
         WriteBlock(ar, kTargetShapeTag, block);
     }
+    if (!data.impulses.empty())
+        WriteImpulses(ar, ImpulseSet::Measurements, data.impulses);
+    if (data.verified && !data.verifiedImpulses.empty())
+        WriteImpulses(ar, ImpulseSet::Verified, data.verifiedImpulses);
 }
 
 void Read(CArchive& ar, DocData& data) {
@@ -190,12 +232,19 @@ void Read(CArchive& ar, DocData& data) {
             case kTargetShapeTag:
                 ReadTargetShape(payload, data);
                 break;
+            case kImpulsesTag:
+                ReadImpulses(payload, data);
+                break;
             default:
                 break;
         }
     }
     if (data.positionQuality.size() != data.measurements.size())
         data.positionQuality.clear();
+    if (data.impulses.size() != data.measurements.size())
+        data.impulses.clear();
+    if (!data.verified)
+        data.verifiedImpulses.clear();
 }
 
 }  // namespace DocExtensions

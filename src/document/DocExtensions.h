@@ -37,6 +37,12 @@ inline constexpr uint32_t kFitMethodTag = Tag('F', 'I', 'T', 'M');
 // points (frequency and level, doubles). Written only when they are not the defaults; settings
 // out of their ranges are not taken.
 inline constexpr uint32_t kTargetShapeTag = Tag('T', 'G', 'S', 'H');
+// One set of impulses: the set (32-bit, ImpulseSet), the rate (32-bit, Hz), the samples per
+// impulse (32-bit), the count (32-bit), then per impulse its samples (32-bit floats). Taken only
+// at Decay::kImpulseRate and Decay::kImpulseLength with finite samples, the measurements' set only
+// when it has one impulse per measurement, the re-measurement's only with its curve.
+inline constexpr uint32_t kImpulsesTag = Tag('I', 'M', 'P', 'R');
+enum class ImpulseSet : int32_t { Measurements = 0, Verified = 1 };
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);
@@ -44,7 +50,7 @@ void Write(CArchive& ar, const DocData& data);
 // Reads whatever follows the version-8 fields. Trailing bytes without the marker are ignored,
 // as the plain reader ignores them; a block whose length overruns the file, or a known block
 // that does not fit its own length, raises CArchiveException. Position quality that does not
-// match the measurement count is dropped.
+// match the measurement count is dropped, as are impulses that do not match theirs.
 void Read(CArchive& ar, DocData& data);
 
 }  // namespace DocExtensions

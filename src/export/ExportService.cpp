@@ -90,7 +90,11 @@ void ExportService::WriteGraph(const DocData& data, PlotOptions options,
                                const CurveOptions& shown) const {
     if (options.title.empty())
         options.title = data.name;
-    const std::vector<PlotCurve> curves = DocumentPlotCurves(data, shown);
+    WritePlot(DocumentPlotCurves(data, shown), options, path, format);
+}
+
+void ExportService::WritePlot(const std::vector<PlotCurve>& curves, const PlotOptions& options,
+                              const std::filesystem::path& path, PictureFormat format) const {
     if (format == PictureFormat::Svg)
         Threading::SafeWriteFile(path, PlotSvg(curves, options));
     else if (png_)

@@ -59,6 +59,9 @@ public:
                     PictureFormat format, const CurveOptions& shown = {}) const;
     void WriteEqualiser(const DocData& data, const std::filesystem::path& path,
                         ListingFormat format) const;
+    // Any plot's curves as a picture (the decay views).
+    void WritePlot(const std::vector<PlotCurve>& curves, const PlotOptions& options,
+                   const std::filesystem::path& path, PictureFormat format) const;
 
     // The format by the file's extension; a name without one gets ".png" or ".txt". Return the
     // file written.

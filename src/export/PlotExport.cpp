@@ -15,15 +15,19 @@ namespace {
 // The legend in the plot's top right corner: a pen sample and the label per curve.
 void DrawLegend(Graphing::IGraphPainter& painter, const Graphing::CGraph& graph,
                 const std::vector<PlotCurve>& curves, const TextMetrics& m) {
-    if (curves.empty())
+    std::vector<const PlotCurve*> labelled;
+    for (const PlotCurve& c : curves)
+        if (!c.label.empty())
+            labelled.push_back(&c);
+    if (labelled.empty())
         return;
     size_t chars = 0;
-    for (const PlotCurve& c : curves)
-        chars = std::max(chars, c.label.size());
+    for (const PlotCurve* c : labelled)
+        chars = std::max(chars, c->label.size());
     const Graphing::PixelRect plot = graph.Map().Rect();
     const int sample = 3 * m.charWidth;
     const int width = static_cast<int>(chars + 1) * m.charWidth + sample + 2 * m.charWidth;
-    const int height = static_cast<int>(curves.size()) * m.textHeight + m.textHeight / 2;
+    const int height = static_cast<int>(labelled.size()) * m.textHeight + m.textHeight / 2;
     const int right = plot.right - m.charWidth;
     const int left = right - width;
     const int top = plot.top + m.charWidth;
@@ -33,14 +37,14 @@ void DrawLegend(Graphing::IGraphPainter& painter, const Graphing::CGraph& graph,
     painter.Line({right, top}, {right, bottom}, Graphing::LineKind::Frame);
     painter.Line({right, bottom}, {left, bottom}, Graphing::LineKind::Frame);
     painter.Line({left, bottom}, {left, top}, Graphing::LineKind::Frame);
-    for (size_t i = 0; i < curves.size(); ++i) {
+    for (size_t i = 0; i < labelled.size(); ++i) {
         const int y =
             top + m.textHeight / 4 + static_cast<int>(i) * m.textHeight + m.textHeight / 2;
         const Graphing::PixelPoint line[] = {{left + m.charWidth / 2, y},
                                              {left + m.charWidth / 2 + sample, y}};
-        painter.Polyline(line, curves[i].curve.pen);
+        painter.Polyline(line, labelled[i]->curve.pen);
         painter.Text({right - m.charWidth / 2, y}, Graphing::TextAnchor::RightCenter,
-                     curves[i].label, Graphing::TextKind::Label);
+                     labelled[i]->label, Graphing::TextKind::Label);
     }
 }
 
@@ -149,7 +153,7 @@ void CheckPlotSize(int width, int height) {
 void DrawPlot(Graphing::IGraphPainter& painter, const std::vector<PlotCurve>& curves,
               const PlotOptions& options, const TextMetrics& metrics) {
     CheckPlotSize(options.width, options.height);
-    Graphing::CGraph graph;
+    Graphing::CGraph graph(options.domain, options.xScale, options.yMode);
     if (!options.title.empty())
         graph.SetTitle(options.title);
     Graphing::CurveList source;

@@ -20,6 +20,10 @@ struct PlotOptions {
     int width = 1200;
     int height = 700;
     std::wstring title;  // empty: "Frequency Domain"
+    // The graph's kind: the main graph's (frequency, logarithmic, level) unless a view says.
+    Graphing::Domain domain = Graphing::Domain::Frequency;
+    Graphing::XScale xScale = Graphing::XScale::Log;
+    Graphing::YMode yMode = Graphing::YMode::Level;
 };
 
 // Text sizes in pixels; the SVG writer estimates them, the PNG painter measures its font.
@@ -38,7 +42,7 @@ std::vector<PlotCurve> DocumentPlotCurves(const DocData& data, const CurveOption
 // Raises tsl::wruntime_error when a size lies outside kMinPlotSize .. kMaxPlotSize.
 void CheckPlotSize(int width, int height);
 
-// Frame, grid, labels, title, curves (ranges fitted to them) and legend.
+// Frame, grid, labels, title, curves (ranges fitted to them) and legend (the labelled curves).
 void DrawPlot(Graphing::IGraphPainter& painter, const std::vector<PlotCurve>& curves,
               const PlotOptions& options, const TextMetrics& metrics);
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "measure/CurveDetail.h"
+#include "measure/Decay.h"
 #include "threading/Errors.h"
 
 namespace {
@@ -384,6 +385,9 @@ std::pair<CurvePtr, CurvePtr> ExtractResponses(ImpulseContext& context) {
         const CurvePtr noise = FromSamples(impulses[0]->First() + n / 4, n - n / 4, fs);
         Diagnose(writer, *noise, L"NOISE");
     }
+
+    if (context.impulse != nullptr)
+        *context.impulse = Decay::DecimateImpulse(impulses[0]->First(), n);
 
     const int retained = n / 4;
     CurvePtr responses[2];

@@ -56,6 +56,9 @@ struct ImpulseContext {
     std::shared_ptr<CaptureBlock> capture;
     CCurveWriter* writer = nullptr;       // optional, not owned
     MeasurementChecks* checks = nullptr;  // optional, not owned: receives what the checks found
+    // Optional, not owned: receives the first period's impulse before truncation, decimated to
+    // the equaliser's rate (Decay::DecimateImpulse), once the checks have passed.
+    std::vector<float>* impulse = nullptr;
 };
 
 // Two sweep periods of the quick measurement.

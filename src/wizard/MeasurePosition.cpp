@@ -121,6 +121,7 @@ CurvePtr MeasurePosition(SubConnection& connection, AudioSampler::WaveReccordDev
         impulse.capture = std::move(block);
         impulse.writer = &context.writer;
         impulse.checks = &context.checks;
+        impulse.impulse = &context.impulse;
         response = MeasureResponse(impulse);
     }
     return response;

@@ -1,5 +1,6 @@
 #include "wizard/MeasureStep.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 
@@ -211,6 +212,7 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
 
     std::map<int32_t, CurvePtr> results;
     std::map<int32_t, PositionQuality> quality;
+    std::map<int32_t, std::vector<float>> impulses;
     while (keepGoing) {
         if (results.size() == static_cast<size_t>(positionCount))
             break;
@@ -233,6 +235,7 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
             if (response) {
                 results[shownPosition] = Clone(*response);
                 quality[shownPosition] = {context.checks.snrDb, context.checks.periodDiffDb};
+                impulses[shownPosition] = std::move(context.impulse);
                 pending.pop_front();
                 progress->OffsetPos(1);
                 if (ReportSettle(results, untilSettled, environment))
@@ -259,8 +262,13 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
     for (const auto& [position, curve] : results) {
         data.measurements.push_back(curve);
         data.positionQuality.push_back(quality[position]);
+        data.impulses.push_back(std::move(impulses[position]));
         positions.push_back(curve);
     }
+    // Every position keeps an impulse, or none does.
+    if (std::any_of(data.impulses.begin(), data.impulses.end(),
+                    [](const std::vector<float>& impulse) { return impulse.empty(); }))
+        data.impulses.clear();
     data.results.push_back(PowerAverage(positions));
     data.modelId = model->modelId;
     if (data.hpOrder != 0)

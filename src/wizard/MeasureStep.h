@@ -120,7 +120,8 @@ struct MeasurementContext {
     std::shared_ptr<AudioSampler::CorrectionParam> correction;  // with the sweep's reference
     bool hasCorrection = false;
     int32_t calibrationVersion = 1;
-    MeasurementChecks checks;  // what the last position's checks found
+    MeasurementChecks checks;    // what the last position's checks found
+    std::vector<float> impulse;  // the last position's impulse (Decay::DecimateImpulse)
 };
 
 // One position: record the subwoofer's sweep and turn it into the calibrated response. Raises

@@ -46,10 +46,15 @@ void DropPosition(DocData& data, size_t index) {
                                    static_cast<std::ptrdiff_t>(index));
     else
         data.positionQuality.clear();
+    if (data.impulses.size() == count)
+        data.impulses.erase(data.impulses.begin() + static_cast<std::ptrdiff_t>(index));
+    else
+        data.impulses.clear();
     data.results = {PowerAverage(data.measurements)};
     data.eq = EraseDefault(data.eq.bands.size());
     data.verified.reset();
     data.verifiedPositions = 0;
+    data.verifiedImpulses.clear();
 }
 
 std::wstring DropPositionQuestion(int number) {

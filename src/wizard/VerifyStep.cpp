@@ -26,6 +26,7 @@ bool VerifyStep(IProcDialog* progress, DocData& data, uint32_t options,
         return false;
     data.verified = scratch.results.front();
     data.verifiedPositions = static_cast<int32_t>(scratch.measurements.size());
+    data.verifiedImpulses = std::move(scratch.impulses);
     return true;
 }
 

@@ -1,8 +1,8 @@
 // tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
 // simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
 // window after the whole Measure chain and with its positions panel (positions shown, one
-// selected), the quick measurement's live view, and the dialogs of the steps and of the main
-// window.
+// selected), the quick measurement's live view, the dialogs of the steps and of the main window,
+// and the Decay window's waterfall as measured and as predicted.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +19,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CCheckForUsbSubWnd.h"
 #include "app/CCurveColorDialog.h"
+#include "app/CDecayDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CPositionsPanel.h"
 #include "app/CPreMeasurementDlg.h"
@@ -152,5 +153,13 @@ int main(int argc, char** argv) {
     CAboutDlg about(QStringLiteral("Tessaline"));
     about.show();
     Save(about, "about");
+    // The waterfall of the measurement, then as predicted through the equaliser.
+    CDecayDlg decay(d);
+    decay.show();
+    QApplication::processEvents();
+    Save(decay, "decay-measured");
+    decay.SetSwitch(Exporting::DecaySet::Measured)->setChecked(false);
+    QApplication::processEvents();
+    Save(decay, "decay-predicted");
     return 0;
 }

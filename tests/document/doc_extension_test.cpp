@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "document/DocBytes.h"
 #include "document/DocExtensions.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
+#include "measure/Decay.h"
 
 using testdoc::Bytes;
 
@@ -40,6 +42,10 @@ void FillDocument(DocData& d) {
     d.house.file = HouseCurveFile{L"living room.txt", {{20.0, 3.0}, {63.0, 1.5}, {250.0, -1.0}}};
     d.house.maxBoostDb = 0.0;
     d.house.upperHz = 160.0;
+    for (float scale : {1.0f, -0.5f})
+        d.impulses.push_back(std::vector<float>(Decay::kImpulseLength, scale));
+    d.impulses[1][4095] = 3.25f;
+    d.verifiedImpulses = {std::vector<float>(Decay::kImpulseLength, 0.125f)};
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -79,6 +85,24 @@ Bytes WithTargetShape(double shelfDb, double upperHz, uint32_t count,
     return b;
 }
 
+// An IMPR block of count impulses of `samples` values at rate, its length as given (by default
+// the payload's own).
+Bytes WithImpulses(int32_t set, uint32_t rate, uint32_t samples, uint32_t count,
+                   std::optional<uint32_t> length = {}) {
+    Bytes b = PlainWithMarker();
+    Bytes payload;
+    payload.u32(static_cast<uint32_t>(set)).u32(rate).u32(samples).u32(count);
+    if (!length)
+        for (uint64_t i = 0; i < uint64_t{samples} * count; ++i)
+            payload.u32(0x3F800000);  // 1.0f
+    b.u32(DocExtensions::kImpulsesTag)
+        .u32(length.value_or(static_cast<uint32_t>(payload.b.size())));
+    b.b.insert(b.b.end(), payload.b.begin(), payload.b.end());
+    if (length && *length > payload.b.size())
+        b.b.resize(b.b.size() + (*length - payload.b.size()), 0);
+    return b;
+}
+
 }  // namespace
 
 TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
@@ -103,6 +127,8 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_EQ(read.fitUpper, 312.5);
     EXPECT_EQ(read.fitMethod, FitMethod::Classic);
     EXPECT_EQ(read.house, full.house);
+    EXPECT_EQ(read.impulses, full.impulses);
+    EXPECT_EQ(read.verifiedImpulses, full.verifiedImpulses);
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -115,6 +141,8 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.fitLower = plain.fitUpper = 0.0;
     plain.fitMethod.reset();
     plain.house = HouseSettings{};
+    plain.impulses.clear();
+    plain.verifiedImpulses.clear();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -127,23 +155,26 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_FALSE(none.calibration);
     EXPECT_FALSE(none.fitMethod);
     EXPECT_TRUE(none.house.IsDefault());
+    EXPECT_TRUE(none.impulses.empty() && none.verifiedImpulses.empty());
     EXPECT_EQ(none.measurements.size(), 2u);
 
     // MoveFrom carries them, Reset clears them.
     DocData moved;
     moved.MoveFrom(read);
     EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
-                moved.fitMethod && moved.house == full.house);
+                moved.fitMethod && moved.house == full.house && moved.impulses == full.impulses &&
+                moved.verifiedImpulses.size() == 1);
     EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
-                 read.fitMethod || !read.house.IsDefault());
+                 read.fitMethod || !read.house.IsDefault() || !read.impulses.empty() ||
+                 !read.verifiedImpulses.empty());
     // CopyFrom (what a failed wizard restores) carries them too.
     DocData copy;
     copy.CopyFrom(moved);
     EXPECT_TRUE(copy.fitMethod == moved.fitMethod && copy.house == moved.house &&
-                copy.calibration && copy.verified);
+                copy.calibration && copy.verified && copy.impulses == moved.impulses);
     moved.Reset();
     EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
-                 moved.fitMethod || !moved.house.IsDefault());
+                 moved.fitMethod || !moved.house.IsDefault() || !moved.impulses.empty());
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
@@ -182,6 +213,16 @@ TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
     EXPECT_TRUE(ReadAll(WithTargetShape(6, 0, 2, {40, 1, 20, 2}).b)->house.IsDefault());
     EXPECT_TRUE(ReadAll(WithTargetShape(6, 0, 1, {40, 1}).b)->house.IsDefault());
 
+    // Impulses in a form this reader does not analyse, for another number of positions than the
+    // file holds, or of a re-measurement the file does not have, are not taken.
+    const uint32_t n = Decay::kImpulseLength;
+    EXPECT_EQ(ReadAll(WithImpulses(0, 3000, n, 2).b)->impulses.size(), 2u);
+    EXPECT_TRUE(ReadAll(WithImpulses(0, 3000, n, 1).b)->impulses.empty());
+    EXPECT_TRUE(ReadAll(WithImpulses(0, 48000, n, 2).b)->impulses.empty());
+    EXPECT_TRUE(ReadAll(WithImpulses(0, 3000, 16, 2).b)->impulses.empty());
+    EXPECT_TRUE(ReadAll(WithImpulses(7, 3000, n, 2).b)->impulses.empty());
+    EXPECT_TRUE(ReadAll(WithImpulses(1, 3000, n, 1).b)->verifiedImpulses.empty());
+
     // A fit band no Calculate leaves is not taken.
     for (const auto& [lower, upper] : {std::pair{250.0, 20.0}, std::pair{-1.0, 250.0},
                                        std::pair{20.0, 1e9}, std::pair{std::nan(""), 250.0}}) {
@@ -214,6 +255,14 @@ TEST(DocExtensions, MalformedBlocksRaiseWithoutTouchingTheDocument) {
     expectRefused(shortCurve);
 
     expectRefused(WithTargetShape(6, 0, 1000, {20, 1}));  // points past the block
+
+    // Impulses past the end of their block, and a block past the end of the file.
+    const uint32_t n = Decay::kImpulseLength;
+    expectRefused(WithImpulses(0, 3000, n, 2, 16 + 4 * n));
+    expectRefused(WithImpulses(0, 3000, 0xFFFFFFFF, 0xFFFFFFFF, 16));
+    Bytes truncated = WithImpulses(0, 3000, n, 2);
+    truncated.b.resize(truncated.b.size() - 5);
+    expectRefused(truncated);
 
     Bytes halfHeader = PlainWithMarker();
     halfHeader.u32(DocExtensions::kCalibrationTag);
