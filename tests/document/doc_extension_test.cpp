@@ -40,6 +40,9 @@ void FillDocument(DocData& d) {
     d.house.file = HouseCurveFile{L"living room.txt", {{20.0, 3.0}, {63.0, 1.5}, {250.0, -1.0}}};
     d.house.maxBoostDb = 0.0;
     d.house.upperHz = 160.0;
+    d.eq.valid = 1;
+    d.positionEffects = {{{3.0, 9.5}, {1.0, 2.5}, TargetDeviation{1.5, 4.0}, std::nullopt},
+                         {{2.0, 6.0}, {2.5, 7.0}, std::nullopt, 70.0}};
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -103,6 +106,12 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_EQ(read.fitUpper, 312.5);
     EXPECT_EQ(read.fitMethod, FitMethod::Classic);
     EXPECT_EQ(read.house, full.house);
+    EXPECT_EQ(read.positionEffects, full.positionEffects);
+    // Figures of an equaliser the file no longer holds are not taken.
+    DocData erased;
+    FillDocument(erased);
+    erased.eq.valid = 0;
+    EXPECT_TRUE(ReadAll(Written(erased))->positionEffects.empty());
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -115,6 +124,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.fitLower = plain.fitUpper = 0.0;
     plain.fitMethod.reset();
     plain.house = HouseSettings{};
+    plain.positionEffects.clear();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -133,17 +143,17 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     DocData moved;
     moved.MoveFrom(read);
     EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
-                moved.fitMethod && moved.house == full.house);
+                moved.fitMethod && moved.house == full.house && moved.positionEffects.size() == 2);
     EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
                  read.fitMethod || !read.house.IsDefault());
     // CopyFrom (what a failed wizard restores) carries them too.
     DocData copy;
     copy.CopyFrom(moved);
     EXPECT_TRUE(copy.fitMethod == moved.fitMethod && copy.house == moved.house &&
-                copy.calibration && copy.verified);
+                copy.calibration && copy.verified && copy.positionEffects == moved.positionEffects);
     moved.Reset();
     EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
-                 moved.fitMethod || !moved.house.IsDefault());
+                 moved.fitMethod || !moved.house.IsDefault() || !moved.positionEffects.empty());
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
