@@ -11,7 +11,8 @@
 inline constexpr double kHeldOutWorseDb = 1.0;
 
 // One entry per measurement of a calculated document, in position order: the deviations from
-// the target over the fit band, at the position's points; a position is made worse when its
+// the target over the fit band, at the position's points, each about its own mean (the level
+// is the level control's, the same at every position); a position is made worse when its
 // RMS after the equaliser exceeds the one before, or the held-out one exceeds it by more than
 // kHeldOutWorseDb, and then carries the frequency where that figure's deviation grows most.
 // The held-out equalisers are fitted as Calculate fits (the document's fit, limits and band)
