@@ -13,6 +13,7 @@
 #include "document/DocData.h"
 #include "sim_scene.h"
 #include "wizard/CalculateFit.h"
+#include "wizard/PositionEffects.h"
 
 namespace {
 
@@ -186,6 +187,31 @@ BENCHMARK(BM_BuildTargetAndFitCorpus)
     ->ArgsProduct({benchmark::CreateDenseRange(0, 15, 1), {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeated<3>);
+
+// What the equaliser does at each of the simulator room's five positions, after its Calculate
+// (refined fit): the five held-out fits on one thread (1) or split over two (2), wall time.
+void BM_PositionEffectsSimulatedRoom(benchmark::State& state) {
+    const bench::SimScene& scene = bench::SimScene::Get();
+    DocData doc;
+    doc.modelId = scene.modelId;
+    for (const CurvePtr& m : scene.measurements)
+        doc.measurements.push_back(Clone(*m));
+    double level = 0.0;
+    BuildTarget(doc, 1, level);
+    FitEqualizer(doc, level);
+    const int threads = omp_get_max_threads();
+    omp_set_num_threads(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EvaluatePositionEffects(doc));
+    omp_set_num_threads(threads);
+}
+BENCHMARK(BM_PositionEffectsSimulatedRoom)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeated<5>);
 
 }  // namespace
 

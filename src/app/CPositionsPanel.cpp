@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "wizard/PositionEffects.h"
 #include "wizard/Positions.h"
 
 namespace {
@@ -21,6 +22,13 @@ QString Db(double value) {
     return QString::number(value, 'f', 1);
 }
 
+// Where the equaliser makes the position worse; "-" before a calculation.
+QString WorseAt(const std::optional<PositionEffect>& e) {
+    if (!e)
+        return QStringLiteral("-");
+    return e->worseAtHz ? QStringLiteral("%1 Hz").arg(*e->worseAtHz, 0, 'f', 0) : QString();
+}
+
 }  // namespace
 
 CPositionsPanel::CPositionsPanel(QWidget* parent)
@@ -28,13 +36,15 @@ CPositionsPanel::CPositionsPanel(QWidget* parent)
     setObjectName(QStringLiteral("PositionsPanel"));
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
-    table_ = new QTableWidget(0, 6, body);
+    table_ = new QTableWidget(0, 10, body);
     table_->setObjectName(QStringLiteral("PositionsTable"));
     table_->setAccessibleName(QStringLiteral("Positions"));
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("Position"), QStringLiteral("SNR (dB)"),
          QStringLiteral("Period difference (dB)"), QStringLiteral("Deviation RMS (dB)"),
-         QStringLiteral("Largest deviation (dB)"), QStringLiteral("Stands out")});
+         QStringLiteral("Largest deviation (dB)"), QStringLiteral("Stands out"),
+         QStringLiteral("Before EQ (dB)"), QStringLiteral("After EQ (dB)"),
+         QStringLiteral("Held out (dB)"), QStringLiteral("Made worse at")});
     table_->verticalHeader()->hide();
     // Tab moves on to the next control; the arrow keys move inside the table.
     table_->setTabKeyNavigation(false);
@@ -98,12 +108,22 @@ void CPositionsPanel::Show(const DocData& data) {
         table_->setItem(at, 3, Cell(Db(r.deviationDb)));
         table_->setItem(at, 4, Cell(Db(r.largestDb)));
         table_->setItem(at, 5, Cell(r.outlier ? QStringLiteral("Yes") : QString()));
+        const std::optional<PositionEffect>& e = r.effect;
+        table_->setItem(at, 6, Cell(e ? Db(e->before.rmsDb) : none));
+        table_->setItem(at, 7, Cell(e ? Db(e->after.rmsDb) : none));
+        table_->setItem(at, 8, Cell(e && e->heldOut ? Db(e->heldOut->rmsDb) : none));
+        table_->setItem(at, 9, Cell(WorseAt(e)));
     }
     table_->setToolTip(QStringLiteral("Deviations from %1 to %2 Hz; a position more than %3 dB "
-                                      "RMS from the average stands out")
+                                      "RMS from the average stands out.\nBefore and after EQ: "
+                                      "RMS difference from the target without and with the "
+                                      "equaliser; held out: with an equaliser fitted to the "
+                                      "other positions only. A position the equaliser makes "
+                                      "worse (or held out, more than %4 dB worse) shows where.")
                            .arg(table.low, 0, 'f', 0)
                            .arg(table.high, 0, 'f', 0)
-                           .arg(kOutlierRmsDb, 0, 'f', 0));
+                           .arg(kOutlierRmsDb, 0, 'f', 0)
+                           .arg(kHeldOutWorseDb, 0, 'f', 0));
     UpdateDropButton();
 }
 

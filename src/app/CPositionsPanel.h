@@ -1,7 +1,7 @@
 #pragma once
-// The dockable positions panel: a table of each microphone position's checks and deviation from
-// the average, the graph's spread and position switches, and the drop button. It draws the
-// core's table and forwards the user's choices.
+// The dockable positions panel: a table of each microphone position's checks, deviation from
+// the average and what the equaliser does there, the graph's spread and position switches, and
+// the drop button. It draws the core's table and forwards the user's choices.
 
 #include <QDockWidget>
 #include <functional>

@@ -49,7 +49,31 @@ nlohmann::ordered_json LimitsJson(const HouseSettings& house, nlohmann::ordered_
     return {{"max_boost_db", house.maxBoostDb}, {"upper_hz", std::move(upperHz)}};
 }
 
+void AddEffectJson(nlohmann::ordered_json& row, const std::optional<PositionEffect>& effect) {
+    using json = nlohmann::ordered_json;
+    const auto put = [&row](const char* rms, const char* max,
+                            const std::optional<TargetDeviation>& d) {
+        row[rms] = d ? json(d->rmsDb) : json();
+        row[max] = d ? json(d->maxDb) : json();
+    };
+    put("before_rms_db", "before_max_db", effect ? std::optional(effect->before) : std::nullopt);
+    put("after_rms_db", "after_max_db", effect ? std::optional(effect->after) : std::nullopt);
+    put("held_out_rms_db", "held_out_max_db", effect ? effect->heldOut : std::nullopt);
+    row["worse_at_hz"] = effect && effect->worseAtHz ? json(*effect->worseAtHz) : json();
+    row["made_worse"] = effect ? json(effect->MadeWorse()) : json();
+}
+
 namespace {
+
+nlohmann::ordered_json EffectsJson(const std::vector<PositionEffect>& effects) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const PositionEffect& e : effects) {
+        nlohmann::ordered_json row = nlohmann::ordered_json::object();
+        AddEffectJson(row, e);
+        out.push_back(std::move(row));
+    }
+    return out;
+}
 
 nlohmann::ordered_json QualityJson(const std::vector<PositionQuality>& quality) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
@@ -87,6 +111,7 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
             {"results", CurvesJson(d.results)},
             {"measurements", CurvesJson(d.measurements)},
             {"position_quality", QualityJson(d.positionQuality)},
+            {"position_effects", EffectsJson(d.positionEffects)},
             {"verified", d.verified ? CurveJson(*d.verified) : nlohmann::ordered_json()},
             {"verified_positions", d.verifiedPositions},
             {"calibration", CalibrationJson(d.calibration)},

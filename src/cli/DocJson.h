@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "document/DocData.h"
@@ -21,6 +22,9 @@ nlohmann::ordered_json EqJson(const EqResult& eq);
 nlohmann::ordered_json HouseJson(const HouseSettings& house);
 // {"max_boost_db", "upper_hz"} with the upper limit given.
 nlohmann::ordered_json LimitsJson(const HouseSettings& house, nlohmann::ordered_json upperHz);
+// Adds to a position's row "before_rms_db", "before_max_db", "after_rms_db", "after_max_db",
+// "held_out_rms_db", "held_out_max_db", "worse_at_hz" and "made_worse", null without a figure.
+void AddEffectJson(nlohmann::ordered_json& row, const std::optional<PositionEffect>& effect);
 // Every field of the document.
 nlohmann::ordered_json DocJson(int32_t version, const DocData& d);
 

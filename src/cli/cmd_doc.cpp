@@ -9,6 +9,7 @@
 #include "cli/DocJson.h"
 #include "document/DocFile.h"
 #include "threading/Errors.h"
+#include "wizard/PositionEffects.h"
 #include "wizard/Positions.h"
 
 namespace cli::doc_command {
@@ -27,7 +28,8 @@ void Show(std::ostream& out, const std::string& path) {
     cli::PrintLine(out, cli::DocJson(version, data).dump());
 }
 
-// Each position's checks and deviation from the average, and the band of the deviations.
+// Each position's checks, deviation from the average and what the equaliser does there, and
+// the band of the deviations.
 void Positions(std::ostream& out, const std::string& path) {
     DocData data;
     cli::ReadDocument(path, data);
@@ -41,10 +43,12 @@ void Positions(std::ostream& out, const std::string& path) {
         r["deviation_rms_db"] = row.deviationDb;
         r["deviation_max_db"] = row.largestDb;
         r["outlier"] = row.outlier;
+        cli::AddEffectJson(r, row.effect);
         rows.push_back(std::move(r));
     }
     cli::PrintLine(out, nlohmann::ordered_json{{"band", {table.low, table.high}},
                                                {"outlier_rms_db", kOutlierRmsDb},
+                                               {"held_out_worse_db", kHeldOutWorseDb},
                                                {"positions", rows}}
                             .dump());
 }

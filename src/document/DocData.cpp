@@ -24,6 +24,7 @@ void DocData::Reset() {
     storedValue = 0;
     calVersion = 1;
     positionQuality.clear();
+    positionEffects.clear();
     verified.reset();
     verifiedPositions = 0;
     calibration.reset();
@@ -58,6 +59,7 @@ void DocData::MoveFrom(DocData& source) {
     calVersion = source.calVersion;
     name = source.name;
     positionQuality = std::move(source.positionQuality);
+    positionEffects = std::move(source.positionEffects);
     verified = std::move(source.verified);
     verifiedPositions = source.verifiedPositions;
     calibration = std::move(source.calibration);
@@ -74,6 +76,7 @@ void DocData::MoveFrom(DocData& source) {
     source.calVersion = 1;
     source.name = kDefaultSubwooferName;
     source.positionQuality.clear();
+    source.positionEffects.clear();
     source.verified.reset();
     source.verifiedPositions = 0;
     source.calibration.reset();
@@ -117,6 +120,7 @@ void DocData::CopyFrom(const DocData& source) {
     storedValue = source.storedValue;
     calVersion = source.calVersion;
     positionQuality = source.positionQuality;
+    positionEffects = source.positionEffects;
     verified = source.verified ? Clone(*source.verified) : nullptr;
     verifiedPositions = source.verifiedPositions;
     calibration = source.calibration;

@@ -29,6 +29,23 @@ struct PositionQuality {
     double periodDiffDb = 0.0;  // largest level difference between the two periods
 };
 
+// One position's level against the target over the fit band: RMS and largest difference, dB.
+struct TargetDeviation {
+    double rmsDb = 0.0;
+    double maxDb = 0.0;
+    friend bool operator==(const TargetDeviation&, const TargetDeviation&) = default;
+};
+
+// What the equaliser does at one position.
+struct PositionEffect {
+    TargetDeviation before;                  // as measured
+    TargetDeviation after;                   // through the equaliser
+    std::optional<TargetDeviation> heldOut;  // through one fitted to the other positions only
+    std::optional<double> worseAtHz;         // made worse: where the difference grows most, Hz
+    bool MadeWorse() const { return worseAtHz.has_value(); }
+    friend bool operator==(const PositionEffect&, const PositionEffect&) = default;
+};
+
 // Where the microphone correction came from.
 enum class CalibrationKind : int32_t { BrandFile = 0, TextFile = 1 };
 struct CalibrationSource {
@@ -74,6 +91,9 @@ struct DocData {
     // Optional data, kept in the file after the version-8 fields (DocExtensions.h); files
     // written elsewhere have none of it.
     std::vector<PositionQuality> positionQuality;  // empty, or one per measurement
+    // What the equaliser does at each position, from the last Calculate: empty, or one per
+    // measurement.
+    std::vector<PositionEffect> positionEffects;
     std::shared_ptr<CCurve> verified;              // average re-measured after an upload
     int32_t verifiedPositions = 0;                 // positions of that re-measurement
     std::optional<CalibrationSource> calibration;  // none: not recorded

@@ -11,6 +11,7 @@ namespace DocExtensions {
 namespace {
 
 constexpr size_t kQualityBytes = 2 * sizeof(double);
+constexpr size_t kEffectBytes = sizeof(uint32_t) + 7 * sizeof(double);
 
 // Fit limits as Calculate leaves them; anything else is not kept.
 bool PlausibleFitBand(double lower, double upper) {
@@ -32,6 +33,45 @@ void ReadQuality(CArchive& in, DocData& data) {
         q.periodDiffDb = in.ReadDouble();
     }
     data.positionQuality = std::move(quality);
+}
+
+bool PlausibleDeviation(const TargetDeviation& d) {
+    return d.rmsDb >= 0.0 && d.rmsDb <= kMaxDeviationDb && d.maxDb >= 0.0 &&
+           d.maxDb <= kMaxDeviationDb;
+}
+
+TargetDeviation ReadDeviation(CArchive& in) {
+    TargetDeviation d;
+    d.rmsDb = in.ReadDouble();
+    d.maxDb = in.ReadDouble();
+    return d;
+}
+
+void WriteDeviation(CArchive& block, const TargetDeviation& d) {
+    block.WriteDouble(d.rmsDb);
+    block.WriteDouble(d.maxDb);
+}
+
+void ReadEffects(CArchive& in, DocData& data) {
+    const uint32_t count = in.ReadU32();
+    in.RequireAvailable(count, kEffectBytes);
+    std::vector<PositionEffect> effects(count);
+    for (PositionEffect& e : effects) {
+        const uint32_t flags = in.ReadU32();
+        e.before = ReadDeviation(in);
+        e.after = ReadDeviation(in);
+        const TargetDeviation heldOut = ReadDeviation(in);
+        const double worseAtHz = in.ReadDouble();
+        if (flags & kHeldOutFlag)
+            e.heldOut = heldOut;
+        if (flags & kMadeWorseFlag)
+            e.worseAtHz = worseAtHz;
+        if (!PlausibleDeviation(e.before) || !PlausibleDeviation(e.after) ||
+            (e.heldOut && !PlausibleDeviation(*e.heldOut)) ||
+            (e.worseAtHz && !(*e.worseAtHz > 0.0 && *e.worseAtHz <= kMaxFitBandHz)))
+            return;  // not what a calculation leaves
+    }
+    data.positionEffects = std::move(effects);
 }
 
 void ReadVerified(CArchive& in, DocData& data) {
@@ -150,7 +190,8 @@ void Write(CArchive& ar, const DocData& data) {
     const bool fitBand = PlausibleFitBand(data.fitLower, data.fitUpper);
     const bool any = !data.positionQuality.empty() || data.verified || data.calibration ||
                      fitBand || data.fitMethod || !data.house.IsDefault() ||
-                     !data.impulses.empty() || (data.verified && !data.verifiedImpulses.empty());
+                     !data.impulses.empty() || (data.verified && !data.verifiedImpulses.empty()) ||
+                     !data.positionEffects.empty();
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -190,6 +231,18 @@ void Write(CArchive& ar, const DocData& data) {
         CArchive block;
         WriteTargetShape(block, data.house);
         WriteBlock(ar, kTargetShapeTag, block);
+    }
+    if (!data.positionEffects.empty()) {
+        CArchive block;
+        block.WriteU32(static_cast<uint32_t>(data.positionEffects.size()));
+        for (const PositionEffect& e : data.positionEffects) {
+            block.WriteU32((e.heldOut ? kHeldOutFlag : 0u) | (e.worseAtHz ? kMadeWorseFlag : 0u));
+            WriteDeviation(block, e.before);
+            WriteDeviation(block, e.after);
+            WriteDeviation(block, e.heldOut.value_or(TargetDeviation{}));
+            block.WriteDouble(e.worseAtHz.value_or(0.0));
+        }
+        WriteBlock(ar, kPositionEffectTag, block);
     }
     if (!data.impulses.empty())
         WriteImpulses(ar, ImpulseSet::Measurements, data.impulses);
@@ -235,6 +288,9 @@ void Read(CArchive& ar, DocData& data) {
             case kImpulsesTag:
                 ReadImpulses(payload, data);
                 break;
+            case kPositionEffectTag:
+                ReadEffects(payload, data);
+                break;
             default:
                 break;
         }
@@ -245,6 +301,8 @@ void Read(CArchive& ar, DocData& data) {
         data.impulses.clear();
     if (!data.verified)
         data.verifiedImpulses.clear();
+    if (data.positionEffects.size() != data.measurements.size() || data.eq.valid != 1)
+        data.positionEffects.clear();
 }
 
 }  // namespace DocExtensions

@@ -20,6 +20,15 @@ inline constexpr uint32_t Tag(char a, char b, char c, char d) {
 inline constexpr uint32_t kMarker = Tag('T', 'S', 'L', 'X');
 // Per position: count, then snrDb and periodDiffDb (doubles) each.
 inline constexpr uint32_t kPositionQualityTag = Tag('P', 'Q', 'L', 'T');
+// What the equaliser does at each position: count, then per position flags (32-bit: 1 with a
+// held-out figure, 2 made worse), the RMS and largest deviation from the target before, after
+// and held out (doubles, dB; 0 without a held-out figure) and where it was made worse (double,
+// Hz; 0 when not). Kept only when it matches the measurement count, the equaliser is valid and
+// every value is plausible.
+inline constexpr uint32_t kPositionEffectTag = Tag('P', 'E', 'F', 'F');
+inline constexpr uint32_t kHeldOutFlag = 1;
+inline constexpr uint32_t kMadeWorseFlag = 2;
+inline constexpr double kMaxDeviationDb = 10000.0;
 // The re-measured average: positions (32-bit), then the curve record.
 inline constexpr uint32_t kVerifiedTag = Tag('V', 'R', 'F', 'Y');
 // The calibration's source: kind (32-bit), then the file name as a wide string.
@@ -50,7 +59,8 @@ void Write(CArchive& ar, const DocData& data);
 // Reads whatever follows the version-8 fields. Trailing bytes without the marker are ignored,
 // as the plain reader ignores them; a block whose length overruns the file, or a known block
 // that does not fit its own length, raises CArchiveException. Position quality that does not
-// match the measurement count is dropped, as are impulses that do not match theirs.
+// match the measurement count is dropped, as are impulses that do not match theirs and position
+// effects that do not match it or the equaliser.
 void Read(CArchive& ar, DocData& data);
 
 }  // namespace DocExtensions

@@ -10,5 +10,7 @@ namespace parallel {
 inline constexpr int kMinArithmetic = 1 << 17;
 // Loops with a transcendental function (sin, cos, atan2, hypot, pow, log, fmod) per point.
 inline constexpr int kMinTranscendental = 1 << 13;
+// Loops whose every iteration is a whole equaliser fit: worth splitting from two.
+inline constexpr int kMinFits = 2;
 
 }  // namespace parallel

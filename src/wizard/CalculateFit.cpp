@@ -65,19 +65,8 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
         throw tsl::wruntime_error(text);
     }
     const FitMethod method = doc.fitMethod.value_or(kDefaultFitMethod);
-    const double boostLimit = BoostLimit(doc.house);
-    FitOutcome outcome =
-        FitEqualizerCurves(*doc.results[0], *doc.results[1], model.eqSampleRate, model.eqBandCount,
-                           low, high, levelDb, method, boostLimit);
-    // A refined equaliser the model's block cannot hold (a folded gain past its numerator's
-    // range) would fail the upload where the classic one may not: keep the classic one then.
-    if (method == FitMethod::Refined && !BuildUploadImage(outcome.eq, &model, false)) {
-        FitOutcome classic = FitEqualizerCurves(*doc.results[0], *doc.results[1],
-                                                model.eqSampleRate, model.eqBandCount, low, high,
-                                                levelDb, FitMethod::Classic, boostLimit);
-        if (BuildUploadImage(classic.eq, &model, false))
-            outcome = std::move(classic);
-    }
+    FitOutcome outcome = FitForModel(*doc.results[0], *doc.results[1], model, low, high, levelDb,
+                                     method, BoostLimit(doc.house));
     doc.results.push_back(outcome.calculated);
     doc.eq = outcome.eq;
     doc.fitMethod = method;
@@ -86,28 +75,53 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
     return true;
 }
 
+FitOutcome FitForModel(CCurve& averaged, CCurve& target, const CUsbController::BaseConfig& model,
+                       double low, double high, double levelDb, FitMethod method,
+                       double boostLimit) {
+    FitOutcome outcome = FitEqualizerCurves(averaged, target, model.eqSampleRate, model.eqBandCount,
+                                            low, high, levelDb, method, boostLimit);
+    // A refined equaliser the model's block cannot hold (a folded gain past its numerator's
+    // range) would fail the upload where the classic one may not: keep the classic one then.
+    if (method == FitMethod::Refined && !BuildUploadImage(outcome.eq, &model, false)) {
+        FitOutcome classic =
+            FitEqualizerCurves(averaged, target, model.eqSampleRate, model.eqBandCount, low, high,
+                               levelDb, FitMethod::Classic, boostLimit);
+        if (BuildUploadImage(classic.eq, &model, false))
+            outcome = std::move(classic);
+    }
+    return outcome;
+}
+
 std::pair<double, double> FitLimits(const DocData& doc) {
     const double low = doc.hpOrder != 0 ? static_cast<double>(doc.minEqFreq) : doc.fitLower;
     return {low, LimitedFitUpper(doc.house, std::min(doc.fitUpper, kFitBandTopHz))};
 }
 
+std::optional<WrittenEqualiser> WriteEqualiser(const EqResult& eq,
+                                               const CUsbController::BaseConfig& model) {
+    if (model.eqSampleRate <= 0 || eq.valid != 1 || !BuildUploadImage(eq, &model, false))
+        return std::nullopt;
+    EqResult written = eq;
+    if (model.gainInLastBand)
+        FoldGainIntoLastBand(written);
+    std::optional<SectionArrays> sections = StoredSections(written);
+    if (!sections)
+        return std::nullopt;
+    return WrittenEqualiser{std::move(*sections), std::pow(10.0, written.gain / 20.0),
+                            2.0 * std::numbers::pi / model.eqSampleRate};
+}
+
 CurvePtr DeliveredResponse(const DocData& doc) {
     const CUsbController::BaseConfig* model = CUsbController::FindModelById(doc.modelId);
-    if (model == nullptr || model->eqSampleRate <= 0 || doc.eq.valid != 1 || doc.results.empty() ||
-        !doc.results[0] || !BuildUploadImage(doc.eq, model, false))
+    if (model == nullptr || doc.results.empty() || !doc.results[0])
         return nullptr;
-    EqResult written = doc.eq;
-    if (model->gainInLastBand)
-        FoldGainIntoLastBand(written);
-    const std::optional<SectionArrays> sections = StoredSections(written);
-    if (!sections)
+    const std::optional<WrittenEqualiser> eq = WriteEqualiser(doc.eq, *model);
+    if (!eq)
         return nullptr;
     CurvePtr out = Clone(*doc.results[0]);
     ToMagPhase(*out);
-    const double gain = std::pow(10.0, written.gain / 20.0);
-    const double toOmega = 2.0 * std::numbers::pi / model->eqSampleRate;
     for (int i = 0; i < out->Count(); ++i)
-        out->First()[i] *= gain * CascadeMagnitude(*sections, toOmega * out->X()[i]);
+        out->First()[i] *= eq->MagnitudeAt(out->X()[i]);
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include "document/DocData.h"
 #include "threading/Errors.h"
 #include "wizard/CalculateFit.h"
+#include "wizard/PositionEffects.h"
 #include "wizard/ProcDialog.h"
 #include "wizard/RunWizard.h"
 
@@ -95,6 +96,8 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
         throw tsl::wruntime_error(kUnusableMeasurementsText);
     if (progress)
         progress->SetRange(3);
+    // Whatever the step leaves, the positions' figures of an earlier equaliser no longer apply.
+    data.positionEffects.clear();
     bool ok = CustomizeTarget(progress, data, options, makeDialog);
     if (progress)
         progress->OffsetPos(1);
@@ -112,6 +115,11 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
         if (progress)
             progress->SetDisplayString(kFittingText);
         ok = FitEqualizer(data, levelDb, fit);
+        if (ok) {
+            if (progress)
+                progress->SetDisplayString(kCheckingPositionsText);
+            data.positionEffects = EvaluatePositionEffects(data);
+        }
         if (progress)
             progress->OffsetPos(1);
     }

@@ -85,6 +85,7 @@ StepFunction MakeCalculateStep(TargetDialogFactory makeDialog);
 // The progress dialog's status while the step works.
 inline constexpr wchar_t kBuildingTargetText[] = L"Building the target curve";
 inline constexpr wchar_t kFittingText[] = L"Fitting the equaliser";
+inline constexpr wchar_t kCheckingPositionsText[] = L"Checking the equaliser at each position";
 inline constexpr wchar_t kNoMeasurementsText[] = L"Error: No measurements have been made.";
 inline constexpr wchar_t kUnusableMeasurementsText[] =
     L"Error: The measurements hold no usable levels (silent or damaged); please measure again.";

@@ -28,6 +28,8 @@ PositionTable TabulatePositions(const DocData& data) {
             row.largestDb = d.maxDb;
         }
         row.outlier = row.deviationDb > kOutlierRmsDb;
+        if (data.positionEffects.size() == data.measurements.size())
+            row.effect = data.positionEffects[p];
         table.rows.push_back(row);
     }
     return table;
@@ -55,6 +57,7 @@ void DropPosition(DocData& data, size_t index) {
     data.verified.reset();
     data.verifiedPositions = 0;
     data.verifiedImpulses.clear();
+    data.positionEffects.clear();
 }
 
 std::wstring DropPositionQuestion(int number) {

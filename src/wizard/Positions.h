@@ -19,6 +19,7 @@ struct PositionRow {
     double deviationDb = 0.0;               // RMS level difference from the average over the band
     double largestDb = 0.0;                 // largest level difference from the average there
     bool outlier = false;                   // deviationDb above kOutlierRmsDb
+    std::optional<PositionEffect> effect;   // none before a calculation
 };
 struct PositionTable {
     double low = 0.0, high = 0.0;  // the band of the deviations, Hz (ComparisonBand)
@@ -30,8 +31,8 @@ PositionTable TabulatePositions(const DocData& data);
 
 // Removes position `index` (0-based) and leaves the document as a measurement of the others
 // would: the result list holds only their power average, the equaliser is erased and the
-// re-measured curve dropped, so the next Calculate fits to the remaining positions. Raises
-// tsl::wruntime_error for an index out of range or for the only position.
+// re-measured curve and the positions' figures dropped, so the next Calculate fits to the remaining
+// positions. Raises tsl::wruntime_error for an index out of range or for the only position.
 void DropPosition(DocData& data, size_t index);
 
 // The window's drop asks first and keeps at least as many positions as a measurement takes.

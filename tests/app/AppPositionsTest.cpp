@@ -56,6 +56,7 @@ TEST(AppPositions, PanelSpreadPositionCurvesAndDropping) {
     EXPECT_EQ(panel.Table()->item(0, 1)->text(), QStringLiteral("50.0"));
     EXPECT_EQ(panel.Table()->item(5, 5)->text(), QStringLiteral("Yes"));
     EXPECT_EQ(panel.Table()->item(0, 5)->text(), QString());
+    EXPECT_EQ(panel.Table()->item(0, 9)->text(), QStringLiteral("-"));  // not calculated here
     EXPECT_FALSE(view.VerifiedLegend()->isVisible());
 
     EXPECT_EQ(view.CurvesToDraw(graph).size(), 3u);

@@ -78,6 +78,13 @@ TEST_F(VerifyCli, PositionsTableSpreadAndDroppingAPosition) {
         EXPECT_GE(row["snr_db"].get<double>(), 15.0);
         EXPECT_LE(row["period_diff_db"].get<double>(), 3.0);
         EXPECT_EQ(row["outlier"].get<bool>(), row["deviation_rms_db"].get<double>() > 6.0);
+        // What the equaliser does there; a position it makes worse says where.
+        const double before = row["before_rms_db"], after = row["after_rms_db"],
+                     heldOut = row["held_out_rms_db"];
+        EXPECT_GE(row["after_max_db"].get<double>(), after);
+        EXPECT_EQ(row["worse_at_hz"].is_number(), after > before || heldOut > before + 1.0)
+            << row.dump();
+        EXPECT_EQ(row["made_worse"].get<bool>(), row["worse_at_hz"].is_number());
     }
 
     // The spread holds every position and touches the lowest and highest of them.
@@ -108,6 +115,13 @@ TEST_F(VerifyCli, PositionsTableSpreadAndDroppingAPosition) {
     ASSERT_EQ(less.positionQuality.size(), 4u);
     ASSERT_EQ(less.results.size(), 1u);
     EXPECT_EQ(less.eq.valid, 0);
+    // Until it is calculated again, the equaliser's figures are unknown.
+    const CliRun uncalculated = Cli("doc positions " + dropped);
+    ASSERT_EQ(uncalculated.code, 0) << uncalculated.err;
+    for (const auto& row : nlohmann::json::parse(uncalculated.out)["positions"])
+        for (const char* field :
+             {"before_rms_db", "after_rms_db", "held_out_rms_db", "worse_at_hz"})
+            EXPECT_TRUE(row[field].is_null()) << field;
     double moved = 0;
     for (double f : {30.0, 45.0, 70.0, 110.0})
         moved =

@@ -46,6 +46,9 @@ void FillDocument(DocData& d) {
         d.impulses.push_back(std::vector<float>(Decay::kImpulseLength, scale));
     d.impulses[1][4095] = 3.25f;
     d.verifiedImpulses = {std::vector<float>(Decay::kImpulseLength, 0.125f)};
+    d.eq.valid = 1;
+    d.positionEffects = {{{3.0, 9.5}, {1.0, 2.5}, TargetDeviation{1.5, 4.0}, std::nullopt},
+                         {{2.0, 6.0}, {2.5, 7.0}, std::nullopt, 70.0}};
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -129,6 +132,12 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_EQ(read.house, full.house);
     EXPECT_EQ(read.impulses, full.impulses);
     EXPECT_EQ(read.verifiedImpulses, full.verifiedImpulses);
+    EXPECT_EQ(read.positionEffects, full.positionEffects);
+    // Figures of an equaliser the file no longer holds are not taken.
+    DocData erased;
+    FillDocument(erased);
+    erased.eq.valid = 0;
+    EXPECT_TRUE(ReadAll(Written(erased))->positionEffects.empty());
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -143,6 +152,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.house = HouseSettings{};
     plain.impulses.clear();
     plain.verifiedImpulses.clear();
+    plain.positionEffects.clear();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -163,7 +173,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     moved.MoveFrom(read);
     EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
                 moved.fitMethod && moved.house == full.house && moved.impulses == full.impulses &&
-                moved.verifiedImpulses.size() == 1);
+                moved.verifiedImpulses.size() == 1 && moved.positionEffects.size() == 2);
     EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
                  read.fitMethod || !read.house.IsDefault() || !read.impulses.empty() ||
                  !read.verifiedImpulses.empty());
@@ -171,10 +181,12 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     DocData copy;
     copy.CopyFrom(moved);
     EXPECT_TRUE(copy.fitMethod == moved.fitMethod && copy.house == moved.house &&
-                copy.calibration && copy.verified && copy.impulses == moved.impulses);
+                copy.calibration && copy.verified && copy.impulses == moved.impulses &&
+                copy.positionEffects == moved.positionEffects);
     moved.Reset();
     EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
-                 moved.fitMethod || !moved.house.IsDefault() || !moved.impulses.empty());
+                 moved.fitMethod || !moved.house.IsDefault() || !moved.impulses.empty() ||
+                 !moved.positionEffects.empty());
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {

@@ -177,7 +177,8 @@ TEST(CalculateStep, ProgressRunsOverThreePartsAndNamesThem) {
     ASSERT_TRUE(CalculateStep(&progress, d, 1, Answering(true, {}), &level));
     EXPECT_EQ(progress.GetRange(), 3);
     EXPECT_EQ(progress.GetPos(), 3);
-    EXPECT_EQ(progress.Statuses(), (std::vector<std::wstring>{kBuildingTargetText, kFittingText}));
+    EXPECT_EQ(progress.Statuses(), (std::vector<std::wstring>{kBuildingTargetText, kFittingText,
+                                                              kCheckingPositionsText}));
     EXPECT_TRUE(std::isfinite(level));
     EXPECT_NE(level, 99.0);
 }
