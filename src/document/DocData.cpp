@@ -29,6 +29,7 @@ void DocData::Reset() {
     calibration.reset();
     fitMethod.reset();
     house = HouseSettings{};
+    imported.clear();
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -61,6 +62,7 @@ void DocData::MoveFrom(DocData& source) {
     calibration = std::move(source.calibration);
     fitMethod = source.fitMethod;
     house = std::move(source.house);
+    imported = std::move(source.imported);
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -75,6 +77,7 @@ void DocData::MoveFrom(DocData& source) {
     source.calibration.reset();
     source.fitMethod.reset();
     source.house = HouseSettings{};
+    source.imported.clear();
 }
 
 namespace {
@@ -116,4 +119,5 @@ void DocData::CopyFrom(const DocData& source) {
     calibration = source.calibration;
     fitMethod = source.fitMethod;
     house = source.house;
+    imported = source.imported;
 }

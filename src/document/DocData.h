@@ -36,6 +36,12 @@ struct CalibrationSource {
     std::wstring fileName;  // the file's name, without its folder
 };
 
+// A position read from another program's file instead of measured here.
+struct ImportedPosition {
+    int32_t position = 0;   // 0-based index into the measurement list
+    std::wstring fileName;  // the file's name, without its folder
+};
+
 struct DocData {
     DocData();
     DocData(const DocData&) = delete;
@@ -82,4 +88,6 @@ struct DocData {
     std::optional<FitMethod> fitMethod;
     // The house curve and the correction limits the next calculation uses (defaults: none).
     HouseSettings house;
+    // The positions that were imported, in ascending order; the others were measured.
+    std::vector<ImportedPosition> imported;
 };

@@ -91,6 +91,31 @@ void ReadTargetShape(CArchive& in, DocData& data) {
         data.house = std::move(house);
 }
 
+void ReadImported(CArchive& in, DocData& data) {
+    const uint32_t count = in.ReadU32();
+    if (count > kMaxDocCurves)
+        return;                                       // more than a document holds positions
+    in.RequireAvailable(count, sizeof(int32_t) + 1);  // an index and at least a length
+    std::vector<ImportedPosition> imported(count);
+    for (ImportedPosition& p : imported) {
+        p.position = in.ReadI32();
+        p.fileName = in.ReadString(kMaxDocTextLength);
+    }
+    data.imported = std::move(imported);
+}
+
+// Keeps the imported entries that name a position, each after the one before.
+void KeepImportedPositions(DocData& data) {
+    std::vector<ImportedPosition> kept;
+    for (ImportedPosition& p : data.imported) {
+        const bool inRange =
+            p.position >= 0 && static_cast<size_t>(p.position) < data.measurements.size();
+        if (inRange && (kept.empty() || p.position > kept.back().position))
+            kept.push_back(std::move(p));
+    }
+    data.imported = std::move(kept);
+}
+
 void WriteTargetShape(CArchive& block, const HouseSettings& house) {
     block.WriteDouble(house.shelfDb);
     block.WriteDouble(house.shelfHz);
@@ -112,7 +137,7 @@ void WriteTargetShape(CArchive& block, const HouseSettings& house) {
 void Write(CArchive& ar, const DocData& data) {
     const bool fitBand = PlausibleFitBand(data.fitLower, data.fitUpper);
     const bool any = !data.positionQuality.empty() || data.verified || data.calibration ||
-                     fitBand || data.fitMethod || !data.house.IsDefault();
+                     fitBand || data.fitMethod || !data.house.IsDefault() || !data.imported.empty();
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -153,6 +178,15 @@ void Write(CArchive& ar, const DocData& data) {
         WriteTargetShape(block, data.house);
         WriteBlock(ar, kTargetShapeTag, block);
     }
+    if (!data.imported.empty()) {
+        CArchive block;
+        block.WriteU32(static_cast<uint32_t>(data.imported.size()));
+        for (const ImportedPosition& p : data.imported) {
+            block.WriteI32(p.position);
+            block.WriteString(p.fileName.substr(0, kMaxDocTextLength));
+        }
+        WriteBlock(ar, kImportedTag, block);
+    }
 }
 
 void Read(CArchive& ar, DocData& data) {
@@ -190,12 +224,16 @@ void Read(CArchive& ar, DocData& data) {
             case kTargetShapeTag:
                 ReadTargetShape(payload, data);
                 break;
+            case kImportedTag:
+                ReadImported(payload, data);
+                break;
             default:
                 break;
         }
     }
     if (data.positionQuality.size() != data.measurements.size())
         data.positionQuality.clear();
+    KeepImportedPositions(data);
 }
 
 }  // namespace DocExtensions

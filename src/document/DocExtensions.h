@@ -37,6 +37,10 @@ inline constexpr uint32_t kFitMethodTag = Tag('F', 'I', 'T', 'M');
 // points (frequency and level, doubles). Written only when they are not the defaults; settings
 // out of their ranges are not taken.
 inline constexpr uint32_t kTargetShapeTag = Tag('T', 'G', 'S', 'H');
+// The imported positions: count (32-bit), then per position its index (32-bit, 0-based) and
+// the file's name (wide string). Entries that name no position, or not in ascending order, are
+// dropped.
+inline constexpr uint32_t kImportedTag = Tag('I', 'M', 'P', 'O');
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);

@@ -40,6 +40,7 @@ void FillDocument(DocData& d) {
     d.house.file = HouseCurveFile{L"living room.txt", {{20.0, 3.0}, {63.0, 1.5}, {250.0, -1.0}}};
     d.house.maxBoostDb = 0.0;
     d.house.upperHz = 160.0;
+    d.imported = {{1, L"seat 2.txt"}};
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -103,6 +104,9 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     EXPECT_EQ(read.fitUpper, 312.5);
     EXPECT_EQ(read.fitMethod, FitMethod::Classic);
     EXPECT_EQ(read.house, full.house);
+    ASSERT_EQ(read.imported.size(), 1u);
+    EXPECT_EQ(read.imported[0].position, 1);
+    EXPECT_EQ(read.imported[0].fileName, L"seat 2.txt");
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -115,6 +119,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.fitLower = plain.fitUpper = 0.0;
     plain.fitMethod.reset();
     plain.house = HouseSettings{};
+    plain.imported.clear();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -133,17 +138,25 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     DocData moved;
     moved.MoveFrom(read);
     EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
-                moved.fitMethod && moved.house == full.house);
+                moved.fitMethod && moved.house == full.house && moved.imported.size() == 1);
     EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
-                 read.fitMethod || !read.house.IsDefault());
+                 read.fitMethod || !read.house.IsDefault() || !read.imported.empty());
     // CopyFrom (what a failed wizard restores) carries them too.
     DocData copy;
     copy.CopyFrom(moved);
     EXPECT_TRUE(copy.fitMethod == moved.fitMethod && copy.house == moved.house &&
-                copy.calibration && copy.verified);
+                copy.calibration && copy.verified && copy.imported.size() == 1);
     moved.Reset();
     EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
-                 moved.fitMethod || !moved.house.IsDefault());
+                 moved.fitMethod || !moved.house.IsDefault() || !moved.imported.empty());
+
+    // Imported entries that name no position, or come out of order, are not taken.
+    DocData odd;
+    FillDocument(odd);
+    odd.imported = {{1, L"b.txt"}, {0, L"a.txt"}, {5, L"c.txt"}, {-1, L"d.txt"}};
+    const auto oddRead = ReadAll(Written(odd));
+    ASSERT_EQ(oddRead->imported.size(), 1u);
+    EXPECT_EQ(oddRead->imported[0].fileName, L"b.txt");
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
