@@ -202,9 +202,9 @@ TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
     }
     EXPECT_EQ(items,
               (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
-                           "Save &As...|", "&Export|", "&1 room.CVD|", "E&xit|", "&Edit",
-                           "&Undo|Ctrl+Z", "&Tools", "Quick Measure|", "&Verify|", "Positions|",
-                           "&Microphone...|", "&Help", "&About Tessaline...|"}));
+                           "Save &As...|", "&Import...|", "&Export|", "&1 room.CVD|", "E&xit|",
+                           "&Edit", "&Undo|Ctrl+Z", "&Tools", "Quick Measure|", "&Verify|",
+                           "Positions|", "&Microphone...|", "&Help", "&About Tessaline...|"}));
     for (size_t i = 0; i < 3; ++i)
         EXPECT_FALSE(frame->View()->Swatch(i)->accessibleName().isEmpty());
 }
