@@ -1,6 +1,8 @@
 #pragma once
 // Impulse responses recorded by other programs, turned into responses as a measurement position
-// reports them: the same window after the loudest stretch, the same level and the same smoothing.
+// reports them: at the measurement's rate, the same window from the loudest stretch on, the
+// capture's low-pass, the same level and, as after a calibration file's correction, the same
+// grid and smoothing.
 
 #include <cstdint>
 #include <vector>
@@ -19,7 +21,8 @@ struct ImpulseSamples {
     std::vector<double> samples;
 };
 
-// The smoothed response of the impulse, on the log grid a measurement at its rate gives. Raises
+// The smoothed response of the impulse (25 points per octave from 5 Hz to the top of its band,
+// 24 kHz at 48 kHz), in full-scale units as a measurement's capture is. Raises
 // tsl::wruntime_error (the reason, without a file name) for a rate or a length out of the
 // bounds above, samples that are not finite, or a silent impulse.
 CurvePtr ImportedImpulseResponse(const ImpulseSamples& impulse);
