@@ -77,6 +77,8 @@ void CMainFrame::BuildMenus() {
             [this] { presenter_->Save(); });
     connect(AddAction(fileMenu_, kMenuSaveAs), &QAction::triggered, this,
             [this] { presenter_->SaveAs(); });
+    connect(fileMenu_->addAction(QStringLiteral("&Import...")), &QAction::triggered, this,
+            [this] { presenter_->Import(); });
     BuildExportMenu(fileMenu_);
     connect(fileMenu_->addAction(QStringLiteral("&History...")), &QAction::triggered, this,
             [this] { OnHistory(); });
@@ -235,6 +237,21 @@ std::optional<std::filesystem::path> CMainFrame::AskOpenFileName() {
     if (name.isEmpty())
         return std::nullopt;
     return std::filesystem::path(name.toStdWString());
+}
+
+std::vector<std::filesystem::path> CMainFrame::AskImportFileNames() {
+    if (fileDialog_) {
+        const std::optional<std::filesystem::path> name = fileDialog_(false, L"import");
+        return name ? std::vector<std::filesystem::path>{*name}
+                    : std::vector<std::filesystem::path>{};
+    }
+    const QStringList names = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("Import"), {},
+        QStringLiteral("Measurements and impulse responses (*.txt *.frd *.wav);;All Files (*)"));
+    std::vector<std::filesystem::path> files;
+    for (const QString& name : names)
+        files.emplace_back(name.toStdWString());
+    return files;
 }
 
 void CMainFrame::ShowDocument() {

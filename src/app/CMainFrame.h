@@ -40,6 +40,7 @@ public:
     std::optional<std::filesystem::path> AskSaveFileName(
         const std::filesystem::path& suggestion) override;
     std::optional<std::filesystem::path> AskOpenFileName() override;
+    std::vector<std::filesystem::path> AskImportFileNames() override;
     Threading::IWindow* WizardParent() override { return this; }
     void ShowDocument() override;
     void Repaint() override;

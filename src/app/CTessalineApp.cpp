@@ -11,6 +11,7 @@
 #include "app/CTargetCustomizationDialog.h"
 #include "app/CWelcomeDlg.h"
 #include "app/CWizardDialog.h"
+#include "measure/ImpulseFile.h"
 #include "threading/Errors.h"
 #include "wizard/Steps.h"
 
@@ -80,6 +81,7 @@ bool CTessalineApp::Start() {
     frame_->SetSession(&session_);
     presenter_->SetAfterWizard([this] { SaveSimulation(); });
     presenter_->SetRestoreStep(RestoreSteps());
+    presenter_->SetImpulseReader(ReadImpulseFile);
     frame_->SetPresenter(presenter_.get());
     frame_->SetQuickMeasure([this] { OpenQuickMeasure(); });
     // A document that cannot be opened has said why; the window opens on a new one.

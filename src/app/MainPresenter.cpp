@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
 #include "threading/SafeFile.h"
 #include "wizard/Positions.h"
@@ -171,6 +172,38 @@ bool MainPresenter::DropPosition(size_t index) {
     // A failed recalculation leaves the drop in the open document only.
     if (!calculated)
         document_.SetModifiedFlag(true);
+    window_.ShowDocument();
+    return calculated;
+}
+
+bool MainPresenter::Import() {
+    const std::vector<std::filesystem::path> files = window_.AskImportFileNames();
+    if (files.empty())
+        return false;
+    DocData& data = document_.Data();
+    std::optional<uint16_t> model;
+    if (CUsbController::FindModelById(data.modelId) == nullptr) {
+        const std::vector<const CUsbController::BaseConfig*> models =
+            CUsbController::RegisteredModels();
+        std::vector<std::wstring> names;
+        for (const CUsbController::BaseConfig* m : models)
+            names.push_back(m->displayName);
+        const std::optional<size_t> chosen = Prompt().Choose(kImportModelPrompt, names);
+        if (!chosen || *chosen >= models.size())
+            return false;
+        model = models[*chosen]->modelId;
+    }
+    try {
+        ImportPositions(data, files, impulseReader_, model);
+    } catch (const std::exception& e) {
+        Prompt().MessageBox(tsl::ExceptionText(e), brand_.title, MsgButtons::Ok, MsgIcon::Error);
+        return false;
+    }
+    // Undoing an earlier drop would take the imported positions away again.
+    undo_.reset();
+    document_.SetModifiedFlag(true);
+    window_.ShowDocument();
+    const bool calculated = RunWizard(kWizardCalculate, 0);
     window_.ShowDocument();
     return calculated;
 }

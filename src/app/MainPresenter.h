@@ -14,6 +14,7 @@
 #include "app/RecentFiles.h"
 #include "document/TessalineDoc.h"
 #include "wizard/History.h"
+#include "wizard/ImportPositions.h"
 #include "wizard/MainCommands.h"
 #include "wizard/RunWizard.h"
 
@@ -26,6 +27,8 @@ public:
     virtual std::optional<std::filesystem::path> AskSaveFileName(
         const std::filesystem::path& suggestion) = 0;
     virtual std::optional<std::filesystem::path> AskOpenFileName() = 0;
+    // File > Import's dialog: measurement and impulse files; none when cancelled.
+    virtual std::vector<std::filesystem::path> AskImportFileNames() { return {}; }
     // The parent of the wizards' dialogs (may be null).
     virtual Threading::IWindow* WizardParent() = 0;
     // Graph title, rescale and repaint; swatches; caption and recent-file menu.
@@ -72,6 +75,13 @@ public:
     // until the next measurement (or another document).
     bool DropPosition(size_t index);
     bool CanUndo() const { return undo_ != nullptr; }
+
+    // File > Import: asks for the files, and for the subwoofer's model when the document has
+    // none, adds them as positions (ImportPositions) and calculates, as after a drop. A refused
+    // file is named in a box and the document is left as it was. Sound files are read with the
+    // reader given here (none: they are refused).
+    bool Import();
+    void SetImpulseReader(ImpulseReader reader) { impulseReader_ = std::move(reader); }
     std::wstring UndoText() const;  // "&Undo Drop Position N"
     bool Undo();
 
@@ -113,6 +123,7 @@ private:
     std::wstring lastFailure_;
     std::function<void()> afterWizard_;
     std::function<StepFunction(const History::Record&, int)> makeRestore_;
+    ImpulseReader impulseReader_;
     bool saveMissed_ = false;        // the running wizard's save did not happen
     std::unique_ptr<DocData> undo_;  // the document before the last drop
     int undoPosition_ = 0;           // 1-based
@@ -127,3 +138,5 @@ std::wstring SaveElsewhereText(const std::filesystem::path& path, const std::wst
 inline constexpr wchar_t kNotSavedText[] =
     L"The measurements are kept in the open document but were not saved.";
 inline constexpr wchar_t kSaveChangesText[] = L"Save changes to %1?";
+// Asked before importing into a document that names no subwoofer model.
+inline constexpr wchar_t kImportModelPrompt[] = L"Which subwoofer was measured?";

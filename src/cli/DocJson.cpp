@@ -89,6 +89,14 @@ nlohmann::ordered_json CalibrationJson(const std::optional<CalibrationSource>& s
             {"file", tsl::ToUtf8(source->fileName)}};
 }
 
+// Positions counted from 1, as the commands name them.
+nlohmann::ordered_json ImportedJson(const std::vector<ImportedPosition>& imported) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const ImportedPosition& p : imported)
+        out.push_back({{"position", p.position + 1}, {"file", tsl::ToUtf8(p.fileName)}});
+    return out;
+}
+
 }  // namespace
 
 nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
@@ -123,7 +131,8 @@ nlohmann::ordered_json DocJson(int32_t version, const DocData& d) {
                                                        : nlohmann::ordered_json())},
             // The stored impulses are counted, not listed.
             {"impulses", d.impulses.size()},
-            {"verified_impulses", d.verifiedImpulses.size()}};
+            {"verified_impulses", d.verifiedImpulses.size()},
+            {"imported", ImportedJson(d.imported)}};
 }
 
 void NamingFile(const std::string& path, const std::function<void()>& read) {

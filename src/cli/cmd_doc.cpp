@@ -1,14 +1,18 @@
-// tessaline-cli doc: measurement documents (show, new, convert, positions, drop).
+// tessaline-cli doc: measurement documents (show, new, convert, positions, drop, import).
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/Command.h"
 #include "cli/DocJson.h"
 #include "document/DocFile.h"
+#include "measure/ImpulseFile.h"
 #include "threading/Errors.h"
+#include "wizard/ImportPositions.h"
 #include "wizard/PositionEffects.h"
 #include "wizard/Positions.h"
 
@@ -57,6 +61,8 @@ struct DocArgs {
     std::string in, out;
     bool force = false;
     int position = 0;
+    std::vector<std::string> files;
+    std::optional<uint16_t> model;
 };
 
 void New(const DocArgs& args) {
@@ -81,6 +87,15 @@ void Drop(const DocArgs& args) {
         throw cli::UsageError("position must be 1 or more: " + std::to_string(args.position));
     DropPosition(data, static_cast<size_t>(args.position - 1));
     WriteDocFile(args.out.empty() ? args.in : args.out, data);
+}
+
+// The files become positions of the document, which is written only when all of them were read.
+void Import(const DocArgs& args) {
+    DocData data;
+    cli::ReadDocument(args.in, data);
+    std::vector<std::filesystem::path> files(args.files.begin(), args.files.end());
+    ImportPositions(data, files, ReadImpulseFile, args.model);
+    WriteDocFile(args.in, data);
 }
 
 class DocCommand final : public Command {
@@ -109,6 +124,16 @@ public:
         drop_->add_option("file", args_.in, "Document")->required();
         drop_->add_option("position", args_.position, "Position number, from 1")->required();
         drop_->add_option("--out", args_.out, "Write the document here instead of in place");
+
+        import_ = doc.add_subcommand(
+            "import",
+            "Add positions from text measurements (frequency dB [phase] lines) or impulse "
+            "responses (.wav) of other programs (calculate afterwards)");
+        import_->add_option("file", args_.in, "Document")->required();
+        import_->add_option("files", args_.files, "Measurement files")->required();
+        import_->add_option("--model", args_.model,
+                            "The subwoofer's model id (tessaline-cli models), for a document "
+                            "without one");
     }
     void Run(const Context& context) override {
         std::ostream& out = context.io.out;
@@ -122,6 +147,8 @@ public:
             Positions(out, args_.in);
         else if (drop_->parsed())
             Drop(args_);
+        else if (import_->parsed())
+            Import(args_);
     }
 
 private:
@@ -131,6 +158,7 @@ private:
     CLI::App* convert_ = nullptr;
     CLI::App* positions_ = nullptr;
     CLI::App* drop_ = nullptr;
+    CLI::App* import_ = nullptr;
 };
 
 std::unique_ptr<Command> Make() {

@@ -32,6 +32,7 @@ void DocData::Reset() {
     house = HouseSettings{};
     impulses.clear();
     verifiedImpulses.clear();
+    imported.clear();
 }
 
 void DocData::MoveFrom(DocData& source) {
@@ -67,6 +68,7 @@ void DocData::MoveFrom(DocData& source) {
     house = std::move(source.house);
     impulses = std::move(source.impulses);
     verifiedImpulses = std::move(source.verifiedImpulses);
+    imported = std::move(source.imported);
 
     source.calImageLength = 0;
     source.calImage.reset();
@@ -84,6 +86,7 @@ void DocData::MoveFrom(DocData& source) {
     source.house = HouseSettings{};
     source.impulses.clear();
     source.verifiedImpulses.clear();
+    source.imported.clear();
 }
 
 namespace {
@@ -128,4 +131,5 @@ void DocData::CopyFrom(const DocData& source) {
     house = source.house;
     impulses = source.impulses;
     verifiedImpulses = source.verifiedImpulses;
+    imported = source.imported;
 }

@@ -53,6 +53,12 @@ struct CalibrationSource {
     std::wstring fileName;  // the file's name, without its folder
 };
 
+// A position read from another program's file instead of measured here.
+struct ImportedPosition {
+    int32_t position = 0;   // 0-based index into the measurement list
+    std::wstring fileName;  // the file's name, without its folder
+};
+
 struct DocData {
     DocData();
     DocData(const DocData&) = delete;
@@ -107,4 +113,6 @@ struct DocData {
     // measurement; and the re-measurement's, one per its positions.
     std::vector<std::vector<float>> impulses;
     std::vector<std::vector<float>> verifiedImpulses;
+    // The positions that were imported, in ascending order; the others were measured.
+    std::vector<ImportedPosition> imported;
 };

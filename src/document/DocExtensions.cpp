@@ -168,6 +168,31 @@ void WriteImpulses(CArchive& ar, ImpulseSet set, const std::vector<std::vector<f
     WriteBlock(ar, kImpulsesTag, block);
 }
 
+void ReadImported(CArchive& in, DocData& data) {
+    const uint32_t count = in.ReadU32();
+    if (count > kMaxDocCurves)
+        return;                                       // more than a document holds positions
+    in.RequireAvailable(count, sizeof(int32_t) + 1);  // an index and at least a length
+    std::vector<ImportedPosition> imported(count);
+    for (ImportedPosition& p : imported) {
+        p.position = in.ReadI32();
+        p.fileName = in.ReadString(kMaxDocTextLength);
+    }
+    data.imported = std::move(imported);
+}
+
+// Keeps the imported entries that name a position, each after the one before.
+void KeepImportedPositions(DocData& data) {
+    std::vector<ImportedPosition> kept;
+    for (ImportedPosition& p : data.imported) {
+        const bool inRange =
+            p.position >= 0 && static_cast<size_t>(p.position) < data.measurements.size();
+        if (inRange && (kept.empty() || p.position > kept.back().position))
+            kept.push_back(std::move(p));
+    }
+    data.imported = std::move(kept);
+}
+
 void WriteTargetShape(CArchive& block, const HouseSettings& house) {
     block.WriteDouble(house.shelfDb);
     block.WriteDouble(house.shelfHz);
@@ -191,7 +216,7 @@ void Write(CArchive& ar, const DocData& data) {
     const bool any = !data.positionQuality.empty() || data.verified || data.calibration ||
                      fitBand || data.fitMethod || !data.house.IsDefault() ||
                      !data.impulses.empty() || (data.verified && !data.verifiedImpulses.empty()) ||
-                     !data.positionEffects.empty();
+                     !data.positionEffects.empty() || !data.imported.empty();
     if (!any)
         return;
     ar.WriteU32(kMarker);
@@ -248,6 +273,15 @@ void Write(CArchive& ar, const DocData& data) {
         WriteImpulses(ar, ImpulseSet::Measurements, data.impulses);
     if (data.verified && !data.verifiedImpulses.empty())
         WriteImpulses(ar, ImpulseSet::Verified, data.verifiedImpulses);
+    if (!data.imported.empty()) {
+        CArchive block;
+        block.WriteU32(static_cast<uint32_t>(data.imported.size()));
+        for (const ImportedPosition& p : data.imported) {
+            block.WriteI32(p.position);
+            block.WriteString(p.fileName.substr(0, kMaxDocTextLength));
+        }
+        WriteBlock(ar, kImportedTag, block);
+    }
 }
 
 void Read(CArchive& ar, DocData& data) {
@@ -291,6 +325,9 @@ void Read(CArchive& ar, DocData& data) {
             case kPositionEffectTag:
                 ReadEffects(payload, data);
                 break;
+            case kImportedTag:
+                ReadImported(payload, data);
+                break;
             default:
                 break;
         }
@@ -303,6 +340,7 @@ void Read(CArchive& ar, DocData& data) {
         data.verifiedImpulses.clear();
     if (data.positionEffects.size() != data.measurements.size() || data.eq.valid != 1)
         data.positionEffects.clear();
+    KeepImportedPositions(data);
 }
 
 }  // namespace DocExtensions

@@ -52,6 +52,10 @@ inline constexpr uint32_t kTargetShapeTag = Tag('T', 'G', 'S', 'H');
 // when it has one impulse per measurement, the re-measurement's only with its curve.
 inline constexpr uint32_t kImpulsesTag = Tag('I', 'M', 'P', 'R');
 enum class ImpulseSet : int32_t { Measurements = 0, Verified = 1 };
+// The imported positions: count (32-bit), then per position its index (32-bit, 0-based) and
+// the file's name (wide string). Entries that name no position, or not in ascending order, are
+// dropped.
+inline constexpr uint32_t kImportedTag = Tag('I', 'M', 'P', 'O');
 
 // Writes the marker and a block for each optional field present; nothing when none is.
 void Write(CArchive& ar, const DocData& data);

@@ -21,8 +21,6 @@ constexpr double kSweepStartBin = 17.0;
 constexpr double kSweepRatio = 1857.0;
 
 constexpr double kMinSnrDb = 15.0;
-constexpr double kSubwooferLowPassHz = 2500.0;
-constexpr int kSubwooferLowPassPasses = 8;
 constexpr double kQuickHighPassHz = 10.0;
 
 const std::wstring kAdvice =

@@ -28,6 +28,10 @@ struct SmoothingSettings {
     int normalise = 1;
 };
 
+// Subwoofer mode low-passes the capture this many times before analysis (PeriodicLowPass).
+inline constexpr double kSubwooferLowPassHz = 2500.0;
+inline constexpr int kSubwooferLowPassPasses = 8;
+
 // The smoothing of a measurement position and of the quick measurement.
 inline constexpr SmoothingSettings kMeasurementSmoothing{6, 25, 5, 48000, 1};
 

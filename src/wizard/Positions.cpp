@@ -52,6 +52,12 @@ void DropPosition(DocData& data, size_t index) {
         data.impulses.erase(data.impulses.begin() + static_cast<std::ptrdiff_t>(index));
     else
         data.impulses.clear();
+    std::erase_if(data.imported, [index](const ImportedPosition& p) {
+        return p.position == static_cast<int32_t>(index);
+    });
+    for (ImportedPosition& p : data.imported)
+        if (p.position > static_cast<int32_t>(index))
+            --p.position;
     data.results = {PowerAverage(data.measurements)};
     data.eq = EraseDefault(data.eq.bands.size());
     data.verified.reset();

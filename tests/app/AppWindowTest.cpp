@@ -201,10 +201,10 @@ TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
                 items << a->text() + QLatin1Char('|') + a->shortcut().toString();
     }
     EXPECT_EQ(items, (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
-                                  "Save &As...|", "&Export|", "&History...|", "&1 room.CVD|",
-                                  "E&xit|", "&Edit", "&Undo|Ctrl+Z", "&Tools", "Quick Measure|",
-                                  "&Verify|", "&Decay...|", "Positions|", "&Microphone...|",
-                                  "&Help", "&About Tessaline...|"}));
+                                  "Save &As...|", "&Import...|", "&Export|", "&History...|",
+                                  "&1 room.CVD|", "E&xit|", "&Edit", "&Undo|Ctrl+Z", "&Tools",
+                                  "Quick Measure|", "&Verify|", "&Decay...|", "Positions|",
+                                  "&Microphone...|", "&Help", "&About Tessaline...|"}));
     for (size_t i = 0; i < 3; ++i)
         EXPECT_FALSE(frame->View()->Swatch(i)->accessibleName().isEmpty());
 }

@@ -10,6 +10,7 @@
 #include "app/MainPresenter.h"
 #include "document/DocFile.h"
 #include "measure/Curve.h"
+#include "sublink/BaseConfig.h"
 #include "support/FakeWizardDialog.h"
 #include "support/ScriptedPrompt.h"
 
@@ -35,6 +36,8 @@ struct FakeWindow : IMainWindow {
         return next;
     }
     std::optional<fs::path> AskOpenFileName() override { return std::nullopt; }
+    std::vector<fs::path> importNames;
+    std::vector<fs::path> AskImportFileNames() override { return importNames; }
     Threading::IWindow* WizardParent() override { return nullptr; }
     void ShowDocument() override { ++shown; }
     void Repaint() override { ++repaints; }
@@ -181,6 +184,31 @@ TEST_F(Presenter, TitlesColoursAndTheOverwriteQuestion) {
     EXPECT_FALSE(MeasureCommand(presenter));
     EXPECT_EQ(record.dialogsMade, dialogs);
     EXPECT_EQ(window.prompt.CountOf(kMeasureOverwriteQuestion), 1u);
+}
+
+// File > Import: a refused file is named in a box and changes nothing; a document without a
+// model asks for one, takes the file as a position and calculates.
+TEST_F(Presenter, ImportNamesARefusedFileAndAsksForTheModel) {
+    MainPresenter presenter = Make();
+    const fs::path bad = dir / "bad.txt", good = dir / "seat.txt";
+    std::ofstream(bad) << "20 80\nforty 80\n";
+    std::ofstream(good) << "* seat\n10 80\n100 74\n1000 80\n";
+    window.importNames = {good, bad};
+    window.prompt.QueueChoice(0);
+    EXPECT_FALSE(presenter.Import());
+    ASSERT_EQ(window.prompt.Calls().size(), 2u);
+    EXPECT_EQ(window.prompt.Calls()[1].text.rfind(L"Measurement file \"bad.txt\": line 2:", 0), 0u);
+    EXPECT_TRUE(document.Data().measurements.empty());
+    EXPECT_EQ(record.dialogsMade, 0u);
+
+    window.importNames = {good};
+    window.prompt.QueueChoice(0);
+    window.saveNames = {dir / "imported.CVD"};
+    EXPECT_TRUE(presenter.Import());
+    EXPECT_EQ(record.dialogsMade, 1u);  // Calculate
+    EXPECT_EQ(document.Data().modelId, CUsbController::RegisteredModels().front()->modelId);
+    ASSERT_EQ(document.Data().imported.size(), 1u);
+    EXPECT_EQ(document.Data().imported[0].fileName, L"seat.txt");
 }
 
 }  // namespace

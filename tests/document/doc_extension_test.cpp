@@ -49,6 +49,7 @@ void FillDocument(DocData& d) {
     d.eq.valid = 1;
     d.positionEffects = {{{3.0, 9.5}, {1.0, 2.5}, TargetDeviation{1.5, 4.0}, std::nullopt},
                          {{2.0, 6.0}, {2.5, 7.0}, std::nullopt, 70.0}};
+    d.imported = {{1, L"seat 2.txt"}};
 }
 
 std::vector<uint8_t> Written(const DocData& d) {
@@ -138,6 +139,9 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     FillDocument(erased);
     erased.eq.valid = 0;
     EXPECT_TRUE(ReadAll(Written(erased))->positionEffects.empty());
+    ASSERT_EQ(read.imported.size(), 1u);
+    EXPECT_EQ(read.imported[0].position, 1);
+    EXPECT_EQ(read.imported[0].fileName, L"seat 2.txt");
 
     // Without the optional fields the file is exactly the plain layout, and it is a prefix of
     // the file with them: a plain version-8 reader stops before the blocks and sees the same
@@ -153,6 +157,7 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     plain.impulses.clear();
     plain.verifiedImpulses.clear();
     plain.positionEffects.clear();
+    plain.imported.clear();
     const std::vector<uint8_t> plainBytes = Written(plain);
     ASSERT_LT(plainBytes.size(), bytes.size());
     EXPECT_TRUE(std::equal(plainBytes.begin(), plainBytes.end(), bytes.begin()));
@@ -173,20 +178,29 @@ TEST(DocExtensions, RoundTripAndPlainReaderCompatibility) {
     moved.MoveFrom(read);
     EXPECT_TRUE(moved.verified && moved.calibration && moved.positionQuality.size() == 2 &&
                 moved.fitMethod && moved.house == full.house && moved.impulses == full.impulses &&
-                moved.verifiedImpulses.size() == 1 && moved.positionEffects.size() == 2);
+                moved.verifiedImpulses.size() == 1 && moved.positionEffects.size() == 2 &&
+                moved.imported.size() == 1);
     EXPECT_FALSE(read.verified || read.calibration || !read.positionQuality.empty() ||
                  read.fitMethod || !read.house.IsDefault() || !read.impulses.empty() ||
-                 !read.verifiedImpulses.empty());
+                 !read.verifiedImpulses.empty() || !read.imported.empty());
     // CopyFrom (what a failed wizard restores) carries them too.
     DocData copy;
     copy.CopyFrom(moved);
     EXPECT_TRUE(copy.fitMethod == moved.fitMethod && copy.house == moved.house &&
                 copy.calibration && copy.verified && copy.impulses == moved.impulses &&
-                copy.positionEffects == moved.positionEffects);
+                copy.positionEffects == moved.positionEffects && copy.imported.size() == 1);
     moved.Reset();
     EXPECT_FALSE(moved.verified || moved.calibration || !moved.positionQuality.empty() ||
                  moved.fitMethod || !moved.house.IsDefault() || !moved.impulses.empty() ||
-                 !moved.positionEffects.empty());
+                 !moved.positionEffects.empty() || !moved.imported.empty());
+
+    // Imported entries that name no position, or come out of order, are not taken.
+    DocData odd;
+    FillDocument(odd);
+    odd.imported = {{1, L"b.txt"}, {0, L"a.txt"}, {5, L"c.txt"}, {-1, L"d.txt"}};
+    const auto oddRead = ReadAll(Written(odd));
+    ASSERT_EQ(oddRead->imported.size(), 1u);
+    EXPECT_EQ(oddRead->imported[0].fileName, L"b.txt");
 }
 
 TEST(DocExtensions, UnknownBlocksAreSkippedAndForeignTrailingBytesIgnored) {
