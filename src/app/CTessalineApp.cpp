@@ -44,6 +44,13 @@ WizardEnvironment CTessalineApp::Wizards() {
     measure.deviceCheck.applicationName = brand_.title;
     measure.deviceCheck.texts.programName = brand_.title;
     measure.deviceCheck.texts.programVersion = ProductVersionMessage(ProgramVersionText());
+    // From the step's thread to the window's: each position is drawn as it is measured.
+    measure.positionMeasured = [this](const SettleProgress& progress) {
+        bridge_.PostCall([this, progress] {
+            if (presenter_)
+                presenter_->PositionMeasured(progress);
+        });
+    };
     WizardEnvironment environment;
     environment.steps = StandardSteps(measure, QtTargetDialogFactory(bridge_));
     environment.bridge = &bridge_;

@@ -14,6 +14,7 @@
 #include "app/RecentFiles.h"
 #include "document/TessalineDoc.h"
 #include "wizard/MainCommands.h"
+#include "wizard/MeasureStep.h"
 #include "wizard/RunWizard.h"
 
 class IMainWindow {
@@ -34,6 +35,13 @@ public:
     // While a wizard runs the document's data is with its step: the graph draws the document as
     // it was when the wizard began, until it is released.
     virtual void HoldDocument(bool hold) { (void)hold; }
+    // While Measure or Verify runs: the document drawn instead, with the positions measured so
+    // far and their average, until the hold is released; with `positions` their curves are drawn
+    // whatever the window's switch says.
+    virtual void ShowMeasuring(const DocData& shown, bool positions) {
+        (void)shown;
+        (void)positions;
+    }
 };
 
 class MainPresenter : public IMainView, private IWizardDocument {
@@ -80,6 +88,10 @@ public:
     std::wstring DocumentName() const;
     std::wstring GraphTitle() const { return document_.Data().name; }
 
+    // A position that the running Measure or Verify has measured (UI thread; the step's
+    // report travels through the bridge): drawn with the others so far and their average.
+    void PositionMeasured(const SettleProgress& progress);
+
     // Runs after every wizard, on the UI thread once its worker has ended (the simulation's
     // state is saved there).
     void SetAfterWizard(std::function<void()> hook) { afterWizard_ = std::move(hook); }
@@ -104,7 +116,12 @@ private:
     RecentFileList recent_{kRecentFileCount};
     std::wstring lastFailure_;
     std::function<void()> afterWizard_;
-    bool saveMissed_ = false;        // the running wizard's save did not happen
+    bool saveMissed_ = false;  // the running wizard's save did not happen
+    // What the window draws while Measure or Verify runs, and the positions measured so far.
+    std::unique_ptr<DocData> live_;
+    bool liveVerify_ = false;
+    std::vector<CurvePtr> livePositions_;
+    std::vector<PositionQuality> liveQuality_;
     std::unique_ptr<DocData> undo_;  // the document before the last drop
     int undoPosition_ = 0;           // 1-based
 };

@@ -30,6 +30,8 @@ PositionTable TabulatePositions(const DocData& data) {
         row.outlier = row.deviationDb > kOutlierRmsDb;
         table.rows.push_back(row);
     }
+    if (const auto estimate = EstimateSettle(data.measurements))
+        table.settle = SettleText(*estimate);
     return table;
 }
 

@@ -1,8 +1,8 @@
 // tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
-// simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
-// window after the whole Measure chain and with its positions panel (positions shown, one
-// selected), the quick measurement's live view, and the dialogs of the steps and of the main
-// window.
+// simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the graph
+// while the positions are measured, the main window after the whole Measure chain and with its
+// positions panel (positions shown, one selected), a failed upload's box, the quick
+// measurement's live view, and the dialogs of the steps and of the main window.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,7 +27,10 @@
 #include "app/CTessalineApp.h"
 #include "app/CWelcomeDlg.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "threading/Errors.h"
+#include "wizard/MainCommands.h"
+#include "wizard/UploadStep.h"
 
 namespace {
 
@@ -71,6 +74,9 @@ int main(int argc, char** argv) {
         d.accept();
     });
     answerer.Boxes([&](const QString& text) {
+        // The graph while Measure runs: the three positions measured so far and their average.
+        if (text.startsWith(QStringLiteral("Please move the microphone to position 4")))
+            Save(*app.Frame(), "measuring");
         if (!promptTaken && text.startsWith(QStringLiteral("Please move"))) {
             promptTaken = true;
             QWidget* box = QApplication::activeModalWidget();
@@ -129,6 +135,28 @@ int main(int argc, char** argv) {
                 action->trigger();
     if (!quickTaken)
         return 4;
+
+    // Upload to a subwoofer whose store does not verify: the step's text and the cause.
+    {
+        AppOptions faulty = SimulatedOn(document);
+        faulty.environment.simFaults = {"bad-store"};
+        AppSession faultySession(faulty);
+        CTessalineApp failing(faulty, faultySession);
+        bool failureTaken = false;
+        answerer.Boxes([&](const QString& text) {
+            if (!failureTaken && text.startsWith(DisplayText(kUploadFailedText))) {
+                failureTaken = true;
+                Save(*QApplication::activeModalWidget(), "upload-failed");
+            }
+            return QMessageBox::Ok;
+        });
+        if (!failing.Start())
+            return 5;
+        failing.Frame()->resize(1100, 650);
+        failing.Frame()->StripButton(IDC_UPLOAD)->click();
+        if (!failureTaken)
+            return 6;
+    }
 
     CTargetCustomizationDialog target(nullptr, app.Document().Data());
     const DocData& d = app.Document().Data();
