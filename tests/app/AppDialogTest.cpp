@@ -48,17 +48,23 @@ TEST(PreMeasurementDialog, TwelvePositionsShowBadValueAndSetTen) {
     EXPECT_EQ(dialog.Positions()->accessibleName(), QStringLiteral("Number Of Positions"));
     EXPECT_EQ(dialog.Positions()->toolTip(), QStringLiteral("From 5 to 10"));
 
-    // "Until settled" beside the count takes its place; Verify's count from 1 does not offer it.
-    CCustomizeMeasurementProcDlg chosen;
-    QTimer::singleShot(0, &dialog, [&] {
-        dialog.UntilSettled()->click();
-        EXPECT_FALSE(dialog.Positions()->isEnabled());
-        dialog.accept();
-    });
-    ASSERT_TRUE(dialog.DoModal(chosen));
+}
+
+// "Until settled" beside the count takes its place; Verify's count from 1 does not offer it.
+TEST(PreMeasurementDialog, UntilSettledStandsBesideTheCount) {
+    CCustomizeMeasurementProcDlg chosen, verify(1);
+    {
+        CPreMeasurementDlg dialog(nullptr);
+        QTimer::singleShot(0, &dialog, [&] {
+            QTest::mouseClick(dialog.UntilSettled(), Qt::LeftButton);
+            EXPECT_FALSE(dialog.Positions()->isEnabled());
+            dialog.accept();
+        });
+        ASSERT_TRUE(dialog.DoModal(chosen));
+    }
     EXPECT_TRUE(chosen.UntilSettled());
     EXPECT_EQ(chosen.PositionCount(), kMaxPositions);
-    CCustomizeMeasurementProcDlg verify(1);
+    CPreMeasurementDlg dialog(nullptr);
     QTimer::singleShot(0, &dialog, [&] {
         EXPECT_TRUE(dialog.UntilSettled()->isHidden());
         dialog.accept();
