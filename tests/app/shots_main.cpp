@@ -102,6 +102,8 @@ int main(int argc, char** argv) {
     positions->show();
     positions->SpreadSwitch()->setChecked(true);
     app.Frame()->resize(1100, 820);
+    // Room for the five rows and the settle line under them.
+    app.Frame()->resizeDocks({positions}, {positions->sizeHint().height() + 120}, Qt::Vertical);
     QApplication::processEvents();
     Save(*app.Frame(), "positions");
     // Each position's curve in its own shade, the selected one on top and wider.

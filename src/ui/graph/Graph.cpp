@@ -191,17 +191,16 @@ void CGraph::DrawBand(IGraphPainter& painter, const DrawEntry& c) const {
     painter.Band(outline, c.pen.color);
 }
 
-void CGraph::DrawReadout(IGraphPainter& painter, PixelPoint p) const {
+void CGraph::DrawReadout(IGraphPainter& painter, PixelPoint p,
+                         std::span<const DrawEntry> curves) const {
     if (!map_->Contains(p)) {
         return;
     }
     const PixelRect r = map_->Rect();
     std::wstring text = XReadout(p.x) + L"   " + YReadout(p.y);
-    if (source_ != nullptr) {
-        const std::wstring curve = CurveReadout(source_->CurvesToDraw(*this), p);
-        if (!curve.empty()) {
-            text += L"   " + curve;
-        }
+    const std::wstring curve = CurveReadout(curves, p);
+    if (!curve.empty()) {
+        text += L"   " + curve;
     }
     painter.Text({r.right, r.top - textHeight_}, TextAnchor::RightCenter, text, TextKind::Readout);
 }

@@ -70,8 +70,9 @@ public:
     void DrawCurves(IGraphPainter& painter) const;
     void DrawCurves(IGraphPainter& painter, std::span<const DrawEntry> curves) const;
     // The readout of a pixel inside the plot, above its top right corner, with the value of
-    // the source's curve nearest to it.
-    void DrawReadout(IGraphPainter& painter, PixelPoint p) const;
+    // the curve of `curves` (those drawn) nearest to it.
+    void DrawReadout(IGraphPainter& painter, PixelPoint p,
+                     std::span<const DrawEntry> curves = {}) const;
 
     std::wstring XReadout(int px) const;
     std::wstring YReadout(int py) const;
