@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -103,7 +104,10 @@ int main(int argc, char** argv) {
     positions->SpreadSwitch()->setChecked(true);
     app.Frame()->resize(1100, 820);
     // Room for the five rows and the settle line under them.
-    app.Frame()->resizeDocks({positions}, {positions->sizeHint().height() + 120}, Qt::Vertical);
+    QTableWidget* table = positions->Table();
+    const int rows = table->verticalHeader()->length() + table->horizontalHeader()->height();
+    app.Frame()->resizeDocks({positions}, {rows + positions->fontMetrics().height() * 6},
+                             Qt::Vertical);
     QApplication::processEvents();
     Save(*app.Frame(), "positions");
     // Each position's curve in its own shade, the selected one on top and wider.
