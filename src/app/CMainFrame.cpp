@@ -277,6 +277,14 @@ void CMainFrame::Repaint() {
 
 void CMainFrame::HoldDocument(bool hold) {
     view_->HoldDocument(hold);
+    // The table may have shown a measurement's positions meanwhile.
+    if (!hold && presenter_ != nullptr)
+        positions_->Show(presenter_->Document().Data());
+}
+
+void CMainFrame::ShowMeasuring(const DocData& shown, bool positions) {
+    view_->ShowMeasuring(shown, positions);
+    positions_->Show(shown);
 }
 
 void CMainFrame::UpdateRecentMenu() {

@@ -45,6 +45,7 @@ public:
     void ShowDocument() override;
     void Repaint() override;
     void HoldDocument(bool hold) override;
+    void ShowMeasuring(const DocData& shown, bool positions) override;
     std::optional<std::filesystem::path> AskExportFileName(const std::filesystem::path& suggestion,
                                                            ExportKind kind) override;
     std::pair<int, int> GraphSize() override;

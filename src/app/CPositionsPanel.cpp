@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -52,6 +53,12 @@ CPositionsPanel::CPositionsPanel(QWidget* parent)
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(table_);
+    // How settled the average is, live while a measurement runs.
+    settle_ = new QLabel(body);
+    settle_->setObjectName(QStringLiteral("Settle"));
+    settle_->setAccessibleName(QStringLiteral("Average"));
+    settle_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(settle_);
 
     auto* row = new QHBoxLayout;
     spread_ = new QCheckBox(QStringLiteral("Sho&w spread"), body);
@@ -114,6 +121,9 @@ void CPositionsPanel::Show(const DocData& data) {
         table_->setItem(at, 8, Cell(e && e->heldOut ? Db(e->heldOut->rmsDb) : none));
         table_->setItem(at, 9, Cell(WorseAt(e)));
     }
+    settle_->setText(QString::fromStdWString(table.settle));
+    settle_->setAccessibleDescription(settle_->text());
+    settle_->setVisible(!table.settle.empty());
     table_->setToolTip(QStringLiteral("Deviations from %1 to %2 Hz; a position more than %3 dB "
                                       "RMS from the average stands out.\nBefore and after EQ: "
                                       "RMS difference from the target without and with the "

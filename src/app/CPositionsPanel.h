@@ -10,6 +10,7 @@
 
 struct DocData;
 class QCheckBox;
+class QLabel;
 class QPushButton;
 class QTableWidget;
 
@@ -31,11 +32,13 @@ public:
     QCheckBox* SpreadSwitch() const { return spread_; }
     QCheckBox* PositionsSwitch() const { return positions_; }
     QPushButton* DropButton() const { return drop_; }
+    QLabel* SettleLabel() const { return settle_; }
 
 private:
     void UpdateDropButton();
 
     QTableWidget* table_;
+    QLabel* settle_;
     QCheckBox* spread_;
     QCheckBox* positions_;
     QPushButton* drop_;

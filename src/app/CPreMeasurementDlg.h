@@ -1,11 +1,12 @@
 #pragma once
-// The pre-measurement dialog: the level warning and the number of positions (5 to 10; Verify
-// offers 1 to 10 and its text says so).
+// The pre-measurement dialog: the level warning and the number of positions (5 to 10, or until
+// the average has settled; Verify offers 1 to 10 and its text says so).
 
 #include <QDialog>
 
 #include "wizard/MeasureStep.h"
 
+class QCheckBox;
 class QPlainTextEdit;
 
 namespace CustomControls {
@@ -27,12 +28,16 @@ public:
 
     int PositionCount() const { return positions_; }
     CustomControls::CSpin<int>* Positions() const { return spin_; }
+    // Beside the count: measure from 5 on until the average has settled (not offered for
+    // counts from 1).
+    QCheckBox* UntilSettled() const { return untilSettled_; }
     QPlainTextEdit* Text() const { return text_; }
 
 private:
     int positions_ = kMinPositions;
     QPlainTextEdit* text_;
     CustomControls::CSpin<int>* spin_;
+    QCheckBox* untilSettled_;
 };
 
 // The Measure step's pre-measurement dialog, modal over the wizard dialog.

@@ -66,8 +66,31 @@ void CTSLView::HoldDocument(bool hold) {
     } else {
         model_.SetDocument(data_);
         held_.reset();
+        livePositions_ = false;
+        model_.SetOptions(ShownOptions());
+        ShowPositionsLegend();
     }
     graph_->CurvesChanged();
+}
+
+void CTSLView::ShowMeasuring(const DocData& shown, bool positions) {
+    if (!held_)
+        held_ = std::make_unique<DocData>();
+    held_->CopyFrom(shown);
+    model_.SetDocument(held_.get());
+    livePositions_ = positions;
+    model_.SetOptions(ShownOptions());
+    graph_->Rescale();
+    Repaint();
+}
+
+CurveOptions CTSLView::ShownOptions() const {
+    CurveOptions shown = options_;
+    if (livePositions_) {
+        shown.positions = true;
+        shown.selected = -1;
+    }
+    return shown;
 }
 
 void CTSLView::Refresh(const QString& title) {
@@ -89,7 +112,8 @@ void CTSLView::Repaint() {
 }
 
 void CTSLView::SetCurveOptions(const CurveOptions& options) {
-    model_.SetOptions(options);
+    options_ = options;
+    model_.SetOptions(ShownOptions());
     ShowPositionsLegend();
     graph_->CurvesChanged();
 }

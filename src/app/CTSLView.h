@@ -40,6 +40,9 @@ public:
     // Draws a copy of the document as it is now until released (its data is elsewhere
     // meanwhile).
     void HoldDocument(bool hold);
+    // While held: draws shown instead (a copy), rescaled; with `positions` the positions'
+    // curves whatever the switch says.
+    void ShowMeasuring(const DocData& shown, bool positions);
 
     std::vector<Graphing::DrawEntry> CurvesToDraw(const Graphing::CGraph& graph) override;
 
@@ -56,8 +59,13 @@ public:
 private:
     void ShowPositionsLegend();
 
+    // The switches' options, with the positions on while a measurement shows them.
+    CurveOptions ShownOptions() const;
+
     const DocData* data_ = nullptr;
     std::unique_ptr<DocData> held_;
+    CurveOptions options_;
+    bool livePositions_ = false;
     PlotModel model_;
     Graphing::CGraphCtrl* graph_;
     std::array<CustomControls::CStaticColorCtrl*, 3> swatches_{};

@@ -47,6 +47,13 @@ WizardEnvironment CTessalineApp::Wizards() {
     measure.deviceCheck.texts.programVersion = ProductVersionMessage(ProgramVersionText());
     // Asked on the UI thread when an upload is recorded.
     measure.history.documentPath = [this] { return document_.PathName(); };
+    // From the step's thread to the window's: each position is drawn as it is measured.
+    measure.positionMeasured = [this](const SettleProgress& progress) {
+        bridge_.PostCall([this, progress] {
+            if (presenter_)
+                presenter_->PositionMeasured(progress);
+        });
+    };
     WizardEnvironment environment;
     environment.steps = StandardSteps(measure, QtTargetDialogFactory(bridge_));
     environment.bridge = &bridge_;

@@ -14,7 +14,7 @@ CWizardDialog::CWizardDialog(const WizardDialogSetup& setup, QWidget* parent,
                              const PromptWrapper& wrapPrompt)
     : QDialog(parent),
       WizardDialog(setup),
-      prompt_([this] { return static_cast<QWidget*>(this); }) {
+      prompt_([this] { return static_cast<QWidget*>(this); }, QtPrompt::Placement::BesideOwner) {
     if (wrapPrompt)
         wrapped_ = wrapPrompt(prompt_);
     setObjectName(QStringLiteral("CWizardDialog"));
@@ -27,12 +27,20 @@ CWizardDialog::CWizardDialog(const WizardDialogSetup& setup, QWidget* parent,
     status_->setMinimumWidth(320);
     status_->setMinimumHeight(status_->fontMetrics().height() * 3);
     status_->setAccessibleName(QStringLiteral("Status"));
+    // How far the step has come, under the status the step sets.
+    detail_ = new QLabel(this);
+    detail_->setObjectName(QStringLiteral("Detail"));
+    detail_->setAlignment(Qt::AlignCenter);
+    detail_->setWordWrap(true);
+    detail_->setAccessibleName(QStringLiteral("Progress detail"));
+    detail_->hide();
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setAccessibleName(QStringLiteral("Progress"));
     layout->addWidget(status_);
+    layout->addWidget(detail_);
     layout->addWidget(progress_);
     if (!OneStep()) {
         autoProceed_ = new CustomControls::BCheck(QString::fromStdWString(kAutoProceedText), this);
@@ -50,6 +58,8 @@ CWizardDialog::CWizardDialog(const WizardDialogSetup& setup, QWidget* parent,
     abort_->setAccessibleName(abort_->text());
     start_->setAutoDefault(false);
     abort_->setAutoDefault(false);
+    // A one-step wizard starts by itself: its Start button is never of use.
+    start_->setVisible(!OneStep());
     buttons->addStretch();
     buttons->addWidget(start_);
     buttons->addWidget(abort_);
@@ -118,6 +128,12 @@ bool CWizardDialog::IsChecked(int controlId) const {
 void CWizardDialog::DrawStatus(const std::wstring& text) {
     status_->setText(DisplayText(text));
     status_->setAccessibleDescription(status_->text());
+}
+
+void CWizardDialog::DrawDetail(const std::wstring& text) {
+    detail_->setText(DisplayText(text));
+    detail_->setAccessibleDescription(detail_->text());
+    detail_->setVisible(!text.empty());
 }
 
 void CWizardDialog::DrawProgressRange(int32_t n) {

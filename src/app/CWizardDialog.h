@@ -36,6 +36,7 @@ public:
     QPushButton* StartButton() const { return start_; }
     QPushButton* AbortButton() const { return abort_; }
     QLabel* StatusLabel() const { return status_; }
+    QLabel* DetailLabel() const { return detail_; }
     QProgressBar* ProgressBar() const { return progress_; }
 
     // Enter, Escape and the close box ask to abort; the dialog closes only when the step ends.
@@ -49,6 +50,7 @@ protected:
     void DrawCheck(int controlId, bool checked) override;
     bool IsChecked(int controlId) const override;
     void DrawStatus(const std::wstring& text) override;
+    void DrawDetail(const std::wstring& text) override;
     void DrawProgressRange(int32_t n) override;
     void DrawProgressPos(int32_t n) override;
     void EndDialog(int result) override;
@@ -62,6 +64,7 @@ private:
     QPushButton* start_;
     QPushButton* abort_;
     QLabel* status_;
+    QLabel* detail_;
     QProgressBar* progress_;
     CustomControls::BCheck* autoProceed_ = nullptr;
     CustomControls::BCheck* saveEachStep_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "measure/Curve.h"
 #include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
 #include "threading/SafeFile.h"
@@ -23,8 +24,16 @@ MainPresenter::MainPresenter(CTessalineDoc& document, IMainWindow& window,
 bool MainPresenter::RunWizard(int kind, uint32_t options) {
     saveMissed_ = false;
     window_.HoldDocument(true);
+    if (kind == kWizardMeasure || kind == kWizardVerify) {
+        live_ = std::make_unique<DocData>();
+        live_->CopyFrom(document_.Data());
+        liveVerify_ = kind == kWizardVerify;
+    }
     const bool ok =
         ::RunWizard(kind, window_.WizardParent(), *this, options, environment_, &lastFailure_);
+    live_.reset();
+    livePositions_.clear();
+    liveQuality_.clear();
     window_.HoldDocument(false);
     if (afterWizard_)
         afterWizard_();
@@ -51,6 +60,39 @@ bool MainPresenter::RestoreRecord(const History::Record& record, int number) {
     const bool ok = RunWizard(kWizardUpload, kOptionRestore | kOptionNoSave);
     environment_.steps.upload = std::move(upload);
     return ok;
+}
+
+void MainPresenter::PositionMeasured(const SettleProgress& progress) {
+    if (!live_ || !progress.response || progress.position < 0)
+        return;
+    const size_t at = static_cast<size_t>(progress.position);
+    if (livePositions_.size() <= at) {
+        livePositions_.resize(at + 1);
+        liveQuality_.resize(at + 1);
+    }
+    livePositions_[at] = progress.response;
+    liveQuality_[at] = progress.quality;
+    std::vector<CurvePtr> measured;
+    std::vector<PositionQuality> quality;
+    for (size_t i = 0; i < livePositions_.size(); ++i)
+        if (livePositions_[i]) {
+            measured.push_back(livePositions_[i]);
+            quality.push_back(liveQuality_[i]);
+        }
+    const CurvePtr average = PowerAverage(measured);
+    if (liveVerify_) {
+        live_->verified = average;
+        live_->verifiedPositions = static_cast<int32_t>(measured.size());
+    } else {
+        // A new measurement: its positions and their average, nothing calculated yet.
+        live_->measurements = std::move(measured);
+        live_->positionQuality = std::move(quality);
+        live_->results = {average};
+        live_->eq = EqResult{};
+        live_->verified.reset();
+        live_->positionEffects.clear();
+    }
+    window_.ShowMeasuring(*live_, !liveVerify_);
 }
 
 bool MainPresenter::DoFileSave() {

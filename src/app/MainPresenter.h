@@ -16,6 +16,7 @@
 #include "wizard/History.h"
 #include "wizard/ImportPositions.h"
 #include "wizard/MainCommands.h"
+#include "wizard/MeasureStep.h"
 #include "wizard/RunWizard.h"
 
 class IMainWindow {
@@ -38,6 +39,13 @@ public:
     // While a wizard runs the document's data is with its step: the graph draws the document as
     // it was when the wizard began, until it is released.
     virtual void HoldDocument(bool hold) { (void)hold; }
+    // While Measure or Verify runs: the document drawn instead, with the positions measured so
+    // far and their average, until the hold is released; with `positions` their curves are drawn
+    // whatever the window's switch says.
+    virtual void ShowMeasuring(const DocData& shown, bool positions) {
+        (void)shown;
+        (void)positions;
+    }
 };
 
 class MainPresenter : public IMainView, private IWizardDocument {
@@ -97,6 +105,9 @@ public:
         makeRestore_ = std::move(make);
     }
     bool RestoreRecord(const History::Record& record, int number);
+    // A position that the running Measure or Verify has measured (UI thread; the step's
+    // report travels through the bridge): drawn with the others so far and their average.
+    void PositionMeasured(const SettleProgress& progress);
 
     // Runs after every wizard, on the UI thread once its worker has ended (the simulation's
     // state is saved there).
@@ -124,7 +135,12 @@ private:
     std::function<void()> afterWizard_;
     std::function<StepFunction(const History::Record&, int)> makeRestore_;
     ImpulseReader impulseReader_;
-    bool saveMissed_ = false;        // the running wizard's save did not happen
+    bool saveMissed_ = false;  // the running wizard's save did not happen
+    // What the window draws while Measure or Verify runs, and the positions measured so far.
+    std::unique_ptr<DocData> live_;
+    bool liveVerify_ = false;
+    std::vector<CurvePtr> livePositions_;
+    std::vector<PositionQuality> liveQuality_;
     std::unique_ptr<DocData> undo_;  // the document before the last drop
     int undoPosition_ = 0;           // 1-based
 };

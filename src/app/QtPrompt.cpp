@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "threading/PromptAnswers.h"
 
@@ -78,13 +80,36 @@ MsgResult FromButton(int button, MsgButtons set) {
     }
 }
 
+// Moves box below owner's frame, or above it when the screen's available area has no room
+// below, kept inside that area.
+void PlaceBeside(QWidget& box, const QWidget& owner) {
+    box.adjustSize();
+    const QRect frame = owner.frameGeometry();
+    const QSize size = box.frameGeometry().size();
+    const int gap = box.fontMetrics().height() / 2;
+    QPoint at(frame.center().x() - size.width() / 2, frame.bottom() + gap);
+    if (const QScreen* screen = owner.screen()) {
+        const QRect area = screen->availableGeometry();
+        if (at.y() + size.height() > area.bottom())
+            at.setY(frame.top() - gap - size.height());
+        at.setX(
+            std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+        at.setY(
+            std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    }
+    box.move(at);
+}
+
 }  // namespace
 
 MsgResult QtPrompt::MessageBox(const std::wstring& text, const std::wstring& caption,
                                MsgButtons buttons, MsgIcon icon) {
+    QWidget* owner = owner_ ? owner_() : nullptr;
     QMessageBox box(ToIcon(icon), QString::fromStdWString(caption), DisplayText(text),
-                    ToButtons(buttons), owner_ ? owner_() : nullptr);
+                    ToButtons(buttons), owner);
     box.setWindowModality(Qt::ApplicationModal);
+    if (placement_ == Placement::BesideOwner && owner != nullptr && owner->isVisible())
+        PlaceBeside(box, *owner);
     box.setAccessibleName(QString::fromStdWString(caption));
     box.setAccessibleDescription(DisplayText(text));
     const QPointer<QMessageBox> outer = open_;

@@ -17,7 +17,11 @@ QString DisplayText(const std::wstring& text);
 class QtPrompt final : public Threading::IPrompt {
 public:
     // owner gives the window the boxes are modal over, at the time of asking (may be null).
-    explicit QtPrompt(std::function<QWidget*()> owner) : owner_(std::move(owner)) {}
+    // Beside the owner, boxes open below it (above when the screen has no room below) so that
+    // they leave it readable; otherwise over its centre.
+    enum class Placement { OverOwner, BesideOwner };
+    explicit QtPrompt(std::function<QWidget*()> owner, Placement placement = Placement::OverOwner)
+        : owner_(std::move(owner)), placement_(placement) {}
 
     Threading::MsgResult MessageBox(const std::wstring& text, const std::wstring& caption,
                                     Threading::MsgButtons buttons,
@@ -32,6 +36,7 @@ public:
 
 private:
     std::function<QWidget*()> owner_;
+    Placement placement_;
     QPointer<QMessageBox> open_;
 };
 

@@ -179,6 +179,6 @@ std::vector<Graphing::DrawEntry> PlotModel::Entries(const PlotAxes& axes) {
     std::vector<Graphing::DrawEntry> entries;
     entries.reserve(curves.size());
     for (const Exporting::PlotCurve& c : curves)
-        entries.push_back({c.curve.x, c.curve.y, c.curve.pen, c.curve.yLow});
+        entries.push_back({c.curve.x, c.curve.y, c.curve.pen, c.curve.yLow, c.label});
     return entries;
 }

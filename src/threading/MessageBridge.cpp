@@ -58,6 +58,31 @@ int MessageBridge::Post(std::unique_ptr<WND_MSG> record) {
     return record ? Append(std::move(record)) : 0;
 }
 
+namespace {
+
+class PostedCall final : public WND_MSG {
+public:
+    explicit PostedCall(std::function<void()> fn) : fn_(std::move(fn)) {}
+    bool RunCall() override {
+        if (fn_)
+            fn_();
+        return true;
+    }
+
+private:
+    std::function<void()> fn_;
+};
+
+}  // namespace
+
+int MessageBridge::PostCall(std::function<void()> fn) {
+    try {
+        return Append(std::make_unique<PostedCall>(std::move(fn)));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
 int MessageBridge::PostText(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam,
                             std::wstring text) {
     try {

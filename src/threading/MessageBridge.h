@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -64,6 +65,9 @@ public:
                      std::intptr_t lParam);
     // Appends any record (a call record among them); dropped after shut-down.
     int Post(std::unique_ptr<WND_MSG> record);
+    // Appends a call that the UI thread runs at delivery; nothing waits for it. Dropped after
+    // shut-down, as any record.
+    int PostCall(std::function<void()> fn);
     // Appends a message whose lParam is the address of a copy of text owned by the record.
     int PostText(WindowHandle hwnd, uint32_t message, std::uintptr_t wParam, std::wstring text);
 

@@ -101,15 +101,18 @@ PreMeasurementDialog PromptPreMeasurementDialog(std::optional<int32_t> fixedCoun
 
 namespace {
 
-// Tells the environment how settled the average of the positions so far is; true when a run
-// until settled stops with these positions.
-bool ReportSettle(const std::map<int32_t, CurvePtr>& results, bool untilSettled,
-                  const MeasureEnvironment& environment) {
+// Tells the environment of the position just measured and how settled the average of the
+// positions so far is.
+SettleProgress ReportSettle(const std::map<int32_t, CurvePtr>& results, int32_t position,
+                            const PositionQuality& quality, bool untilSettled,
+                            const MeasureEnvironment& environment) {
     std::vector<CurvePtr> positions;
-    for (const auto& [position, curve] : results)
+    for (const auto& [p, curve] : results)
         positions.push_back(curve);
     SettleProgress progress;
     progress.measured = static_cast<int32_t>(positions.size());
+    progress.position = position;
+    progress.quality = quality;
     progress.estimate =
         EstimateSettle(positions, kSettleBandLowHz, kSettleBandHighHz, environment.settleDb);
     progress.untilSettled = untilSettled;
@@ -117,12 +120,37 @@ bool ReportSettle(const std::map<int32_t, CurvePtr>& results, bool untilSettled,
         untilSettled &&
         (progress.measured >= kMaxPositions ||
          (progress.measured >= kMinPositions && progress.estimate && progress.estimate->Settled()));
-    if (environment.positionMeasured)
+    if (environment.positionMeasured) {
+        progress.response = Clone(*results.at(position));
         environment.positionMeasured(progress);
-    return progress.stopsHere;
+        progress.response.reset();
+    }
+    return progress;
 }
 
 }  // namespace
+
+std::wstring PositionDetail(int32_t number, int32_t count, bool untilSettled,
+                            const std::optional<SettleEstimate>& estimate) {
+    std::wstring text = L"Position " + std::to_wstring(number) + L" of ";
+    if (untilSettled)
+        text += std::to_wstring(kMinPositions) + L" to " + std::to_wstring(kMaxPositions) +
+                L", until the average settles";
+    else
+        text += std::to_wstring(count);
+    if (estimate)
+        text += L"\n" + SettleText(*estimate);
+    return text;
+}
+
+std::wstring SettledDetail(const SettleProgress& progress) {
+    std::wstring text = progress.estimate ? SettleText(*progress.estimate) + L"\n" : L"";
+    const std::wstring count = std::to_wstring(progress.measured);
+    if (progress.estimate && progress.estimate->Settled())
+        return text + L"Settled after " + count + L" positions.";
+    return text + L"Stopped at " + count +
+           L" positions, the most allowed: the average has not settled.";
+}
 
 bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
                  const MeasureEnvironment& environment) {
@@ -213,6 +241,7 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
     std::map<int32_t, CurvePtr> results;
     std::map<int32_t, PositionQuality> quality;
     std::map<int32_t, std::vector<float>> impulses;
+    std::optional<SettleEstimate> lastEstimate;
     while (keepGoing) {
         if (results.size() == static_cast<size_t>(positionCount))
             break;
@@ -223,6 +252,8 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
             prompt = PositionPrompt(p + 1);
         }
         progress->SetDisplayString(MeasuringStatus(shownPosition + 1));
+        progress->SetDetail(
+            PositionDetail(shownPosition + 1, positionCount, untilSettled, lastEstimate));
         if (!prompt.empty() && ShowStepMessage(progress, prompt, MsgButtons::OkCancel,
                                                MsgIcon::Information) != MsgResult::Ok) {
             keepGoing = false;
@@ -238,8 +269,15 @@ bool MeasureStep(IProcDialog* progress, DocData& data, uint32_t /*options*/,
                 impulses[shownPosition] = std::move(context.impulse);
                 pending.pop_front();
                 progress->OffsetPos(1);
-                if (ReportSettle(results, untilSettled, environment))
+                const SettleProgress report = ReportSettle(
+                    results, shownPosition, quality[shownPosition], untilSettled, environment);
+                lastEstimate = report.estimate;
+                if (report.stopsHere) {
                     positionCount = static_cast<int32_t>(results.size());
+                    progress->SetRange(positionCount);
+                    progress->SetPos(positionCount);
+                    progress->SetDetail(SettledDetail(report));
+                }
                 continue;
             }
             // Without a curve the same position would be measured again and again unasked.

@@ -142,14 +142,27 @@ struct CalibrationUsed {
     std::filesystem::path file;  // the file name, without its folder
 };
 
-// Told after each measured position: the estimate over the positions so far (none after the
-// first), and whether the run stops there because it measures until settled.
+// Told after each measured position: that position's response and checks, the estimate over
+// the positions so far (none after the first), and whether the run stops there because it
+// measures until settled.
 struct SettleProgress {
     int32_t measured = 0;
+    int32_t position = 0;  // 0-based, the one just measured
+    CurvePtr response;     // its response, a copy of the receiver's own
+    PositionQuality quality;
     std::optional<SettleEstimate> estimate;
     bool untilSettled = false;
     bool stopsHere = false;  // until settled: settled from kMinPositions on, or kMaxPositions
 };
+
+// The line under the Measure step's status: "Position 3 of 5" (until settled "Position 3 of 5
+// to 10, until the average settles"), then the estimate over the positions so far when there
+// is one.
+std::wstring PositionDetail(int32_t number, int32_t count, bool untilSettled,
+                            const std::optional<SettleEstimate>& estimate);
+// When a run until settled stops: "Settled after 5 positions." or "Stopped at 10 positions, the
+// most allowed: the average has not settled.", after the estimate.
+std::wstring SettledDetail(const SettleProgress& progress);
 
 // Where the step gets its devices, files and dialogs.
 struct MeasureEnvironment {

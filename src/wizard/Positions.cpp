@@ -32,6 +32,8 @@ PositionTable TabulatePositions(const DocData& data) {
             row.effect = data.positionEffects[p];
         table.rows.push_back(row);
     }
+    if (const auto estimate = EstimateSettle(data.measurements))
+        table.settle = SettleText(*estimate);
     return table;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "document/DocData.h"
@@ -24,6 +25,7 @@ struct PositionRow {
 struct PositionTable {
     double low = 0.0, high = 0.0;  // the band of the deviations, Hz (ComparisonBand)
     std::vector<PositionRow> rows;
+    std::wstring settle;  // how settled the positions' average is (SettleText); empty below 2
 };
 // Compared with the document's measured average, or the positions' power average when the
 // result list holds none.

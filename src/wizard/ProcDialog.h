@@ -22,6 +22,9 @@ public:
     virtual Threading::WindowHandle GetHwnd() const = 0;
     // Status line; thread-safe.
     virtual void SetDisplayString(const std::wstring& text) = 0;
+    // A line under the status saying how far the step has come ("Position 3 of 5"), kept until
+    // replaced; empty clears it. Thread-safe; a front-end without that line drops it.
+    virtual void SetDetail(const std::wstring& text) { (void)text; }
     // The dialog as a window object, the parent of dialogs a step opens.
     virtual Threading::IWindow* GetWnd() = 0;
     // UI thread only.

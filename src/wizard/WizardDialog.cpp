@@ -58,6 +58,12 @@ void WizardDialog::SetDisplayString(const std::wstring& text) {
         bridge_->PostText(h, Threading::Messages().UM_SET_DISPLAY_STRING, 0, text);
 }
 
+void WizardDialog::SetDetail(const std::wstring& text) {
+    Threading::WindowHandle h = hwnd_.load();
+    if (h != Threading::kNoWindow)
+        bridge_->PostText(h, Threading::Messages().UM_SET_DISPLAY_STRING, kDetailLine, text);
+}
+
 void WizardDialog::SetTitle(const std::wstring& title) {
     {
         std::lock_guard<std::mutex> g(titleLock_);
@@ -137,6 +143,8 @@ void WizardDialog::OnStart() {
     DrawEnable(IDC_START, false);
     DrawEnable(IDC_ABORT_STAGE, true);
     SetStatus(kRunningText);
+    detail_.clear();
+    DrawDetail(detail_);
     ui_.Reset();
     if (controller_ == nullptr) {
         // Nothing to run: report the failure the way a step would.
@@ -259,6 +267,11 @@ std::intptr_t WizardDialog::OnDone(std::uintptr_t, std::intptr_t code) {
 }
 
 std::intptr_t WizardDialog::OnSetDisplayString(const Threading::WND_MSG& message) {
+    if (message.wParam == kDetailLine) {
+        detail_ = message.Text();
+        DrawDetail(detail_);
+        return 0;
+    }
     SetStatus(message.Text());
     return 0;
 }

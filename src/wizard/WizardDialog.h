@@ -64,6 +64,7 @@ public:
     void SetUserData(uint32_t value) override { userData_.store(value); }
     Threading::WindowHandle GetHwnd() const override { return hwnd_.load(); }
     void SetDisplayString(const std::wstring& text) override;
+    void SetDetail(const std::wstring& text) override;
     Threading::IWindow* GetWnd() override { return this; }
     void SetTitle(const std::wstring& title) override;
     std::wstring GetTitle() const override;
@@ -89,6 +90,7 @@ public:
     int TemplateId() const { return templateId_; }
     bool IsRunning() const { return running_.load() != 0; }
     const std::wstring& Status() const { return status_; }
+    const std::wstring& Detail() const { return detail_; }
     WizardController* Controller() const { return controller_; }
     Threading::IWindow* Parent() const { return parent_; }
     Threading::MessageBridge& Bridge() const { return *bridge_; }
@@ -107,6 +109,8 @@ protected:
     virtual void DrawCheck(int controlId, bool checked) = 0;
     virtual bool IsChecked(int controlId) const = 0;
     virtual void DrawStatus(const std::wstring& text) = 0;
+    // The line under the status; a front-end without one draws nothing.
+    virtual void DrawDetail(const std::wstring& text) { (void)text; }
     virtual void DrawProgressRange(int32_t n) = 0;
     virtual void DrawProgressPos(int32_t n) = 0;
     // Ends the modal loop with result.
@@ -137,6 +141,7 @@ private:
     std::atomic<uint32_t> userData_{0};
     std::atomic<int32_t> running_{1};
     std::wstring status_;
+    std::wstring detail_;
     // While the abort question is open the step waits at its next question, and the end of the
     // step is kept until the question has closed.
     bool asking_ = false;
@@ -145,6 +150,9 @@ private:
     Threading::UiCaller ui_;
     Threading::UiPrompt uiPrompt_;
 };
+
+// UM_SET_DISPLAY_STRING's wParam for the line under the status.
+inline constexpr std::uintptr_t kDetailLine = 1;
 
 // Status texts of the dialog.
 inline constexpr wchar_t kPressStartText[] = L"Press start to begin.";

@@ -46,6 +46,31 @@ TEST(PreMeasurementDialog, TwelvePositionsShowBadValueAndSetTen) {
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.Positions()->accessibleName(), QStringLiteral("Number Of Positions"));
+    EXPECT_EQ(dialog.Positions()->toolTip(), QStringLiteral("From 5 to 10"));
+
+}
+
+// "Until settled" beside the count takes its place; Verify's count from 1 does not offer it.
+TEST(PreMeasurementDialog, UntilSettledStandsBesideTheCount) {
+    CCustomizeMeasurementProcDlg chosen, verify(1);
+    {
+        CPreMeasurementDlg dialog(nullptr);
+        QTimer::singleShot(0, &dialog, [&] {
+            QTest::mouseClick(dialog.UntilSettled(), Qt::LeftButton);
+            EXPECT_FALSE(dialog.Positions()->isEnabled());
+            dialog.accept();
+        });
+        ASSERT_TRUE(dialog.DoModal(chosen));
+    }
+    EXPECT_TRUE(chosen.UntilSettled());
+    EXPECT_EQ(chosen.PositionCount(), kMaxPositions);
+    CPreMeasurementDlg dialog(nullptr);
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_TRUE(dialog.UntilSettled()->isHidden());
+        dialog.accept();
+    });
+    ASSERT_TRUE(dialog.DoModal(verify));
+    EXPECT_FALSE(verify.UntilSettled());
 }
 
 class TargetDialog : public ::testing::Test {
@@ -91,6 +116,23 @@ TEST_F(TargetDialog, TheCrossoverLimitsBothFrequenciesAndOkTakesTheValuesBack) {
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.Settings(), (TargetSettings{160, SLOPE_2ND, 160, 160}));
+
+    // Both frequencies take typed values and Backspace like the other spins; the order's
+    // names do not.
+    dialog.show();
+    for (auto* spin : {dialog.HpFreq(), dialog.MinEq()}) {
+        EXPECT_FALSE(spin->Edit()->isReadOnly());
+        EXPECT_EQ(spin->Edit()->toolTip(), QStringLiteral("From 20 to 160"));
+        spin->Edit()->setFocus();
+        QTest::keyClick(spin->Edit(), Qt::Key_End);
+        QTest::keyClick(spin->Edit(), Qt::Key_Backspace);
+        QTest::keyClick(spin->Edit(), Qt::Key_Backspace);
+        QTest::keyClicks(spin->Edit(), QStringLiteral("25"));
+        dialog.ClassicFit()->setFocus();
+    }
+    EXPECT_TRUE(dialog.Order()->Edit()->isReadOnly());
+    dialog.accept();
+    EXPECT_EQ(dialog.Settings(), (TargetSettings{160, SLOPE_2ND, 125, 125}));
 }
 
 TEST_F(TargetDialog, TheClassicFitIsAChoiceOfItsOwn) {
@@ -225,6 +267,7 @@ TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
     QWidget* boxParent = nullptr;
     StepFunction step = [&](IProcDialog* progress, void*, void*) {
         progress->SetDisplayString(L"Measuring position 1");
+        progress->SetDetail(L"Position 1 of 5");
         ShowStepMessage(progress, L"Please move the microphone to position 1, and then click OK.",
                         Threading::MsgButtons::OkCancel);
         while (!release.load())
@@ -235,9 +278,20 @@ TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
     auto dialog = wizard.Make(controller);
     CWizardDialog* shown = wizard.shown;
     ModalAnswerer answerer;
+    bool statusCovered = true;
+    QString detail;
     answerer.Boxes([&](const QString& text) {
-        if (text.startsWith(QStringLiteral("Please move")))
-            boxParent = QApplication::activeModalWidget()->parentWidget();
+        if (text.startsWith(QStringLiteral("Please move"))) {
+            QWidget* box = QApplication::activeModalWidget();
+            boxParent = box->parentWidget();
+            // The prompt leaves the status lines readable.
+            QLabel* status = shown->StatusLabel();
+            const QRect lines(
+                status->mapToGlobal(QPoint(0, 0)),
+                shown->DetailLabel()->mapToGlobal(QPoint(0, shown->DetailLabel()->height())));
+            statusCovered = box->frameGeometry().intersects(lines);
+            detail = shown->DetailLabel()->text();
+        }
         if (text == QStringLiteral("Are you sure you want to abort?")) {
             release = true;  // the step ends while the question is open
             return QMessageBox::No;
@@ -262,7 +316,11 @@ TEST(WizardDialog, AStepsBoxRunsOnTheUiThreadAndEscapeAsksToAbort) {
     EXPECT_EQ(answerer.boxes[1], QStringLiteral("Tessaline|Are you sure you want to abort?"));
     EXPECT_EQ(boxParent, shown);
     EXPECT_EQ(shown->windowTitle(), QStringLiteral("Measure"));
-    EXPECT_FALSE(shown->StartButton()->isEnabled());
+    EXPECT_FALSE(statusCovered);
+    EXPECT_EQ(detail, QStringLiteral("Position 1 of 5"));
+    EXPECT_EQ(shown->StatusLabel()->text(), QStringLiteral("Measuring position 1"));
+    // A one-step wizard starts by itself: no Start button to look at.
+    EXPECT_TRUE(shown->StartButton()->isHidden());
 }
 
 // While the abort question is open the step waits at its next question, which opens once the

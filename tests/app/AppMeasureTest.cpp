@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/AppTestSupport.h"
 #include "app/CCheckForUsbSubWnd.h"
 #include "app/CMainFrame.h"
+#include "app/CPositionsPanel.h"
 #include "app/CTSLView.h"
 #include "app/CTessalineApp.h"
 #include "app/ModalAnswerer.h"
@@ -37,6 +39,20 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
     AppSession session(options);
     CTessalineApp app(options, session);
     ModalAnswerer answerer;  // OK to the welcome, the setup, the prompts and the boxes
+    // At the last position's prompt: the four positions measured so far drawn in the graph, the
+    // wizard's lines saying how far it is and how settled, the same in the Positions panel.
+    size_t drawnPositions = 0;
+    QString detail, settle;
+    answerer.Boxes([&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Please move the microphone to position 5"))) {
+            drawnPositions = app.Frame()->View()->PositionSwatches().size();
+            auto* wizard =
+                qobject_cast<CWizardDialog*>(QApplication::activeModalWidget()->parent());
+            detail = wizard ? wizard->DetailLabel()->text() : QString();
+            settle = app.Frame()->Positions()->SettleLabel()->text();
+        }
+        return QMessageBox::Ok;
+    });
     ASSERT_TRUE(app.Start());
     ASSERT_EQ(app.WelcomeChoice(), 0);
     const auto out = dir.path / "room.CVD";
@@ -62,6 +78,10 @@ TEST(AppMeasure, TheWelcomeChoiceRunsMeasureCalculateAndUploadAndSavesTheDocumen
               1);
     EXPECT_EQ(Count(answerer.boxes, QStringLiteral("Tessaline|") + success), 1);
     EXPECT_EQ(asked, 1);  // the untitled document is named once, at the first save
+    EXPECT_EQ(drawnPositions, 4u);
+    EXPECT_TRUE(detail.startsWith(QStringLiteral("Position 5 of 5\n"))) << detail.toStdString();
+    EXPECT_FALSE(settle.isEmpty());
+    EXPECT_TRUE(detail.endsWith(settle)) << settle.toStdString();
 
     DocData saved;
     ReadDocFile(out, saved);

@@ -200,11 +200,13 @@ TEST_F(MainWindow, StripAndMenusCarryTheirTextsAndAccessibleNames) {
             if (!a->isSeparator() && a->isVisible())
                 items << a->text() + QLatin1Char('|') + a->shortcut().toString();
     }
-    EXPECT_EQ(items, (QStringList{"&File", "&New|Ctrl+N", "&Open...|Ctrl+O", "&Save|Ctrl+S",
-                                  "Save &As...|", "&Import...|", "&Export|", "&History...|",
-                                  "&1 room.CVD|", "E&xit|", "&Edit", "&Undo|Ctrl+Z", "&Tools",
-                                  "Quick Measure|", "&Verify|", "&Decay...|", "Positions|",
-                                  "&Microphone...|", "&Help", "&About Tessaline...|"}));
+    EXPECT_EQ(items,
+              (QStringList{
+                  "&File",        "&New|Ctrl+N",     "&Open...|Ctrl+O", "&Save|Ctrl+S",
+                  "Save &As...|", "&Import...|",     "&Export|",        "&History...|",
+                  "&1 room.CVD|", "E&xit|",          "&Edit",           "&Undo|Ctrl+Z",
+                  "&Tools",       "Quick Measure|",  "&Verify|",        "&Decay...|",
+                  "Positions|",   "&Microphone...|", "&Help",           "&About Tessaline...|"}));
     for (size_t i = 0; i < 3; ++i)
         EXPECT_FALSE(frame->View()->Swatch(i)->accessibleName().isEmpty());
 }

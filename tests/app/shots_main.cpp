@@ -1,12 +1,14 @@
 // tessaline-shots OUT_DIR: pictures of every window of the program, offscreen, against the
-// simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the main
-// window after the whole Measure chain and with its positions panel (positions shown, one
-// selected), the quick measurement's live view, the dialogs of the steps and of the main window,
-// and the Decay window's waterfall as measured and as predicted.
+// simulated subwoofer: the welcome dialog, a wizard asking for a microphone position, the graph
+// while the positions are measured, the main window after the whole Measure chain and with its
+// positions panel (positions shown, one selected), a failed upload's box, the quick
+// measurement's live view, the dialogs of the steps and of the main window, and the Decay
+// window's waterfall as measured and as predicted.
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,7 +30,10 @@
 #include "app/CTessalineApp.h"
 #include "app/CWelcomeDlg.h"
 #include "app/ModalAnswerer.h"
+#include "app/SimulatedApp.h"
 #include "threading/Errors.h"
+#include "wizard/MainCommands.h"
+#include "wizard/UploadStep.h"
 
 namespace {
 
@@ -72,6 +77,9 @@ int main(int argc, char** argv) {
         d.accept();
     });
     answerer.Boxes([&](const QString& text) {
+        // The graph while Measure runs: the three positions measured so far and their average.
+        if (text.startsWith(QStringLiteral("Please move the microphone to position 4")))
+            Save(*app.Frame(), "measuring");
         if (!promptTaken && text.startsWith(QStringLiteral("Please move"))) {
             promptTaken = true;
             QWidget* box = QApplication::activeModalWidget();
@@ -97,6 +105,11 @@ int main(int argc, char** argv) {
     positions->show();
     positions->SpreadSwitch()->setChecked(true);
     app.Frame()->resize(1100, 820);
+    // Room for the five rows and the settle line under them.
+    QTableWidget* table = positions->Table();
+    const int rows = table->verticalHeader()->length() + table->horizontalHeader()->height();
+    app.Frame()->resizeDocks({positions}, {rows + positions->fontMetrics().height() * 6},
+                             Qt::Vertical);
     QApplication::processEvents();
     Save(*app.Frame(), "positions");
     // Each position's curve in its own shade, the selected one on top and wider.
@@ -130,6 +143,28 @@ int main(int argc, char** argv) {
                 action->trigger();
     if (!quickTaken)
         return 4;
+
+    // Upload to a subwoofer whose store does not verify: the step's text and the cause.
+    {
+        AppOptions faulty = SimulatedOn(document);
+        faulty.environment.simFaults = {"bad-store"};
+        AppSession faultySession(faulty);
+        CTessalineApp failing(faulty, faultySession);
+        bool failureTaken = false;
+        answerer.Boxes([&](const QString& text) {
+            if (!failureTaken && text.startsWith(DisplayText(kUploadFailedText))) {
+                failureTaken = true;
+                Save(*QApplication::activeModalWidget(), "upload-failed");
+            }
+            return QMessageBox::Ok;
+        });
+        if (!failing.Start())
+            return 5;
+        failing.Frame()->resize(1100, 650);
+        failing.Frame()->StripButton(IDC_UPLOAD)->click();
+        if (!failureTaken)
+            return 6;
+    }
 
     CTargetCustomizationDialog target(nullptr, app.Document().Data());
     const DocData& d = app.Document().Data();

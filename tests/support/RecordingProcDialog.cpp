@@ -7,6 +7,11 @@ void RecordingProcDialog::SetDisplayString(const std::wstring& text) {
     statuses_.push_back(text);
 }
 
+void RecordingProcDialog::SetDetail(const std::wstring& text) {
+    std::lock_guard<std::mutex> g(lock_);
+    details_.push_back(text);
+}
+
 void RecordingProcDialog::SetTitle(const std::wstring& title) {
     std::lock_guard<std::mutex> g(lock_);
     title_ = title;
@@ -31,6 +36,11 @@ void RecordingProcDialog::SetPos(int32_t n) {
 std::vector<std::wstring> RecordingProcDialog::Statuses() const {
     std::lock_guard<std::mutex> g(lock_);
     return statuses_;
+}
+
+std::vector<std::wstring> RecordingProcDialog::Details() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return details_;
 }
 
 std::vector<int32_t> RecordingProcDialog::Positions() const {

@@ -19,6 +19,7 @@ public:
     void SetUserData(uint32_t value) override { userData_.store(value); }
     Threading::WindowHandle GetHwnd() const override { return Threading::kNoWindow; }
     void SetDisplayString(const std::wstring& text) override;
+    void SetDetail(const std::wstring& text) override;
     Threading::IWindow* GetWnd() override { return nullptr; }
     void SetTitle(const std::wstring& title) override;
     std::wstring GetTitle() const override;
@@ -28,6 +29,7 @@ public:
 
     ScriptedPrompt& Scripted() { return prompt_; }
     std::vector<std::wstring> Statuses() const;
+    std::vector<std::wstring> Details() const;
     // Every position set, in order (SetRange records its reset to 0 too).
     std::vector<int32_t> Positions() const;
 
@@ -35,6 +37,7 @@ private:
     mutable std::mutex lock_;
     std::wstring title_;
     std::vector<std::wstring> statuses_;
+    std::vector<std::wstring> details_;
     std::vector<int32_t> positions_;
     std::atomic<uint32_t> userData_{0};
     ScriptedPrompt prompt_;

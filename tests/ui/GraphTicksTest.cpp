@@ -123,3 +123,20 @@ TEST(Graph, FrameCarriesTitleAxisLabelAndMarksAtBothEnds) {
     EXPECT_NE(std::find(low.texts.begin(), low.texts.end(), L"-50"), low.texts.end());
     EXPECT_EQ(r.marks, 2 * static_cast<int>(g.XTicks().size() + g.YTicks().size()));
 }
+
+// Labels keep a gap of about their own height: on a short plot every other level is labelled,
+// the grid lines stay, and the same plot at twice the scale looks the same.
+TEST(GraphTicks, CrowdedLabelsAreThinnedAlikeAtEveryScale) {
+    auto levels = [](int scale, int height) {
+        CGraph g;
+        g.Layout(800 * scale, height * scale, 8 * scale, 16 * scale);
+        g.SetRanges(20.0, 1000.0, -18.0, 0.0);
+        EXPECT_EQ(g.YTicks().size(), 9u);
+        return Labels(g.YTicks());
+    };
+    EXPECT_EQ(levels(1, 500), (std::vector<std::wstring>{L"-16", L"-14", L"-12", L"-10", L"-8",
+                                                         L"-6", L"-4", L"-2", L"0"}));
+    const std::vector<std::wstring> thinned{L"-16", L"-12", L"-8", L"-4", L"0"};
+    EXPECT_EQ(levels(1, 200), thinned);
+    EXPECT_EQ(levels(2, 200), thinned);
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cwchar>
+#include <vector>
 
 #include "ui/graph/Graph.h"
 
@@ -98,6 +100,25 @@ TEST(GraphReadout, UnitsPhaseAndLength) {
     EXPECT_EQ(time.YReadout(time.Map().Bottom()), L"-1.00");
     time.SetRanges(0.0, 0.25, -1e30, 1e30);
     EXPECT_EQ(time.YReadout(time.Map().Bottom()).size(), 20u);
+
+    // The curve nearest the pointer, vertically, with its value at the pointer's frequency
+    // (interpolated on the log axis); a band and a curve that stops short are passed over.
+    g.SetPhaseDisplay(false);
+    const std::vector<double> x{20.0, 200.0}, high{-10.0, -20.0}, low{-40.0, -40.0},
+        short_x{20.0, 50.0}, short_y{-30.0, -30.0};
+    const std::vector<DrawEntry> curves{{x, high, {}, {}, L"Measured"},
+                                        {x, low, {}, {}, L"Target"},
+                                        {x, high, {}, low, L"Spread"},
+                                        {short_x, short_y, {}, {}, L"Position 1"}};
+    const int at63 = m.XToPixel(std::sqrt(20.0 * 200.0));
+    wchar_t expected[40];
+    std::swprintf(expected, 40, L"Measured %.2f dB",
+                  -10.0 - 10.0 * std::log10(m.PixelToX(at63) / 20.0));
+    EXPECT_EQ(g.CurveReadout(curves, {at63, m.YToPixel(-14.0)}), expected);
+    EXPECT_EQ(g.CurveReadout(curves, {at63, m.YToPixel(-32.0)}), L"Target -40.00 dB");
+    EXPECT_EQ(g.CurveReadout(curves, {m.XToPixel(30.0), m.YToPixel(-32.0)}),
+              L"Position 1 -30.00 dB");
+    EXPECT_EQ(g.CurveReadout(curves, {m.XToPixel(500.0), m.YToPixel(-32.0)}), L"");
 }
 
 TEST(GraphRescale, FitsTheCurvesWithinTheLimits) {

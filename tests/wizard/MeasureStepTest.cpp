@@ -196,11 +196,28 @@ TEST_F(MeasureStepTest, FivePositionsGiveFivePromptsFiveResponsesAndTheirAverage
     for (double g : gains)
         recorder->takes.push_back(Gain(g));
     Answer({MsgResult::Ok, MsgResult::Ok, MsgResult::Ok, MsgResult::Ok, MsgResult::Ok});
+    MeasureEnvironment env = Environment();
+    std::vector<int32_t> reported;
+    env.positionMeasured = [&](const SettleProgress& p) {
+        EXPECT_TRUE(p.response);
+        reported.push_back(p.position);
+    };
 
-    ASSERT_TRUE(Run());
+    ASSERT_TRUE(MeasureStep(&progress, data, 0, env));
     EXPECT_EQ(Asked(),
               (std::vector<std::wstring>{PositionPrompt(1), PositionPrompt(2), PositionPrompt(3),
                                          PositionPrompt(4), PositionPrompt(5)}));
+    EXPECT_EQ(reported, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    // Under the seed's status, how far it is and, from the third position on, how settled the
+    // average of the positions so far is.
+    const std::vector<std::wstring> details = progress.Details();
+    ASSERT_EQ(details.size(), 5u);
+    EXPECT_EQ(details[0], L"Position 1 of 5");
+    EXPECT_EQ(details[1], L"Position 2 of 5");
+    const auto settled = EstimateSettle({data.measurements[0], data.measurements[1]});
+    ASSERT_TRUE(settled);
+    EXPECT_EQ(details[2], L"Position 3 of 5\n" + SettleText(*settled));
+    EXPECT_EQ(details[4].find(L"Position 5 of 5\nAnother position could"), 0u);
     EXPECT_EQ(PositionPrompt(3), L"Please move the microphone to position 3, and then click OK.");
     EXPECT_EQ(progress.Positions(), (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
     ASSERT_EQ(data.measurements.size(), 5u);

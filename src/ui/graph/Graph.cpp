@@ -86,6 +86,22 @@ void CGraph::UpdateTicks() {
     yStep_ = step(m.LogY(), m.Y0(), m.Y1());
     xTicks_ = AxisTicks(m, true, XLabelKind(domain_));
     yTicks_ = AxisTicks(m, false, LabelKind::Plain);
+    // Evenly stepped labels keep a gap of their own size (in pixels of the same ratio as the
+    // text, so the spacing is the same at any scaling).
+    auto decades = [](bool log, double lo, double hi) {
+        return log && lo > 0.0 && std::log10(hi / lo) >= 1.0;
+    };
+    yLabelStep_ = yStep_;
+    if (!decades(m.LogY(), m.Y0(), m.Y1())) {
+        yLabelStep_ = ThinLabels(yTicks_, yStep_, textHeight_ * 3 / 2);
+    }
+    if (!decades(m.LogX(), m.X0(), m.X1())) {
+        size_t longest = 0;
+        for (const Tick& t : xTicks_) {
+            longest = std::max(longest, t.label.size());
+        }
+        ThinLabels(xTicks_, xStep_, charWidth_ * static_cast<int>(longest + 2));
+    }
 }
 
 void CGraph::DrawFrame(IGraphPainter& painter) const {
@@ -118,7 +134,8 @@ void CGraph::DrawFrame(IGraphPainter& painter) const {
     // is labelled like the grid lines above it.
     const CGraphMap& m = *map_;
     if (!m.LogY() && !yTicks_.empty() && yStep_ > 0.0 &&
-        std::fabs(yTicks_.front().value - yStep_ - m.Y0()) < yStep_ * 1e-6) {
+        std::fabs(yTicks_.front().value - yStep_ - m.Y0()) < yStep_ * 1e-6 &&
+        std::fabs(std::remainder(m.Y0(), yLabelStep_)) < yLabelStep_ * 1e-6) {
         painter.Text({r.left - h / 2 - charWidth_ / 2, r.bottom}, TextAnchor::RightCenter,
                      FormatLabel(m.Y0(), LabelKind::Plain), TextKind::Label);
     }
@@ -174,13 +191,53 @@ void CGraph::DrawBand(IGraphPainter& painter, const DrawEntry& c) const {
     painter.Band(outline, c.pen.color);
 }
 
-void CGraph::DrawReadout(IGraphPainter& painter, PixelPoint p) const {
+void CGraph::DrawReadout(IGraphPainter& painter, PixelPoint p,
+                         std::span<const DrawEntry> curves) const {
     if (!map_->Contains(p)) {
         return;
     }
     const PixelRect r = map_->Rect();
-    painter.Text({r.right, r.top - textHeight_}, TextAnchor::RightCenter,
-                 XReadout(p.x) + L"   " + YReadout(p.y), TextKind::Readout);
+    std::wstring text = XReadout(p.x) + L"   " + YReadout(p.y);
+    const std::wstring curve = CurveReadout(curves, p);
+    if (!curve.empty()) {
+        text += L"   " + curve;
+    }
+    painter.Text({r.right, r.top - textHeight_}, TextAnchor::RightCenter, text, TextKind::Readout);
+}
+
+std::wstring CGraph::CurveReadout(std::span<const DrawEntry> curves, PixelPoint p) const {
+    const double x = map_->PixelToX(p.x);
+    const DrawEntry* nearest = nullptr;
+    double nearestValue = 0.0, nearestDistance = 0.0;
+    for (const DrawEntry& c : curves) {
+        if (!c.yLow.empty() || c.x.size() != c.y.size() || c.x.size() < 2) {
+            continue;
+        }
+        // Ascending x: the segment that holds x, interpolated along the axis as drawn.
+        const auto after = std::upper_bound(c.x.begin(), c.x.end(), x);
+        if (after == c.x.begin() || after == c.x.end()) {
+            continue;
+        }
+        const size_t i = static_cast<size_t>(after - c.x.begin()) - 1;
+        const double u0 = map_->XToAxis(c.x[i]), u1 = map_->XToAxis(c.x[i + 1]);
+        const double t = u1 != u0 ? (map_->XToAxis(x) - u0) / (u1 - u0) : 0.0;
+        const double value = c.y[i] + t * (c.y[i + 1] - c.y[i]);
+        if (!std::isfinite(value) || (map_->LogY() && !(value > 0.0))) {
+            continue;
+        }
+        const double distance = std::abs(map_->YToPixelUnclamped(value) - p.y);
+        if (nearest == nullptr || distance < nearestDistance) {
+            nearest = &c;
+            nearestValue = value;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest == nullptr) {
+        return {};
+    }
+    const char* format = !phase_ && yMode_ == YMode::Level ? "%.2f dB" : "%.2f";
+    const std::wstring value = Readout(format, nearestValue);
+    return nearest->label.empty() ? value : std::wstring(nearest->label) + L" " + value;
 }
 
 std::wstring CGraph::XReadout(int px) const {

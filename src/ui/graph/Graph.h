@@ -69,11 +69,16 @@ public:
     // The source's curves, reduced per pixel column.
     void DrawCurves(IGraphPainter& painter) const;
     void DrawCurves(IGraphPainter& painter, std::span<const DrawEntry> curves) const;
-    // The readout of a pixel inside the plot, above its top right corner.
-    void DrawReadout(IGraphPainter& painter, PixelPoint p) const;
+    // The readout of a pixel inside the plot, above its top right corner, with the value of
+    // the curve of `curves` (those drawn) nearest to it.
+    void DrawReadout(IGraphPainter& painter, PixelPoint p,
+                     std::span<const DrawEntry> curves = {}) const;
 
     std::wstring XReadout(int px) const;
     std::wstring YReadout(int py) const;
+    // The curve nearest to p (vertically, at p's x) and its value there: "Measured -5.12 dB";
+    // empty when no curve spans that x. Bands are not curves here.
+    std::wstring CurveReadout(std::span<const DrawEntry> curves, PixelPoint p) const;
 
     // One wheel step about cursor; nothing while a rubber band is drawn. True when it zoomed.
     bool Zoom(PixelPoint cursor, bool zoomIn);
@@ -113,6 +118,7 @@ private:
     int textHeight_ = 1;
     double xStep_ = 0.0;
     double yStep_ = 0.0;
+    double yLabelStep_ = 0.0;  // the labelled ticks' step on an evenly stepped y axis
     std::vector<Tick> xTicks_;
     std::vector<Tick> yTicks_;
     CGraphCtrlCurves* source_ = nullptr;

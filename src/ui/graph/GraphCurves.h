@@ -3,6 +3,7 @@
 // for draw entries (x values, y values, pen). The spans must stay valid until the paint ends.
 
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "ui/graph/GraphTypes.h"
@@ -17,6 +18,8 @@ struct DrawEntry {
     Pen pen;
     // Not empty (as many values as y): a band from yLow up to y, shaded in the pen's colour.
     std::span<const double> yLow{};
+    // The curve's name in the pointer's readout; may be empty.
+    std::wstring_view label{};
 };
 
 class CGraphCtrlCurves {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -102,6 +103,33 @@ std::vector<Tick> LinearTicks(double min, double max, LabelKind kind) {
         ticks.push_back({shown, 0, true, FormatLabel(shown, kind)});
     }
     return ticks;
+}
+
+double ThinLabels(std::vector<Tick>& ticks, double step, int minGap) {
+    if (ticks.size() < 2 || !(step > 0.0)) {
+        return step;
+    }
+    const double perStep =
+        std::abs(ticks.back().pixel - ticks.front().pixel) / static_cast<double>(ticks.size() - 1);
+    double m = 1.0;
+    for (double decade = 1.0; perStep * m < minGap && decade <= kMaxTicks; decade *= 10.0) {
+        for (double f : kMajor) {
+            m = f * decade;
+            if (perStep * m >= minGap) {
+                break;
+            }
+        }
+    }
+    if (m == 1.0) {
+        return step;
+    }
+    for (Tick& t : ticks) {
+        if (std::fmod(std::fabs(std::round(t.value / step)), m) != 0.0) {
+            t.major = false;
+            t.label.clear();
+        }
+    }
+    return step * m;
 }
 
 std::vector<Tick> AxisTicks(const CGraphMap& map, bool xAxis, LabelKind kind) {

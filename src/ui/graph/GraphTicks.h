@@ -29,6 +29,11 @@ double GridStep(double min, double max);
 std::wstring FormatNumber(double v);
 std::wstring FormatLabel(double v, LabelKind kind);
 
+// Keeps the labels of evenly stepped ticks (placed in pixels) at least minGap pixels apart: only
+// the multiples of m × step keep theirs, m the least of 1, 2, 5, 10, 20, ... that gives the gap;
+// the others stay as minor grid lines. Returns m × step, the step of the labels.
+double ThinLabels(std::vector<Tick>& ticks, double step, int minGap);
+
 // Ticks from min to max of one axis; pixels come from the map's clamped operation.
 std::vector<Tick> AxisTicks(const CGraphMap& map, bool xAxis, LabelKind kind);
 

@@ -38,6 +38,7 @@ void CGraphCtrl::SetCurveSource(CGraphCtrlCurves* source) {
 
 void CGraphCtrl::CurvesChanged() {
     curvesValid_ = false;
+    drawn_.clear();
     update();
 }
 
@@ -60,6 +61,7 @@ void CGraphCtrl::Rescale() {
 void CGraphCtrl::Redraw() {
     frameValid_ = false;
     curvesValid_ = false;
+    drawn_.clear();
     update();
 }
 
@@ -111,7 +113,11 @@ void CGraphCtrl::RebuildCurves() {
     p.setClipRect(QRectF(plot.left / dpr, plot.top / dpr, (plot.right - plot.left + 1) / dpr,
                          (plot.bottom - plot.top + 1) / dpr));
     QtGraphPainter painter(p, font(), dpr);
-    graph_.DrawCurves(painter);
+    // Kept for the readout: valid until the source reports a change.
+    drawn_.clear();
+    if (graph_.CurveSource() != nullptr)
+        drawn_ = graph_.CurveSource()->CurvesToDraw(graph_);
+    graph_.DrawCurves(painter, drawn_);
     curvesValid_ = true;
 }
 
@@ -135,7 +141,7 @@ void CGraphCtrl::paintEvent(QPaintEvent*) {
         p.drawRect(
             QRectF(r.left / dpr, r.top / dpr, (r.right - r.left) / dpr, (r.bottom - r.top) / dpr));
     } else if (hovering_) {
-        graph_.DrawReadout(painter, hover_);
+        graph_.DrawReadout(painter, hover_, drawn_);
     }
     if (hasFocus()) {
         QStyleOptionFocusRect focus;

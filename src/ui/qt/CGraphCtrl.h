@@ -67,6 +67,8 @@ private:
     bool frameValid_ = false;
     QPixmap picture_;  // the frame with the curves
     bool curvesValid_ = false;
+    // The source's curves as last drawn, for the readout.
+    std::vector<Graphing::DrawEntry> drawn_;
     qreal layoutDpr_ = 1.0;
     bool hovering_ = false;
     PixelPoint hover_;

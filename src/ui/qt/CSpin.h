@@ -1,6 +1,5 @@
 #pragma once
-// A numeric spin field bound to a variable (CSpin), and its text variant showing the value as
-// text in a read-only edit (CSpinText).
+// A numeric spin field bound to a variable (CSpin), and its text variant (CSpinText).
 
 #include "ui/controls/SpinState.h"
 #include "ui/qt/CSpinBase.h"
@@ -84,10 +83,12 @@ protected:
     SpinState<V> state_;
 };
 
+// Its numbers are typed as in CSpin; a variant that shows names instead (SpinTextBox) makes its
+// edit read-only.
 template <typename V>
 class CSpinText : public CSpin<V> {
 public:
-    explicit CSpinText(QWidget* parent = nullptr) : CSpin<V>(parent, true) {}
+    explicit CSpinText(QWidget* parent = nullptr) : CSpin<V>(parent, false) {}
 };
 
 extern template class CSpin<int>;

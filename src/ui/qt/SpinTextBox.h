@@ -21,6 +21,8 @@ template <typename Types>
 class SpinTextBox : public CSpinText<int> {
 public:
     explicit SpinTextBox(QWidget* parent = nullptr) : CSpinText<int>(parent) {
+        // Names are chosen with the arrows, not typed.
+        Edit()->setReadOnly(true);
         state_.SetFormatter([](int v) {
             const auto texts = Types::Texts();
             return v >= 0 && static_cast<std::size_t>(v) < texts.size()
