@@ -45,8 +45,8 @@ double RefineSections(EqFitState& state);
 
 // One bounded local solve of the refinement from params (in/out), iterationLimit solver
 // iterations unless it converges first (it does not stop where it merely stalls); pairs outside
-// the bounds, and identity pairs, are held. Returns the error
-// at the result. Needs the fit points and the band of FitSections in the state.
+// the bounds, and identity pairs, are held. Returns the error at the result. Needs the fit
+// points and the band of FitSections in the state.
 double RefineLocal(EqFitState& state, std::vector<double>& params, int iterationLimit);
 
 // Sum of squared residuals of the first paramCount / 4 sections; with 0 every q is 1. Updates
