@@ -38,14 +38,15 @@ double FitSections(EqFitState& state, CCurve& averaged, double low, double high,
 // every pole and zero pair kept stable, within the Q limit and with its angle inside the band;
 // then a section that changes the response by less than 0.1 dB over the band is placed again
 // where the error is largest, while that lowers the error, and then every section in turn, all
-// within a fixed budget of solver iterations. Below the error at which the section fit stops
-// growing (0.001) only the first solve runs. The best parameters are replaced only by ones of
-// lower error. Returns the final error; the state is left as FitSections leaves it.
+// within a fixed budget of solver iterations; its solves and passes end where they stall. The
+// best parameters are replaced only by ones of lower error. Returns the final error; the state
+// is left as FitSections leaves it.
 double RefineSections(EqFitState& state);
 
-// One bounded local solve of the refinement from params (in/out), at most iterationLimit
-// solver iterations; pairs outside the bounds, and identity pairs, are held. Returns the error
-// at the result. Needs the fit points and the band of FitSections in the state.
+// One bounded local solve of the refinement from params (in/out), iterationLimit solver
+// iterations unless it converges first (it does not stop where it merely stalls); pairs outside
+// the bounds, and identity pairs, are held. Returns the error at the result. Needs the fit
+// points and the band of FitSections in the state.
 double RefineLocal(EqFitState& state, std::vector<double>& params, int iterationLimit);
 
 // Sum of squared residuals of the first paramCount / 4 sections; with 0 every q is 1. Updates

@@ -2,7 +2,10 @@
 // Levenberg-Marquardt solve whose bounds are the Q limit and the fit band (FitBoundedModel.h),
 // so no clip after the solver undoes its progress. Sections that do next to nothing are placed
 // again where the error is largest, then every section in turn, within a fixed budget of solver
-// iterations; a result replaces the section fit's only when its error is lower. Everything is
+// iterations; a result replaces the section fit's only when its error is lower. The search runs
+// whatever the error (how much a section placed again can gain does not follow from how small
+// the error already is), and stops where it stalls: a solve whose last steps gain next to
+// nothing, a pass whose placements only return to where they were. Everything is
 // deterministic: the same fit points give the same sections.
 
 #include <algorithm>
@@ -22,8 +25,6 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kQBase = 16.0;
 // A section whose response spans less than this over the fit band is placed again.
 constexpr double kWeakSectionDb = 0.1;
-// Below this error the section fit grows nothing more; neither does the refinement.
-constexpr double kNothingToCorrect = 0.001;
 // Solver iterations of the first solve, of each solve after a section was placed again, and of
 // the whole refinement; a solve also ends when a step gains less than the tolerance.
 constexpr int kLocalIterations = 150;
@@ -32,8 +33,16 @@ constexpr int kIterationBudget = 2400;
 constexpr double kTolerance = 1e-12;
 // A section placed again is solved to the end only when after the first iterations its error is
 // within this factor of the best so far.
-constexpr int kProbeIterations = 20;
+constexpr int kProbeIterations = 10;
 constexpr double kPromising = 1.5;
+// A search solve ends when its last kStallSteps accepted steps together lowered the error by
+// less than this share of it.
+constexpr int kStallSteps = 5;
+constexpr double kStallGain = 1e-5;
+// Weak sections are placed again, and passes repeated, only while each lowers the error by more
+// than this share of it; less means it found the optimum it started from again (a placement
+// that does is still kept).
+constexpr double kProgress = 1e-6;
 
 // The cascade at one point of the variables: its parameters, the magnitudes of every section at
 // every fit point, their products, the least-squares gain and the error.
@@ -252,9 +261,10 @@ bool BoundedStep(const BoundedModel& model, const std::vector<double>& x,
 
 // Levenberg-Marquardt over the model's variables within their bounds: a variable on a bound
 // that the gradient pushes outward is held for the step. Only steps that lower the error are
-// taken. Returns the parameters reached.
+// taken. With stall, the solve also ends when its last kStallSteps steps gained less than
+// kStallGain of the error. Returns the parameters reached.
 std::vector<double> SolveBounded(const EqFitState& state, const BoundedModel& model,
-                                 int iterationLimit, int& used) {
+                                 int iterationLimit, bool stall, int& used) {
     used = 0;
     Evaluation current;
     current.x = model.X();
@@ -269,6 +279,7 @@ std::vector<double> SolveBounded(const EqFitState& state, const BoundedModel& mo
     double lambda = 1e-3;
     double grow = 2.0;
     bool normalsReady = false;
+    std::vector<double> accepted;  // the error after each step taken
     for (int iteration = 0; iteration < iterationLimit; ++iteration) {
         used = iteration + 1;
         if (!normalsReady) {
@@ -309,6 +320,11 @@ std::vector<double> SolveBounded(const EqFitState& state, const BoundedModel& mo
             grow = 2.0;
             if (gained <= kTolerance * current.error)
                 break;
+            accepted.push_back(current.error);
+            const size_t steps = accepted.size();
+            if (stall && steps > kStallSteps &&
+                accepted[steps - 1 - kStallSteps] - current.error <= kStallGain * current.error)
+                break;
             continue;
         }
         lambda *= grow;
@@ -348,7 +364,9 @@ std::vector<int> ByIncreasingSpan(const EqFitState& state, const std::vector<dou
 // Local solves within a budget of solver iterations shared by all of them.
 class Search {
 public:
-    Search(EqFitState& state, int budget) : state_(state), left_(budget) {}
+    // With stall, every solve ends where it stalls (SolveBounded).
+    Search(EqFitState& state, int budget, bool stall)
+        : state_(state), left_(budget), stall_(stall) {}
 
     bool Exhausted() const { return left_ <= 0; }
 
@@ -357,7 +375,7 @@ public:
     double Local(std::vector<double>& params, int limit) {
         const BoundedModel model(state_, params);
         int used = 0;
-        params = SolveBounded(state_, model, std::max(1, std::min(limit, left_)), used);
+        params = SolveBounded(state_, model, std::max(1, std::min(limit, left_)), stall_, used);
         left_ -= used;
         return FitError(state_, params.data(), static_cast<int>(params.size()));
     }
@@ -379,12 +397,13 @@ public:
 private:
     EqFitState& state_;
     int left_;
+    bool stall_;
 };
 
 }  // namespace
 
 double RefineLocal(EqFitState& state, std::vector<double>& params, int iterationLimit) {
-    return Search(state, iterationLimit).Local(params, iterationLimit);
+    return Search(state, iterationLimit, false).Local(params, iterationLimit);
 }
 
 double RefineSections(EqFitState& state) {
@@ -392,13 +411,13 @@ double RefineSections(EqFitState& state) {
     const double seedError = FitError(state, state.best.data(), paramCount);
     if (state.points.empty())
         return seedError;
-    Search search(state, kIterationBudget);
+    Search search(state, kIterationBudget, true);
     std::vector<double> params = state.best;
     double error = search.Local(params, kLocalIterations);
 
     // A section that hardly changes the response is placed again where the error is largest,
     // while that lowers the error.
-    while (error >= kNothingToCorrect && !search.Exhausted()) {
+    while (!search.Exhausted()) {
         int weakest = -1;
         double weakestSpan = kWeakSectionDb;
         for (int k = 0; k < state.sections; ++k) {
@@ -414,17 +433,21 @@ double RefineSections(EqFitState& state) {
         const double trialError = search.Reseed(trial, weakest, kReseedIterations);
         if (!(trialError < error))
             break;
+        const bool stalled = error - trialError <= kProgress * trialError;
         params = std::move(trial);
         error = trialError;
+        if (stalled)
+            break;
     }
 
     // Then every section in turn, from the one that does least: moved to where the error is
     // largest, or failing that replaced by one placed where the others leave the largest error;
     // kept where that lowers the error, and again while a pass lowers it.
-    for (bool lowered = true; lowered && error >= kNothingToCorrect && !search.Exhausted();) {
+    for (bool lowered = true; lowered && !search.Exhausted();) {
         lowered = false;
+        const double passStart = error;
         for (int k : ByIncreasingSpan(state, params)) {
-            if (error < kNothingToCorrect || search.Exhausted())
+            if (search.Exhausted())
                 break;
             for (bool moved : {true, false}) {
                 std::vector<double> trial = params;
@@ -439,6 +462,7 @@ double RefineSections(EqFitState& state) {
                 }
             }
         }
+        lowered = lowered && passStart - error > kProgress * error;
     }
 
     if (error < seedError)
