@@ -118,7 +118,8 @@ TEST_F(VerifyCli, PositionsTableSpreadAndDroppingAPosition) {
     // Until it is calculated again, the equaliser's figures are unknown.
     const CliRun uncalculated = Cli("doc positions " + dropped);
     ASSERT_EQ(uncalculated.code, 0) << uncalculated.err;
-    for (const auto& row : nlohmann::json::parse(uncalculated.out)["positions"])
+    const nlohmann::json uncalculatedRows = nlohmann::json::parse(uncalculated.out);
+    for (const auto& row : uncalculatedRows["positions"])
         for (const char* field :
              {"before_rms_db", "after_rms_db", "held_out_rms_db", "worse_at_hz"})
             EXPECT_TRUE(row[field].is_null()) << field;
