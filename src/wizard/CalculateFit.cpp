@@ -78,16 +78,23 @@ bool FitEqualizer(DocData& doc, double levelDb, FitOutcome* error) {
 FitOutcome FitForModel(CCurve& averaged, CCurve& target, const CUsbController::BaseConfig& model,
                        double low, double high, double levelDb, FitMethod method,
                        double boostLimit) {
+    if (method != FitMethod::Refined)
+        return FitEqualizerCurves(averaged, target, model.eqSampleRate, model.eqBandCount, low,
+                                  high, levelDb, method, boostLimit);
+    // The fit scales the target to the level: the classic fit below starts from it as given.
+    CCurve given = target;
     FitOutcome outcome = FitEqualizerCurves(averaged, target, model.eqSampleRate, model.eqBandCount,
                                             low, high, levelDb, method, boostLimit);
     // A refined equaliser the model's block cannot hold (a folded gain past its numerator's
     // range) would fail the upload where the classic one may not: keep the classic one then.
-    if (method == FitMethod::Refined && !BuildUploadImage(outcome.eq, &model, false)) {
+    if (!BuildUploadImage(outcome.eq, &model, false)) {
         FitOutcome classic =
-            FitEqualizerCurves(averaged, target, model.eqSampleRate, model.eqBandCount, low, high,
+            FitEqualizerCurves(averaged, given, model.eqSampleRate, model.eqBandCount, low, high,
                                levelDb, FitMethod::Classic, boostLimit);
-        if (BuildUploadImage(classic.eq, &model, false))
+        if (BuildUploadImage(classic.eq, &model, false)) {
             outcome = std::move(classic);
+            target = std::move(given);
+        }
     }
     return outcome;
 }

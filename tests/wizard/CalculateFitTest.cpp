@@ -253,6 +253,33 @@ TEST(FitEqualizerQuality, AveragedPositionsWithADetectedTarget) {
     }
 }
 
+// A refined equaliser the block cannot hold gives way to exactly the classic fit of the same
+// document: the same equaliser, target level and calculated curve.
+TEST(FitEqualizerResults, TheClassicFallbackIsTheClassicFit) {
+    const auto* model = CUsbController::FindModelById(0x100);
+    ASSERT_NE(model, nullptr);
+    DocData refined, classic;
+    for (DocData* doc : {&refined, &classic}) {
+        Prepare(*doc, kRooms[1]);
+        doc->modelId = 0x100;
+    }
+    CCurve measured = *refined.results[0], target = *refined.results[1];
+    const auto [low, high] = FitLimits(refined);
+    const FitOutcome own =
+        FitEqualizerCurves(measured, target, model->eqSampleRate, model->eqBandCount, low, high,
+                           -12.0, FitMethod::Refined, BoostLimit(refined.house));
+    ASSERT_FALSE(BuildUploadImage(own.eq, model, false));
+    classic.fitMethod = FitMethod::Classic;
+    ASSERT_TRUE(FitEqualizer(refined, -12.0));
+    ASSERT_TRUE(FitEqualizer(classic, -12.0));
+    EXPECT_EQ(refined.eq, classic.eq);
+    for (size_t c : {1u, 2u}) {
+        const CCurve &a = *refined.results[c], &b = *classic.results[c];
+        ASSERT_EQ(a.Count(), b.Count());
+        EXPECT_TRUE(std::equal(a.First(), a.First() + a.Count(), b.First())) << c;
+    }
+}
+
 // The fit figures are the equaliser's as the upload writes it: decoded from the block as the
 // simulated subwoofer decodes it (fixed-point coefficients, the gain folded into the last band
 // for 0x100), against the target at the measurement's points in the fit band.
@@ -302,8 +329,8 @@ TEST(FitEqualizerQuality, FitFiguresAreTheDeliveredEqualisers) {
     Prepare(doc, kRooms[1]);
     doc.modelId = 0x100;
     ASSERT_TRUE(FitEqualizer(doc, kRooms[1].levelDb));
-    // The fit itself keeps a writable equaliser (the classic one when the refined one is not).
-    EXPECT_TRUE(BuildUploadImage(doc.eq, CUsbController::FindModelById(0x100), false));
+    // At this level neither fit leaves an equaliser the block can hold, nor does +24 dB.
+    EXPECT_FALSE(BuildUploadImage(doc.eq, CUsbController::FindModelById(0x100), false));
     doc.eq.gain = 24.0;
     EXPECT_FALSE(BuildUploadImage(doc.eq, CUsbController::FindModelById(0x100), false));
     EXPECT_FALSE(DeliveredFitError(doc));
