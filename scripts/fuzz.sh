@@ -3,7 +3,7 @@
 # and its kept inputs. Exits non-zero when a target fails; the failing input is kept in
 # fuzz/regressions/<target>/ (replayed by fuzz_replay_tests in the ordinary test builds).
 # Skipped (exit 0) when clang is not installed. The targets run FUZZ_JOBS at a time (default: one
-# per core); FUZZ_SECONDS overrides the time per target (default: 240 s of fuzzing shared by all
+# per core); FUZZ_SECONDS overrides the time per target (default: 160 s of fuzzing shared by all
 # targets); FUZZ_TARGETS limits the run to the given names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ build=build/fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" --target fuzz_all
 read -r -a targets <<<"${FUZZ_TARGETS:-$(tr '\n' ' ' <"$build/fuzz/targets.txt")}"
-seconds=${FUZZ_SECONDS:-$((240 / ${#targets[@]}))}
+seconds=${FUZZ_SECONDS:-$((160 / ${#targets[@]}))}
 
 work=$build/fuzz-work
 rm -rf "$work"

@@ -75,6 +75,9 @@ protected:
 };
 
 TEST_F(ImportCli, ExportedPositionsImportToTheSameAverageAndEqualiser) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "numeric round trip; the chain's threads are covered by the other CLI tests";
+#endif
     const std::string measured = Measured();
     CliRun r = Cli("calculate " + measured);
     ASSERT_EQ(r.code, 0) << r.err;
