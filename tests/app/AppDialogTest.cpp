@@ -47,7 +47,6 @@ TEST(PreMeasurementDialog, TwelvePositionsShowBadValueAndSetTen) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.Positions()->accessibleName(), QStringLiteral("Number Of Positions"));
     EXPECT_EQ(dialog.Positions()->toolTip(), QStringLiteral("From 5 to 10"));
-
 }
 
 // "Until settled" beside the count takes its place; Verify's count from 1 does not offer it.
