@@ -47,7 +47,8 @@ TESSALINE_FUZZ_TARGET(calculate) {
 
     double level = 0.0;
     FitOutcome fit;
-    const uint32_t mode = (size & 1) ? kOptionDetectCrossover : 0;
+    // The per-position figures are further fits of the same kind: each input stays one fit.
+    const uint32_t mode = ((size & 1) ? kOptionDetectCrossover : 0) | kOptionNoPositionFigures;
     bool ok = false;
     try {
         ok = CalculateStep(nullptr, doc, mode, {}, &level, &fit);

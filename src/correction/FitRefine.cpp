@@ -21,7 +21,6 @@ namespace {
 using fit_refine::BoundedModel;
 using fit_refine::PairVar;
 
-constexpr double kPi = std::numbers::pi;
 constexpr double kQBase = 16.0;
 // A section whose response spans less than this over the fit band is placed again.
 constexpr double kWeakSectionDb = 0.1;

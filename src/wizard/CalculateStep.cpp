@@ -90,6 +90,8 @@ bool CustomizeTarget(IProcDialog* progress, DocData& data, uint32_t mode,
 
 bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
                    const TargetDialogFactory& makeDialog, double* levelOut, FitOutcome* fit) {
+    const bool positionFigures = (options & kOptionNoPositionFigures) == 0;
+    options &= ~kOptionNoPositionFigures;
     if (data.measurements.empty())
         throw tsl::wruntime_error(kNoMeasurementsText);
     if (!HasUsableLevels(data.measurements))
@@ -115,7 +117,7 @@ bool CalculateStep(IProcDialog* progress, DocData& data, uint32_t options,
         if (progress)
             progress->SetDisplayString(kFittingText);
         ok = FitEqualizer(data, levelDb, fit);
-        if (ok) {
+        if (ok && positionFigures) {
             if (progress)
                 progress->SetDisplayString(kCheckingPositionsText);
             data.positionEffects = EvaluatePositionEffects(data);

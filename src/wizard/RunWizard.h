@@ -20,6 +20,8 @@ inline constexpr uint32_t kOptionTargetDialog = 2;     // Calculate: ask with th
 inline constexpr uint32_t kOptionErase = 0x10;
 inline constexpr uint32_t kOptionNoSave = 0x20;
 inline constexpr uint32_t kOptionRestore = 0x40;  // Upload: the step writes back a history record
+// Calculate: without the per-position figures (one more fit per position)
+inline constexpr uint32_t kOptionNoPositionFigures = 0x80;
 
 // The document as the wizard sees it.
 class IWizardDocument {
