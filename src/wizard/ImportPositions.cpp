@@ -11,6 +11,7 @@
 #include "sublink/BaseConfig.h"
 #include "threading/Errors.h"
 #include "wizard/MeasureStep.h"
+#include "wizard/Positions.h"
 
 namespace {
 
@@ -145,12 +146,7 @@ void ImportPositions(DocData& data, const std::vector<std::filesystem::path>& fi
     }
     // Imported positions carry no checks, so the figures no longer match position for position.
     data.positionQuality.clear();
-    data.results = {PowerAverage(data.measurements)};
-    data.eq = EraseDefault(data.eq.bands.size());
-    data.verified.reset();
-    data.verifiedPositions = 0;
-    data.verifiedImpulses.clear();
-    data.positionEffects.clear();
+    KeepAverageOfPositions(data);
     // Impulses are kept one per position or not at all; imported positions bring none.
     if (data.impulses.size() != data.measurements.size())
         data.impulses.clear();

@@ -60,6 +60,10 @@ void DropPosition(DocData& data, size_t index) {
     for (ImportedPosition& p : data.imported)
         if (p.position > static_cast<int32_t>(index))
             --p.position;
+    KeepAverageOfPositions(data);
+}
+
+void KeepAverageOfPositions(DocData& data) {
     data.results = {PowerAverage(data.measurements)};
     data.eq = EraseDefault(data.eq.bands.size());
     data.verified.reset();

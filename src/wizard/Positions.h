@@ -36,6 +36,9 @@ PositionTable TabulatePositions(const DocData& data);
 // re-measured curve and the positions' figures dropped, so the next Calculate fits to the remaining
 // positions. Raises tsl::wruntime_error for an index out of range or for the only position.
 void DropPosition(DocData& data, size_t index);
+// What follows a change of the positions: the results hold only their power average, the
+// equaliser is erased, the re-measurement and the per-position figures are dropped.
+void KeepAverageOfPositions(DocData& data);
 
 // The window's drop asks first and keeps at least as many positions as a measurement takes.
 std::wstring DropPositionQuestion(int number);  // "Drop position N? ..."
